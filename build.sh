@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine for Vandrel, builds it, then starts it or runs every test.
+#   bash build.sh run    build and start the program
+#   bash build.sh test   build and run all tests (headless)
+set -euo pipefail
+
+cd "$(dirname "${BASH_SOURCE[0]}")"
+action=${1:-}
+case "$action" in
+run | test) ;;
+*)
+    echo "usage: bash build.sh run|test" >&2
+    exit 2
+    ;;
+esac
+
+packages=(g++ make cmake qt6-base-dev fonts-nanum-coding)
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    if [ "$(id -u)" -eq 0 ]; then
+        as_root=()
+    elif command -v sudo >/dev/null; then
+        as_root=(sudo)
+    else
+        echo "These packages are missing and neither root nor sudo is available: ${missing[*]}" >&2
+        exit 1
+    fi
+    "${as_root[@]}" apt-get update
+    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --parallel "$(nproc)"
+
+if [ "$action" = test ]; then
+    cd build
+    exec ctest --output-on-failure --parallel "$(nproc)"
+fi
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    echo "No display found (DISPLAY and WAYLAND_DISPLAY are unset): start Vandrel from a desktop session." >&2
+fi
+exec build/vandrel

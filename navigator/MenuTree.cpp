@@ -1,0 +1,5 @@
+#include "MenuTree.h"
+
+TfrmMenuAndTree::TfrmMenuAndTree(QWidget *parent)
+    : QFrame(parent)
+{}

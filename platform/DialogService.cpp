@@ -1,0 +1,104 @@
+#include "DialogService.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+class QtDialogService final : public DialogService
+{
+public:
+    Button message(const Message &request) override
+    {
+        QMessageBox box(request.parent ? request.parent : QApplication::activeWindow());
+        box.setWindowTitle(request.caption);
+        box.setText(request.text);
+        box.setTextFormat(Qt::PlainText);
+        switch (request.icon) {
+        case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
+        case Icon::Information: box.setIcon(QMessageBox::Information); break;
+        case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
+        case Icon::Error: box.setIcon(QMessageBox::Critical); break;
+        case Icon::Question: box.setIcon(QMessageBox::Question); break;
+        }
+        struct Choice
+        {
+            Button button;
+            const char *text;
+            QMessageBox::ButtonRole role;
+        };
+        static const Choice choices[] = {
+            {Ok, "OK", QMessageBox::AcceptRole},
+            {Yes, "Yes", QMessageBox::YesRole},
+            {No, "No", QMessageBox::NoRole},
+            {Cancel, "Cancel", QMessageBox::RejectRole},
+        };
+        QList<std::pair<QPushButton *, Button>> made;
+        for (const Choice &c : choices)
+            if (request.buttons & c.button)
+                made.append({box.addButton(QString::fromLatin1(c.text), c.role), c.button});
+        if (made.isEmpty())
+            made.append({box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole), Ok});
+        for (const auto &[button, id] : made)
+            if (id == request.defaultButton)
+                box.setDefaultButton(button);
+        if (request.defaultButton == NoButton)
+            box.setDefaultButton(made.front().first);
+        // Escape means Cancel, or No, or the only button.
+        QPushButton *escape = made.size() == 1 ? made.front().first : nullptr;
+        for (const auto &[button, id] : made)
+            if (id == Cancel || (id == No && !escape))
+                escape = button;
+        if (escape)
+            box.setEscapeButton(escape);
+        box.exec();
+        for (const auto &[button, id] : made)
+            if (box.clickedButton() == button)
+                return id;
+        return (request.buttons & Cancel) ? Cancel : made.front().second;
+    }
+
+    std::optional<QString> input(const Input &request) override
+    {
+        QInputDialog dialog(request.parent ? request.parent : QApplication::activeWindow());
+        dialog.setWindowTitle(request.caption);
+        dialog.setLabelText(request.prompt);
+        dialog.setTextValue(request.value);
+        dialog.setOkButtonText(QStringLiteral("OK"));
+        dialog.setCancelButtonText(QStringLiteral("Cancel"));
+        if (dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return dialog.textValue();
+    }
+};
+
+DialogService *g_installed = nullptr;
+
+} // namespace
+
+DialogService::~DialogService() = default;
+
+DialogService &DialogService::current()
+{
+    static QtDialogService real;
+    return g_installed ? *g_installed : real;
+}
+
+void DialogService::install(DialogService *service)
+{
+    g_installed = service;
+}
+
+void ShowErrorMessage(QWidget *parent, const QString &caption, const QString &text)
+{
+    DialogService::current().message(
+        {parent, DialogService::Icon::Error, caption, text, DialogService::Ok, DialogService::Ok});
+}
+
+void ShowWarningMessage(QWidget *parent, const QString &caption, const QString &text)
+{
+    DialogService::current().message({parent, DialogService::Icon::Warning, caption, text,
+                                      DialogService::Ok, DialogService::Ok});
+}

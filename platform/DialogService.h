@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+class QWidget;
+
+// Every message box, question and input query of the program goes through here, so that
+// tests can answer them without a person.
+class DialogService
+{
+public:
+    enum class Icon { None, Information, Warning, Error, Question };
+    enum Button { NoButton = 0, Ok = 1, Cancel = 2, Yes = 4, No = 8 };
+
+    struct Message
+    {
+        QWidget *parent = nullptr;
+        Icon icon = Icon::None;
+        QString caption;
+        QString text;
+        int buttons = Ok;                // a combination of Button values
+        Button defaultButton = NoButton; // NoButton: the first one
+    };
+
+    struct Input
+    {
+        QWidget *parent = nullptr;
+        QString caption;
+        QString prompt;
+        QString value;
+    };
+
+    virtual ~DialogService();
+
+    // The button that closed the box; Cancel (or the only button) when it was closed otherwise.
+    virtual Button message(const Message &request) = 0;
+    // The text entered, or nothing when the query was cancelled.
+    virtual std::optional<QString> input(const Input &request) = 0;
+
+    // The service in use: the one installed, else the one showing real dialogs.
+    static DialogService &current();
+    // Installs a service (not owned); nullptr restores the real dialogs.
+    static void install(DialogService *service);
+};
+
+// Shorthands for the common boxes.
+void ShowErrorMessage(QWidget *parent, const QString &caption, const QString &text);
+void ShowWarningMessage(QWidget *parent, const QString &caption, const QString &text);

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "TextCodec.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// One INI file held in memory between reading it and writing it back. Lines that no change
+// touches keep their exact bytes; only changed lines are encoded anew.
+//
+// Rules: "[name]" opens a section; "key=value" holds a value, split at the first "=";
+// section and key names match without regard to case and the first match wins; values are
+// read with blanks removed at both ends and one pair of enclosing quotes removed.
+class IniDocument
+{
+public:
+    // Longest value handed out, in bytes as code page 949 counts them.
+    static constexpr int kMaxValueBytes = 2047;
+
+    IniDocument() = default;
+    static IniDocument fromBytes(const QByteArray &bytes);
+
+    // The file's bytes, CR LF line ends, in the encoding the text rules pick.
+    QByteArray toBytes() const;
+
+    std::optional<QString> value(const QString &section, const QString &key) const;
+    bool sectionHasKeys(const QString &section) const;
+
+    void setValue(const QString &section, const QString &key, const QString &value);
+    // Removes every line of that key in the section; false when there was none.
+    bool removeKey(const QString &section, const QString &key);
+    // Removes every section of that name with its lines; false when there was none.
+    bool removeSection(const QString &section);
+
+    TextCodec::Encoding sourceEncoding() const { return m_encoding; }
+
+private:
+    enum class Kind { Other, Section, Key };
+    struct Line
+    {
+        QByteArray raw; // bytes in the source encoding; unused when changed
+        QString text;   // the line's new text when changed
+        bool changed = false;
+        Kind kind = Kind::Other;
+        QString name;      // section or key name, trimmed
+        qsizetype eq = -1; // position of the first "=" in raw
+    };
+
+    static Line parseLine(QByteArray raw, TextCodec::Encoding encoding);
+    static Line makeLine(const QString &text);
+    qsizetype findSection(const QString &section) const;
+    qsizetype sectionEnd(qsizetype header) const;
+    qsizetype findKey(qsizetype header, const QString &key) const;
+
+    QList<Line> m_lines;
+    TextCodec::Encoding m_encoding = TextCodec::Encoding::Cp949;
+    bool m_nonAscii = false;
+};

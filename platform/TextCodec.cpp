@@ -1,0 +1,172 @@
+#include "TextCodec.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace {
+
+// ICU's "windows-949" is Microsoft's unified Hangul code; its "CP949" alias is IBM's table.
+constexpr const char *kCp949Name = "windows-949";
+
+QStringDecoder cp949Decoder()
+{
+    QStringDecoder decoder(kCp949Name, QStringConverter::Flag::Stateless);
+    if (!decoder.isValid())
+        decoder = QStringDecoder("CP949", QStringConverter::Flag::Stateless);
+    return decoder;
+}
+
+QStringEncoder cp949Encoder()
+{
+    QStringEncoder encoder(kCp949Name, QStringConverter::Flag::Stateless);
+    if (!encoder.isValid())
+        encoder = QStringEncoder("CP949", QStringConverter::Flag::Stateless);
+    return encoder;
+}
+
+} // namespace
+
+bool TextCodec::hasUtf8Bom(QByteArrayView bytes)
+{
+    return bytes.size() >= 3 && uchar(bytes[0]) == 0xEF && uchar(bytes[1]) == 0xBB
+           && uchar(bytes[2]) == 0xBF;
+}
+
+bool TextCodec::isAscii(QByteArrayView bytes)
+{
+    for (char c : bytes)
+        if (uchar(c) >= 0x80)
+            return false;
+    return true;
+}
+
+bool TextCodec::isValidUtf8(QByteArrayView bytes)
+{
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const uchar c = uchar(bytes[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        int extra;
+        char32_t cp;
+        if (c >= 0xC2 && c <= 0xDF) {
+            extra = 1;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            extra = 2;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            extra = 3;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + extra >= n)
+            return false;
+        for (int k = 1; k <= extra; ++k) {
+            const uchar t = uchar(bytes[i + k]);
+            if ((t & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (t & 0x3F);
+        }
+        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+        if ((extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000) || cp > 0x10FFFF
+            || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+TextCodec::Encoding TextCodec::detect(QByteArrayView bytes)
+{
+    if (hasUtf8Bom(bytes))
+        bytes = bytes.sliced(3);
+    return isValidUtf8(bytes) ? Encoding::Utf8 : Encoding::Cp949;
+}
+
+QString TextCodec::decode(QByteArrayView bytes, Encoding encoding)
+{
+    if (encoding == Encoding::Utf8 || isAscii(bytes))
+        return QString::fromUtf8(bytes);
+    QStringDecoder decoder = cp949Decoder();
+    return decoder.decode(bytes);
+}
+
+QByteArray TextCodec::encode(const QString &text, Encoding encoding)
+{
+    if (encoding == Encoding::Utf8)
+        return text.toUtf8();
+    bool ascii = true;
+    for (QChar ch : text)
+        if (ch.unicode() >= 0x80) {
+            ascii = false;
+            break;
+        }
+    if (ascii)
+        return text.toLatin1();
+    QStringEncoder encoder = cp949Encoder();
+    return encoder.encode(text);
+}
+
+bool TextCodec::fitsCp949(const QString &text)
+{
+    bool ascii = true;
+    for (QChar ch : text)
+        if (ch.unicode() >= 0x80) {
+            ascii = false;
+            break;
+        }
+    if (ascii)
+        return true;
+    QStringEncoder encoder = cp949Encoder();
+    const QByteArray bytes = encoder.encode(text);
+    if (encoder.hasError())
+        return false;
+    // The encoder may map a character to a look-alike; only an exact round trip counts.
+    QStringDecoder decoder = cp949Decoder();
+    const QString back = decoder.decode(bytes);
+    return !decoder.hasError() && back == text;
+}
+
+int TextCodec::byteWidth(char32_t codePoint)
+{
+    if (codePoint < 0x80)
+        return 1;
+    const QString one = QString::fromUcs4(&codePoint, 1);
+    if (fitsCp949(one))
+        return int(encode(one, Encoding::Cp949).size());
+    return int(one.toUtf8().size());
+}
+
+QString TextCodec::cutToBytes(const QString &text, int maxBytes)
+{
+    // Every UTF-16 unit takes at most three bytes in either encoding.
+    if (text.size() * 3 <= maxBytes)
+        return text;
+    // No character takes less than one byte, so nothing past maxBytes units can fit.
+    const QString head = text.left(maxBytes);
+    // Code page 949 has one-byte ASCII and two-byte everything else.
+    const bool all949 = fitsCp949(head);
+    int used = 0;
+    qsizetype i = 0;
+    while (i < head.size()) {
+        char32_t cp = head.at(i).unicode();
+        qsizetype units = 1;
+        if (head.at(i).isHighSurrogate() && i + 1 == head.size())
+            break; // its other half was cut off with the tail
+        if (head.at(i).isHighSurrogate() && head.at(i + 1).isLowSurrogate()) {
+            cp = QChar::surrogateToUcs4(head.at(i), head.at(i + 1));
+            units = 2;
+        }
+        const int w = cp < 0x80 ? 1 : (all949 ? 2 : byteWidth(cp));
+        if (used + w > maxBytes)
+            break;
+        used += w;
+        i += units;
+    }
+    return head.left(i);
+}

@@ -1,0 +1,5 @@
+#include "book.h"
+
+TfrmBook::TfrmBook(QWidget *parent)
+    : QFrame(parent)
+{}

@@ -1,0 +1,201 @@
+#include "app/ProjectInc.h"
+#include "app/main.h"
+#include "navigator/MenuTree.h"
+#include "platform/Application.h"
+#include "records/book.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestFiles.h"
+
+#include <QDialog>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void titleAndPanes();
+    void escapeMinimisesFromAnyControl();
+    void escapeInADialogLeavesTheWindow();
+    void handOverBringsTheWindowBack_data();
+    void handOverBringsTheWindowBack();
+    void exitQuestion_data();
+    void exitQuestion();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TzuPrjInfo> m_info;
+};
+
+void TestMainWindow::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_info = std::make_unique<TzuPrjInfo>(m_dir->path());
+    zuPrjInfo = m_info.get();
+}
+
+void TestMainWindow::cleanup()
+{
+    zuPrjInfo = nullptr;
+    m_info.reset();
+}
+
+void TestMainWindow::titleAndPanes()
+{
+    TfrmMainVR window;
+    QCOMPARE(frmMainVR, &window);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.windowTitle(), TzuPrjInfo::TitleText());
+    QVERIFY(window.windowTitle().startsWith(QStringLiteral("Vandrel ")));
+
+    auto *menu = window.findChild<TfrmMenuAndTree *>(QStringLiteral("MenuAndTree"));
+    auto *book = window.findChild<TfrmBook *>(QStringLiteral("Book"));
+    auto *bar = window.findChild<QProgressBar *>(QStringLiteral("bar"));
+    QVERIFY(menu && book && bar);
+    QCOMPARE(menu, window.MenuAndTree);
+    QCOMPARE(book, window.Book);
+    QCOMPARE(bar, window.bar);
+
+    QCOMPARE(book->width(), 476);
+    // The record view stands at the right edge; the navigator fills the rest.
+    const QPoint bookRight = book->mapTo(&window, QPoint(book->width(), 0));
+    QCOMPARE(bookRight.x(), window.width());
+    QCOMPARE(menu->mapTo(&window, QPoint(0, 0)).x(), 0);
+    QCOMPARE(menu->width() + book->width(), window.width());
+    window.resize(1000, 600);
+    QTRY_COMPARE(menu->width(), 1000 - 476);
+    QCOMPARE(book->width(), 476);
+    QCOMPARE(book->height(), menu->height());
+
+    QCOMPARE(book->palette().color(QPalette::Window), QColor(239, 239, 231));
+    QCOMPARE(book->font().pixelSize(), 12);
+    QCOMPARE(menu->font().pixelSize(), 12);
+
+    QCOMPARE(bar->parentWidget(), window.pnlStatusBar);
+    QCOMPARE(bar->geometry(), QRect(5, 3, 161, 16));
+    QCOMPARE(window.pnlStatusBar->height(), 24);
+    QCOMPARE(window.pnlStatusBar->mapTo(&window, QPoint(0, 24)).y(), window.height());
+}
+
+void TestMainWindow::escapeMinimisesFromAnyControl()
+{
+    TfrmMainVR window;
+    auto *edit = new QLineEdit(window.MenuAndTree);
+    edit->setText(QStringLiteral("typing"));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_Escape);
+    QVERIFY(window.isMinimized());
+    QCOMPARE(edit->text(), QStringLiteral("typing"));
+
+    window.showNormal();
+    QTest::keyClick(edit, Qt::Key_A);
+    QVERIFY(!window.isMinimized());
+    QCOMPARE(edit->text(), QStringLiteral("typinga"));
+    QTest::keyClick(&window, Qt::Key_Escape);
+    QVERIFY(window.isMinimized());
+}
+
+void TestMainWindow::escapeInADialogLeavesTheWindow()
+{
+    TfrmMainVR window;
+    window.show();
+    QDialog dialog(&window);
+    auto *edit = new QLineEdit(&dialog);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QTest::keyClick(edit, Qt::Key_Escape);
+    QVERIFY(!window.isMinimized());
+    QVERIFY(!dialog.isVisible());
+}
+
+void TestMainWindow::handOverBringsTheWindowBack_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<bool>("maximizedAfter");
+    QTest::newRow("visible") << "visible" << false;
+    QTest::newRow("minimised") << "minimised" << false;
+    QTest::newRow("maximised then minimised") << "maximised-minimised" << true;
+    QTest::newRow("never shown (boot mode 3)") << "hidden" << false;
+}
+
+void TestMainWindow::handOverBringsTheWindowBack()
+{
+    QFETCH(QString, before);
+    QFETCH(bool, maximizedAfter);
+    TfrmMainVR window;
+    window.resize(700, 500);
+    if (before == u"visible") {
+        window.show();
+    } else if (before == u"minimised") {
+        window.show();
+        window.showMinimized();
+    } else if (before == u"maximised-minimised") {
+        window.showMaximized();
+        window.setWindowState(window.windowState() | Qt::WindowMinimized);
+    }
+    QCOMPARE(window.isVisible(), before != u"hidden");
+    window.WMCopyData();
+    QVERIFY(window.isVisible());
+    QVERIFY(!window.isMinimized());
+    QCOMPARE(window.isMaximized(), maximizedAfter);
+    if (!maximizedAfter)
+        QCOMPARE(window.size(), QSize(700, 500));
+}
+
+void TestMainWindow::exitQuestion_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("no question by default")
+        << QByteArray() << int(DialogService::Ok) << false << true;
+    QTest::newRow("question, OK") << QByteArray("[PROGRAM]\r\nConfirmExit=1\r\n")
+                                  << int(DialogService::Ok) << true << true;
+    QTest::newRow("question, Cancel") << QByteArray("[PROGRAM]\r\nConfirmExit=1\r\n")
+                                      << int(DialogService::Cancel) << true << false;
+}
+
+void TestMainWindow::exitQuestion()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(int, answer);
+    QFETCH(bool, asked);
+    QFETCH(bool, closes);
+    if (!settings.isEmpty())
+        TestFiles::write(m_info->SettingsFileName(), settings);
+    ScriptedDialogs dialogs;
+    dialogs.queueButton(DialogService::Button(answer));
+    TfrmMainVR window;
+    QSignalSpy closed(&window, &TfrmZuThreeButtons::closed);
+    window.show();
+    window.close();
+    QCOMPARE(dialogs.messageCount(), asked ? 1 : 0);
+    if (asked) {
+        const DialogService::Message &m = dialogs.asked.first().message;
+        QCOMPARE(m.text, QStringLiteral("Vandrel 을(를) 종료할까요?"));
+        QCOMPARE(m.caption, QStringLiteral("Confirm"));
+        QCOMPARE(m.icon, DialogService::Icon::Question);
+        QCOMPARE(m.buttons, DialogService::Ok | DialogService::Cancel);
+    }
+    QCOMPARE(window.isVisible(), !closes);
+    QCOMPARE(closed.count(), closes ? 1 : 0);
+}
+
+int main(int argc, char **argv)
+{
+    VandrelApplication app(argc, argv);
+    QStandardPaths::setTestModeEnabled(true);
+    TestMainWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_mainwindow.moc"

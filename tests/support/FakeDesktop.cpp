@@ -1,0 +1,23 @@
+#include "FakeDesktop.h"
+
+FakeDesktop::FakeDesktop()
+{
+    Desktop::install(this);
+}
+
+FakeDesktop::~FakeDesktop()
+{
+    Desktop::install(nullptr);
+}
+
+bool FakeDesktop::openDocument(const QString &text)
+{
+    opened.append(text);
+    return accept;
+}
+
+bool FakeDesktop::startProgram(const QString &program, const QStringList &arguments)
+{
+    started.append({program, arguments});
+    return accept;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "platform/DialogService.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// Answers every dialog without a person: records what was asked and gives queued answers.
+// Installed for its lifetime.
+class ScriptedDialogs : public DialogService
+{
+public:
+    struct Asked
+    {
+        bool isInput = false;
+        Message message;
+        Input input;
+    };
+
+    ScriptedDialogs();
+    ~ScriptedDialogs() override;
+
+    // Answers handed out in order; when none is queued, a message box gets its default
+    // button and an input query is cancelled.
+    void queueButton(Button button) { m_buttons.append(button); }
+    void queueInput(std::optional<QString> text) { m_inputs.append(std::move(text)); }
+
+    Button message(const Message &request) override;
+    std::optional<QString> input(const Input &request) override;
+
+    QList<Asked> asked;
+    int messageCount() const;
+    // The text of the last message box, or an empty string.
+    QString lastText() const;
+
+private:
+    QList<Button> m_buttons;
+    QList<std::optional<QString>> m_inputs;
+};
