@@ -6,6 +6,7 @@
 #include "support/TestFiles.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -37,6 +38,8 @@ private slots:
     void versionAndTitle();
     void openDocument();
     void failedWriteIsReportedAndProgramGoesOn();
+    void singleInstanceCheck_data();
+    void singleInstanceCheck();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -254,6 +257,52 @@ void TestPrjInfo::failedWriteIsReportedAndProgramGoesOn()
     QCOMPARE(dialogs.messageCount(), 1);
     QCOMPARE(dialogs.lastText(), "Unable to write to " + ini());
     QCOMPARE(m_info->ReadFlag(TzuPrjInfo::SelMiniTray), false);
+}
+
+void TestPrjInfo::singleInstanceCheck_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<bool>("hidden");
+    QTest::newRow("no settings") << QByteArray() << false;
+    QTest::newRow("boot mode 1") << QByteArray("[PROGRAM]\r\nBootMode=1\r\n") << false;
+    QTest::newRow("boot mode 3") << QByteArray("[PROGRAM]\r\nBootMode=3\r\n") << true;
+}
+
+void TestPrjInfo::singleInstanceCheck()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(bool, hidden);
+    QTemporaryDir runtime;
+    QVERIFY(QFile::setPermissions(runtime.path(),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QByteArray oldRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    if (!settings.isEmpty())
+        TestFiles::write(ini(), settings);
+
+    {
+        TzuPrjInfo first(m_dir->path());
+        QVERIFY(first.CheckSingleInstance());
+        QCOMPARE(first.StartHidden(), hidden);
+        QCOMPARE(first.MainWindowHandle(), nullptr);
+
+        // A second object in the same process stands for a second start; the first has no
+        // window yet, so it ends without waiting.
+        TzuPrjInfo second(m_dir->path());
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(!second.CheckSingleInstance());
+        QVERIFY(timer.elapsed() < TzuPrjInfo::HandOverTimeoutMs);
+        QCOMPARE(second.MainWindowHandle(), nullptr);
+
+        QWidget window;
+        first.StoreMainWindow(&window, [] {});
+        QCOMPARE(first.MainWindowHandle(), &window);
+    }
+    // With the first gone, the next start runs again.
+    TzuPrjInfo next(m_dir->path());
+    QVERIFY(next.CheckSingleInstance());
+    qputenv("XDG_RUNTIME_DIR", oldRuntime);
 }
 
 int main(int argc, char **argv)
