@@ -1,5 +1,7 @@
 #include "IniDocument.h"
 
+#include <QSet>
+
 namespace {
 
 bool isBlank(char c)
@@ -174,7 +176,11 @@ std::optional<QString> IniDocument::value(const QString &section, const QString 
     const qsizetype at = findKey(header, key);
     if (at < 0)
         return std::nullopt;
-    const Line &line = m_lines.at(at);
+    return valueOf(m_lines.at(at));
+}
+
+QString IniDocument::valueOf(const Line &line) const
+{
     QString text;
     if (line.changed)
         text = line.text.mid(line.eq + 1).trimmed();
@@ -185,6 +191,27 @@ std::optional<QString> IniDocument::value(const QString &section, const QString 
         && text.back() == text.front())
         text = text.mid(1, text.size() - 2);
     return TextCodec::cutToBytes(text, kMaxValueBytes);
+}
+
+QList<std::pair<QString, QString>> IniDocument::entries(const QString &section) const
+{
+    QList<std::pair<QString, QString>> result;
+    const qsizetype header = findSection(section);
+    if (header < 0)
+        return result;
+    const qsizetype end = sectionEnd(header);
+    QSet<QString> seen;
+    for (qsizetype i = header + 1; i < end; ++i) {
+        const Line &line = m_lines.at(i);
+        if (line.kind != Kind::Key)
+            continue;
+        const QString folded = line.name.toCaseFolded();
+        if (seen.contains(folded))
+            continue;
+        seen.insert(folded);
+        result.append({line.name, valueOf(line)});
+    }
+    return result;
 }
 
 bool IniDocument::sectionHasKeys(const QString &section) const

@@ -28,6 +28,9 @@ public:
 
     std::optional<QString> value(const QString &section, const QString &key) const;
     bool sectionHasKeys(const QString &section) const;
+    // Every key of the section with its value, in file order; a key repeated later in the
+    // section is left out, since the first one is the one that counts.
+    QList<std::pair<QString, QString>> entries(const QString &section) const;
 
     void setValue(const QString &section, const QString &key, const QString &value);
     // Removes every line of that key in the section; false when there was none.
@@ -49,6 +52,7 @@ private:
         qsizetype eq = -1; // position of the first "=" in raw
     };
 
+    QString valueOf(const Line &line) const;
     static Line parseLine(QByteArray raw, TextCodec::Encoding encoding);
     static Line makeLine(const QString &text);
     qsizetype findSection(const QString &section) const;

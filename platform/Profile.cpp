@@ -119,6 +119,11 @@ bool Snapshot::sectionHasKeys(const QString &section) const
     return m_doc.sectionHasKeys(section);
 }
 
+QList<std::pair<QString, QString>> Snapshot::entries(const QString &section) const
+{
+    return m_doc.entries(section);
+}
+
 QString readString(const QString &file, const QString &section, const QString &key,
                    const QString &defaultValue)
 {

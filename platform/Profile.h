@@ -40,6 +40,7 @@ public:
                        const QString &defaultValue = {}) const;
     int readInteger(const QString &section, const QString &key, int defaultValue) const;
     bool sectionHasKeys(const QString &section) const;
+    QList<std::pair<QString, QString>> entries(const QString &section) const;
 
 private:
     IniDocument m_doc;

@@ -1,5 +1,431 @@
 #include "book.h"
 
+#include "PhoneFun.h"
+#include "RecordFile.h"
+#include "app/ProjectInc.h"
+#include "platform/Desktop.h"
+#include "platform/FileSystem.h"
+#include "platform/Profile.h"
+#include "widgets/funcs.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace {
+
+constexpr int ValueX = 69;       // where every row's values start
+constexpr int CaptionRight = 65; // caption column, right-aligned
+constexpr int RowHeight = 22;
+constexpr int TextBoxWidth = 390;
+constexpr int TextBoxHeight = 76;
+constexpr char TagProperty[] = "tag";
+constexpr int CaptionTag = 99;
+
+// Draws the decorative strip through its owner.
+class PaintBox : public QWidget
+{
+public:
+    PaintBox(QWidget *parent, std::function<void(QPainter &)> paint)
+        : QWidget(parent)
+        , m_paint(std::move(paint))
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent, false);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        m_paint(painter);
+    }
+
+private:
+    std::function<void(QPainter &)> m_paint;
+};
+
+int tagOf(const QObject *object)
+{
+    return object->property(TagProperty).toInt();
+}
+
+} // namespace
+
 TfrmBook::TfrmBook(QWidget *parent)
     : QFrame(parent)
-{}
+{
+    resize(486, 617);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, ColorToQColor(0xE7EFEF));
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    pntBlack = new PaintBox(this, [this](QPainter &p) { pntBlackPaint(p); });
+    pntBlack->setObjectName(QStringLiteral("pntBlack"));
+    pntBlack->setGeometry(4, 0, 4, height());
+
+    // Title row
+    labName = new QLabel(this);
+    labName->setObjectName(QStringLiteral("labName"));
+    labName->setProperty(TagProperty, CaptionTag);
+    labName->setTextFormat(Qt::PlainText);
+    labName->setGeometry(14, 12, TitleWidth, 14);
+    QFont bold = labName->font();
+    bold.setBold(true);
+    labName->setFont(bold);
+    labName->setCursor(Qt::PointingHandCursor);
+
+    zuGradiButton1 = new QPushButton(QStringLiteral("수정"), this);
+    zuGradiButton1->setObjectName(QStringLiteral("zuGradiButton1"));
+    zuGradiButton1->setGeometry(476 - 70, 7, 60, 22);
+    zuGradiButton1->setEnabled(false);
+
+    int y = 36;
+    m_blockLines << y;
+    y += 6;
+    // Personal block
+    AddCaption(QStringLiteral("핸드폰:"), CaptionRight, y, 14);
+    AddValue(u"Hand", ValueX, y, 106, 14);
+    AddCaption(QStringLiteral("URL:"), 215, y, 14);
+    AddValue(u"MUrl", 220, y, 230, 14);
+    y += RowHeight;
+    m_rowLines << y - 5;
+    AddCaption(QStringLiteral("E-Mail:"), CaptionRight, y);
+    AddValue(u"EMail", ValueX, y, 225);
+    y += RowHeight;
+    m_rowLines << y - 5;
+    AddCaption(QStringLiteral("은행계좌:"), CaptionRight, y);
+    AddValue(u"BNK1", ValueX, y, 78);
+    AddValue(u"BNM1", 150, y, 100);
+    AddValue(u"BCT1", 253, y, 177);
+    y += RowHeight - 4;
+    AddValue(u"BNK2", ValueX, y, 78);
+    AddValue(u"BNM2", 150, y, 100);
+    AddValue(u"BCT2", 253, y, 177);
+    y += RowHeight;
+    m_rowLines << y - 5;
+    AddCaption(QStringLiteral("메모:"), CaptionRight, y);
+    Memo = AddTextBox(u"Memo", y - 2);
+    y += TextBoxHeight + 6;
+
+    // Company block
+    m_blockLines << y;
+    y += 4;
+    AddHeading(QStringLiteral("회사"), y);
+    y += RowHeight;
+    AddCaption(QStringLiteral("이름:"), CaptionRight, y);
+    AddValue(u"ONme", ValueX, y, 73);
+    y += RowHeight;
+    m_rowLines << y - 5;
+    AddCaption(QStringLiteral("DDD:"), CaptionRight, y);
+    AddValue(u"ODDD", ValueX, y, 106);
+    AddCaption(QStringLiteral("팩스:"), 232, y);
+    AddValue(u"OFax", 236, y, 108);
+    AddCaption(QStringLiteral("부서:"), 380, y);
+    AddValue(u"OPst", 384, y, 73);
+    y += RowHeight;
+    m_rowLines << y - 5;
+    AddCaption(QStringLiteral("전화:"), CaptionRight, y);
+    AddValue(u"OPh1", ValueX, y, 106);
+    AddCaption(QStringLiteral("직통전화:"), 232, y);
+    AddValue(u"ODir", 236, y, 108);
+    AddCaption(QStringLiteral("직위:"), 380, y);
+    AddValue(u"OCls", 384, y, 73);
+    y += RowHeight - 4;
+    AddValue(u"OPh2", ValueX, y, 106);
+    AddCaption(QStringLiteral("내선번호:"), 232, y);
+    AddValue(u"OInt", 236, y, 108);
+    y += RowHeight;
+    m_rowLines << y - 5;
+    AddCaption(QStringLiteral("은행계좌:"), CaptionRight, y);
+    AddValue(u"BNK3", ValueX, y, 81);
+    AddValue(u"BNM3", 153, y, 100);
+    AddValue(u"BCT3", 256, y, 197);
+    y += RowHeight - 4;
+    AddValue(u"BNK4", ValueX, y, 81);
+    AddValue(u"BNM4", 153, y, 100);
+    AddValue(u"BCT4", 256, y, 197);
+    y += RowHeight;
+    m_rowLines << y - 5;
+    AddCaption(QStringLiteral("우편번호:"), CaptionRight, y);
+    AddValue(u"OZip", ValueX, y, 61);
+    AddCaption(QStringLiteral("URL:"), 156, y);
+    AddValue(u"OUrl", 160, y, 296);
+    y += RowHeight;
+    m_rowLines << y - 5;
+    AddCaption(QStringLiteral("주소:"), CaptionRight, y);
+    OAdd = AddTextBox(u"OAdd", y - 2);
+    y += TextBoxHeight + 6;
+
+    // Home block
+    m_blockLines << y;
+    y += 4;
+    AddHeading(QStringLiteral("집"), y);
+    y += RowHeight;
+    AddCaption(QStringLiteral("우편번호:"), CaptionRight, y);
+    AddValue(u"HZip", ValueX, y, 51);
+    AddCaption(QStringLiteral("DDD:"), 150, y);
+    AddValue(u"HDDD", 152, y, 56);
+    AddCaption(QStringLiteral("전화1:"), 250, y);
+    AddValue(u"HPh1", 252, y, 99);
+    AddCaption(QStringLiteral("2:"), 366, y);
+    AddValue(u"HPh2", 368, y, 99);
+    y += RowHeight;
+    m_rowLines << y - 5;
+    AddCaption(QStringLiteral("주소:"), CaptionRight, y);
+    HAdd = AddTextBox(u"HAdd", y - 2);
+
+    ClearTitle();
+}
+
+QLabel *TfrmBook::AddCaption(const QString &text, int right, int y, int height)
+{
+    auto *label = new QLabel(text, this);
+    label->setProperty(TagProperty, CaptionTag);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, ColorToQColor(0x919191));
+    label->setPalette(pal);
+    const int width = 64;
+    label->setGeometry(right - width, y, width, height);
+    return label;
+}
+
+QLabel *TfrmBook::AddValue(const char16_t *field, int x, int y, int width, int height)
+{
+    auto *label = new QLabel(this);
+    label->setObjectName(QString::fromUtf16(field));
+    label->setProperty(TagProperty, 0);
+    // Record values are text, never markup.
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(false);
+    label->setGeometry(x, y, width, height);
+    label->setFixedSize(width, height);
+    label->installEventFilter(this);
+    static const QStringList clickable = {
+        QStringLiteral("Hand"), QStringLiteral("EMail"), QStringLiteral("ONme"),
+        QStringLiteral("ODDD"), QStringLiteral("OPh1"),  QStringLiteral("OPh2"),
+        QStringLiteral("OFax"), QStringLiteral("HDDD"),  QStringLiteral("HPh1"),
+        QStringLiteral("HPh2"), QStringLiteral("MUrl"),  QStringLiteral("OUrl"),
+        QStringLiteral("BCT1"), QStringLiteral("BCT2"),  QStringLiteral("BCT3"),
+        QStringLiteral("BCT4")};
+    if (clickable.contains(label->objectName()))
+        label->setCursor(Qt::PointingHandCursor);
+    return label;
+}
+
+QPlainTextEdit *TfrmBook::AddTextBox(const char16_t *field, int y)
+{
+    m_boxFrames << QRect(ValueX, y, TextBoxWidth, TextBoxHeight);
+    auto *box = new QPlainTextEdit(this);
+    box->setObjectName(QString::fromUtf16(field));
+    box->setProperty(TagProperty, 0);
+    box->setReadOnly(true);
+    box->setFrameShape(QFrame::NoFrame);
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    box->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    QPalette pal = box->palette();
+    pal.setColor(QPalette::Base, ColorToQColor(0xE7EFEF));
+    box->setPalette(pal);
+    box->setGeometry(ValueX + 1, y + 1, TextBoxWidth - 2, TextBoxHeight - 2);
+    return box;
+}
+
+QLabel *TfrmBook::AddHeading(const QString &text, int y)
+{
+    auto *label = new QLabel(text, this);
+    label->setProperty(TagProperty, CaptionTag);
+    label->setTextFormat(Qt::PlainText);
+    QFont bold = label->font();
+    bold.setBold(true);
+    label->setFont(bold);
+    label->setCursor(Qt::PointingHandCursor);
+    label->setGeometry(14, y, 60, 14);
+    return label;
+}
+
+QLabel *TfrmBook::ValueLabel(const QString &field) const
+{
+    for (QLabel *label : findChildren<QLabel *>(field, Qt::FindDirectChildrenOnly))
+        if (tagOf(label) != CaptionTag)
+            return label;
+    return nullptr;
+}
+
+QString TfrmBook::Text(const char16_t *field) const
+{
+    const QLabel *label = ValueLabel(QString::fromUtf16(field));
+    return label ? label->text() : QString();
+}
+
+void TfrmBook::ClearTitle()
+{
+    labName->clear();
+}
+
+void TfrmBook::ClearRecord()
+{
+    labName->clear();
+    for (QLabel *label : findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly))
+        if (tagOf(label) != CaptionTag)
+            label->clear();
+    for (QPlainTextEdit *box :
+         findChildren<QPlainTextEdit *>(QString(), Qt::FindDirectChildrenOnly))
+        box->clear();
+}
+
+void TfrmBook::ShowRecord(const QString &path)
+{
+    if (path.isEmpty() || !QFileInfo(FileSystem::resolve(path)).isFile()) {
+        ClearRecord();
+        return;
+    }
+    labName->setText(RecordDisplayName(path));
+    LoadRecordIntoView(*this, path);
+}
+
+void LoadRecordIntoView(TfrmBook &view, const QString &path)
+{
+    const profile::Snapshot record(path);
+    for (QLabel *label : view.findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (tagOf(label) == CaptionTag || label->objectName().isEmpty())
+            continue;
+        label->setText(ReadRecordValue(record, label->objectName()));
+    }
+    for (QPlainTextEdit *box :
+         view.findChildren<QPlainTextEdit *>(QString(), Qt::FindDirectChildrenOnly)) {
+        box->clear();
+        const QStringList lines = ReadRecordLines(record, box->objectName());
+        if (!lines.isEmpty())
+            box->setPlainText(lines.join(u'\n'));
+        QTextCursor cursor = box->textCursor();
+        cursor.movePosition(QTextCursor::Start);
+        box->setTextCursor(cursor);
+        box->ensureCursorVisible();
+    }
+}
+
+QString TfrmBook::SiblingProgramPath()
+{
+    const QString dir =
+        zuPrjInfo ? zuPrjInfo->ExeDir
+                  : QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + u'/');
+#ifdef Q_OS_WIN
+    return dir + QStringLiteral("Ferrowind.exe");
+#else
+    return dir + QStringLiteral("Ferrowind");
+#endif
+}
+
+bool TfrmBook::HandOverMode() const
+{
+    return (Desktop::current().keyboardModifiers() & Qt::ControlModifier)
+           && QFileInfo(SiblingProgramPath()).isFile();
+}
+
+void TfrmBook::HandOver(const QString &number)
+{
+    QString name = labName->text();
+    name.replace(u' ', u'_');
+    Desktop::current().startProgram(SiblingProgramPath(), {name, number});
+}
+
+void TfrmBook::HandClick(QLabel *label)
+{
+    const QString field = label->objectName();
+    QString number;
+    bool dial = false;
+    if (field == u"Hand") {
+        number = Text(u"Hand");
+        dial = true;
+    } else if (field == u"OPh1" || field == u"OPh2" || field == u"OFax") {
+        number = Text(u"ODDD") + u'-' + label->text();
+        dial = true;
+    } else if (field == u"HPh1" || field == u"HPh2") {
+        number = Text(u"HDDD") + u'-' + label->text();
+        dial = true;
+    } else {
+        number = label->text(); // e-mail, company name and area codes are only copied
+    }
+    if (dial && HandOverMode())
+        HandOver(number);
+    else
+        Desktop::current().setClipboardText(number);
+}
+
+void TfrmBook::MUrlClick(QLabel *label)
+{
+    if (zuPrjInfo && !label->text().isEmpty())
+        zuPrjInfo->OpenDocument(label->text());
+}
+
+void TfrmBook::labBankClick(QLabel *label)
+{
+    Desktop::current().setClipboardText(label->text());
+}
+
+bool TfrmBook::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonRelease) {
+        auto *label = qobject_cast<QLabel *>(watched);
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (label && mouse->button() == Qt::LeftButton
+            && label->rect().contains(mouse->position().toPoint())) {
+            static const QStringList numbers = {QStringLiteral("Hand"), QStringLiteral("EMail"),
+                                                QStringLiteral("ONme"), QStringLiteral("ODDD"),
+                                                QStringLiteral("OPh1"), QStringLiteral("OPh2"),
+                                                QStringLiteral("OFax"), QStringLiteral("HDDD"),
+                                                QStringLiteral("HPh1"), QStringLiteral("HPh2")};
+            const QString name = label->objectName();
+            if (numbers.contains(name))
+                HandClick(label);
+            else if (name == u"MUrl" || name == u"OUrl")
+                MUrlClick(label);
+            else if (name.startsWith(u"BCT"))
+                labBankClick(label);
+        }
+    }
+    return QFrame::eventFilter(watched, event);
+}
+
+void TfrmBook::pntBlackPaint(QPainter &painter)
+{
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(ColorToQColor(0xAFCAD8));
+    painter.setBrush(ColorToQColor(0xBDD3DF));
+    const int h = pntBlack->height();
+    painter.drawRoundedRect(QRect(0, 10, pntBlack->width() - 1, h - 20 - 1), 1, 1);
+}
+
+void TfrmBook::resizeEvent(QResizeEvent *event)
+{
+    QFrame::resizeEvent(event);
+    pntBlack->setGeometry(4, 0, 4, height());
+}
+
+void TfrmBook::paintEvent(QPaintEvent *event)
+{
+    QFrame::paintEvent(event);
+    QPainter painter(this);
+    const int left = 12;
+    const int right = width() - 8;
+    painter.setPen(ColorToQColor(0xEACEBF));
+    for (int y : std::as_const(m_rowLines))
+        painter.drawLine(left, y, right, y);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(ColorToQColor(0xE4C0AD));
+    for (int y : std::as_const(m_blockLines))
+        painter.drawRect(left, y, right - left, 2);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(ColorToQColor(0xCCD2D5));
+    for (const QRect &r : std::as_const(m_boxFrames))
+        painter.drawRect(r.adjusted(0, 0, -1, -1));
+}

@@ -1,0 +1,102 @@
+#include "PhoneFun.h"
+
+#include "platform/DialogService.h"
+#include "platform/FileSystem.h"
+
+#include <QFileInfo>
+
+bool IsPathSeparator(QChar c)
+{
+#ifdef Q_OS_WIN
+    // A drive letter's colon ends a component too.
+    return c == u'\\' || c == u'/' || c == u':';
+#else
+    // Backslashes and colons are ordinary characters in file names here.
+    return c == u'/';
+#endif
+}
+
+bool IsValidName(const QString &name)
+{
+    for (QChar c : name)
+        if (ForbiddenNameChars.contains(c))
+            return false;
+    return true;
+}
+
+QString NameMessageText(int kind)
+{
+    switch (kind) {
+    case NameMsgForbidden:
+        return QStringLiteral("파일 이름에는 아래의 문자를 사용하시면 안됩니다.:") + u'\n'
+               + ForbiddenNameChars;
+    case NameMsgEmpty: return QStringLiteral("이름을 입력하여 주십시오.");
+    case NameMsgExists: return QStringLiteral("같은 이름의 자료가 이미 있습니다.");
+    default: return {};
+    }
+}
+
+void ShowNameMessage(int kind, QWidget *parent)
+{
+    DialogService::current().message({parent, DialogService::Icon::Error, QStringLiteral("Error"),
+                                      NameMessageText(kind), DialogService::Ok, DialogService::Ok});
+}
+
+QString TrimName(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin).unicode() <= 32)
+        ++begin;
+    while (end > begin && text.at(end - 1).unicode() <= 32)
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+QString FileNamePart(const QString &path)
+{
+    qsizetype i = path.size();
+    while (i > 0 && !IsPathSeparator(path.at(i - 1)))
+        --i;
+    return path.mid(i);
+}
+
+QString FileBaseName(const QString &path)
+{
+    const QString name = FileNamePart(path);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot < 0 ? name : name.left(dot);
+}
+
+QString RecordDisplayName(const QString &path)
+{
+    const QString name = FileNamePart(path);
+    if (name == FolderRecordName) {
+        QString folder = path.left(path.size() - name.size());
+        while (!folder.isEmpty() && IsPathSeparator(folder.back()))
+            folder.chop(1);
+        return FileNamePart(folder);
+    }
+    return name.left(qMax<qsizetype>(0, name.size() - 4));
+}
+
+QString ProposeRecordName(const QString &folderPath)
+{
+    QString folder = folderPath;
+    while (!folder.isEmpty() && IsPathSeparator(folder.back()))
+        folder.chop(1);
+    QString base = FileNamePart(folder);
+    if (base.isEmpty())
+        base = QStringLiteral("New");
+    QString dir = folderPath;
+    if (dir.isEmpty() || !IsPathSeparator(dir.back()))
+        dir += u'/';
+    for (int n = 1;; ++n) {
+        const QString candidate =
+            base + u'_' + QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+        const QFileInfo file(FileSystem::resolve(dir + candidate + QStringLiteral(".txt")));
+        // Only a file takes the name; a directory of that name does not.
+        if (!file.exists() || file.isDir())
+            return candidate;
+    }
+}

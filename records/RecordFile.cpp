@@ -1,0 +1,190 @@
+#include "RecordFile.h"
+
+#include "PhoneFun.h"
+#include "platform/Errors.h"
+#include "platform/Profile.h"
+
+#include <QHash>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+
+// clang-format off
+const std::array<RecordField, RecordFieldCount> RecordFields = {{
+    {u"Hand", false, RecordField::Personal, u"핸드폰 &H", u"핸드폰:"},
+    {u"MUrl", false, RecordField::Personal, u"URL &5", u"URL:"},
+    {u"EMail", false, RecordField::Personal, u"&E-Mail", u"E-Mail:"},
+    {u"BNK1", false, RecordField::Personal, u"은행계좌", u"은행계좌:"},
+    {u"BNM1", false, RecordField::Personal, u"", u""},
+    {u"BCT1", false, RecordField::Personal, u"", u""},
+    {u"BNK2", false, RecordField::Personal, u"", u""},
+    {u"BNM2", false, RecordField::Personal, u"", u""},
+    {u"BCT2", false, RecordField::Personal, u"", u""},
+    {u"Memo", true, RecordField::Personal, u"메모 &M", u"메모:"},
+    {u"ONme", false, RecordField::Company, u"이름 &O", u"이름:"},
+    {u"ODDD", false, RecordField::Company, u"DDD &3", u"DDD:"},
+    {u"OPh1", false, RecordField::Company, u"전화 &1", u"전화:"},
+    {u"OPh2", false, RecordField::Company, u"전화 &2", u""},
+    {u"OFax", false, RecordField::Company, u"팩스 &F", u"팩스:"},
+    {u"ODir", false, RecordField::Company, u"직통전화 &T", u"직통전화:"},
+    {u"OInt", false, RecordField::Company, u"내선번호 &I", u"내선번호:"},
+    {u"OPst", false, RecordField::Company, u"부서 &D", u"부서:"},
+    {u"OCls", false, RecordField::Company, u"직위 &G", u"직위:"},
+    {u"BNK3", false, RecordField::Company, u"은행계좌", u"은행계좌:"},
+    {u"BNM3", false, RecordField::Company, u"", u""},
+    {u"BCT3", false, RecordField::Company, u"", u""},
+    {u"BNK4", false, RecordField::Company, u"", u""},
+    {u"BNM4", false, RecordField::Company, u"", u""},
+    {u"BCT4", false, RecordField::Company, u"", u""},
+    {u"OZip", false, RecordField::Company, u"우편 &Z", u"우편번호:"},
+    {u"OUrl", false, RecordField::Company, u"URL &6", u"URL:"},
+    {u"OAdd", true, RecordField::Company, u"주소 &A", u"주소:"},
+    {u"HZip", false, RecordField::Home, u"우편 &P", u"우편번호:"},
+    {u"HDDD", false, RecordField::Home, u"DDD &4", u"DDD:"},
+    {u"HPh1", false, RecordField::Home, u"전화 &A", u"전화1:"},
+    {u"HPh2", false, RecordField::Home, u"&B", u"2:"},
+    {u"HAdd", true, RecordField::Home, u"주소 &H", u"주소:"},
+}};
+// clang-format on
+
+const RecordField *FindRecordField(const QString &name)
+{
+    for (const RecordField &field : RecordFields)
+        if (field.Name() == name)
+            return &field;
+    return nullptr;
+}
+
+void SaveRecord(const QList<FieldValue> &fields, const QString &path)
+{
+    for (const FieldValue &field : fields) {
+        if (!field.multiLine) {
+            if (field.skip)
+                continue;
+            const QString text = TrimName(field.text);
+            if (text.isEmpty())
+                profile::deleteKey(path, RecordDataSection, field.name); // a failure is ignored
+            else
+                profile::writeString(path, RecordDataSection, field.name, text);
+            continue;
+        }
+        const qsizetype n = field.lines.size();
+        if (n == 0) {
+            profile::eraseSection(path, field.name);
+            continue;
+        }
+        profile::writeInteger(path, field.name, RecordManyKey, int(n));
+        for (qsizetype i = 0; i < n; ++i)
+            profile::writeString(path, field.name, QString::number(i + 1), field.lines.at(i));
+    }
+}
+
+QString ReadRecordValue(const profile::Snapshot &record, const QString &field)
+{
+    return record.readString(RecordDataSection, field, QString());
+}
+
+QStringList ReadRecordLines(const profile::Snapshot &record, const QString &field)
+{
+    const auto entries = record.entries(field);
+    if (entries.isEmpty())
+        return {};
+    int many = 0;
+    QHash<int, QString> byNumber;
+    int highest = 0;
+    for (const auto &[key, value] : entries) {
+        if (key.compare(RecordManyKey, Qt::CaseInsensitive) == 0) {
+            many = profile::parseInteger(value, 0);
+            continue;
+        }
+        // Line keys are plain decimal numbers from 1 up.
+        bool ok = false;
+        const int number = key.toInt(&ok);
+        if (!ok || number < 1 || key.front() == u'+' || key.front() == u'0')
+            continue;
+        byNumber.insert(number, value);
+        highest = qMax(highest, number);
+    }
+    const int count = qMin(many, highest);
+    QStringList lines;
+    if (count <= 0)
+        return lines;
+    lines.reserve(count);
+    for (int i = 1; i <= count; ++i)
+        lines.append(byNumber.value(i));
+    return lines;
+}
+
+QList<FieldValue> FormFieldValues(const QWidget &form)
+{
+    QList<FieldValue> fields;
+    for (QObject *child : form.children()) {
+        if (child->objectName().isEmpty())
+            continue;
+        if (auto *line = qobject_cast<QLineEdit *>(child)) {
+            const bool skip = child->property("tag").toInt() != 0;
+            fields.append({line->objectName(), false, line->text(), skip, {}});
+        } else if (auto *box = qobject_cast<QPlainTextEdit *>(child)) {
+            fields.append({box->objectName(), true, {}, false, TextBoxLines(box)});
+        }
+    }
+    return fields;
+}
+
+void LoadRecordIntoForm(QWidget &form, const QString &path)
+{
+    const profile::Snapshot record(path);
+    for (QObject *child : form.children()) {
+        if (child->objectName().isEmpty())
+            continue;
+        if (auto *line = qobject_cast<QLineEdit *>(child)) {
+            line->setText(ReadRecordValue(record, line->objectName()));
+        } else if (auto *box = qobject_cast<QPlainTextEdit *>(child)) {
+            const QStringList lines = ReadRecordLines(record, box->objectName());
+            if (lines.isEmpty())
+                box->clear();
+            else
+                box->setPlainText(lines.join(u'\n'));
+        }
+    }
+}
+
+QStringList TextBoxLines(const QPlainTextEdit *box)
+{
+    QStringList lines;
+    const QTextDocument *doc = box->document();
+    const QTextOption::WrapMode wrap = box->wordWrapMode();
+    const bool wraps = box->lineWrapMode() != QPlainTextEdit::NoWrap;
+    // A box that has not been shown yet has no viewport size; work it out from the box.
+    int viewportWidth = box->viewport()->width();
+    if (!box->isVisible() || box->testAttribute(Qt::WA_PendingResizeEvent)) {
+        viewportWidth = box->contentsRect().width();
+        if (box->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn)
+            viewportWidth -= box->verticalScrollBar()->sizeHint().width();
+    }
+    const qreal width = viewportWidth - 2 * doc->documentMargin();
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        const QString text = block.text();
+        if (!wraps || text.isEmpty() || width <= 0) {
+            lines.append(text);
+            continue;
+        }
+        QTextLayout layout(text, box->font());
+        QTextOption option;
+        option.setWrapMode(wrap);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            lines.append(text.mid(line.textStart(), line.textLength()));
+        }
+        layout.endLayout();
+    }
+    // A last line break with nothing after it does not make a line of its own.
+    if (!lines.isEmpty() && lines.back().isEmpty())
+        lines.removeLast();
+    return lines;
+}
