@@ -2,14 +2,17 @@
 
 #include "app/ProjectInc.h"
 #include "navigator/MenuTree.h"
+#include "navigator/zuTree.h"
 #include "platform/UiFont.h"
 #include "records/book.h"
 #include "widgets/funcs.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QProgressBar>
+#include <QPushButton>
 
 TfrmMainVR *frmMainVR = nullptr;
 
@@ -17,6 +20,7 @@ TfrmMainVR::TfrmMainVR(QWidget *parent)
     : TfrmZuThreeButtons(parent)
 {
     setObjectName(QStringLiteral("frmMainVR"));
+    frmMainVR = this;
     resize(791, 714);
 
     auto *layout = new QHBoxLayout(ClientArea());
@@ -47,8 +51,13 @@ TfrmMainVR::TfrmMainVR(QWidget *parent)
     // Key preview: the window sees keys before whichever control has the focus.
     qApp->installEventFilter(this);
 
+    // The view's edit button is the navigator's edit action.
+    connect(Book->zuGradiButton1, &QPushButton::clicked, MenuAndTree->actModify, &QAction::trigger);
+    connect(MenuAndTree->actModify, &QAction::changed, Book,
+            [this] { Book->zuGradiButton1->setEnabled(MenuAndTree->actModify->isEnabled()); });
+    Book->zuGradiButton1->setEnabled(MenuAndTree->actModify->isEnabled());
+
     FormCreate();
-    frmMainVR = this;
 }
 
 TfrmMainVR::~TfrmMainVR()
@@ -60,6 +69,31 @@ TfrmMainVR::~TfrmMainVR()
 void TfrmMainVR::FormCreate()
 {
     setWindowTitle(TzuPrjInfo::TitleText());
+    MenuAndTree->InitPane();
+    Book->ClearTitle();
+}
+
+void TfrmMainVR::FormActivate()
+{
+    // Only when nothing is selected yet: coming back from a dialog or another program must
+    // not move the user away from the record they were working on.
+    if (RecordTree && !RecordTree->SelectedNode())
+        MenuAndTree->SelectFirst();
+}
+
+void TfrmMainVR::showEvent(QShowEvent *event)
+{
+    TfrmZuThreeButtons::showEvent(event);
+    // The first showing counts as an activation even where the desktop activates nothing.
+    if (!event->spontaneous())
+        FormActivate();
+}
+
+void TfrmMainVR::changeEvent(QEvent *event)
+{
+    TfrmZuThreeButtons::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        FormActivate();
 }
 
 bool TfrmMainVR::eventFilter(QObject *watched, QEvent *event)

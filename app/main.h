@@ -27,9 +27,12 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void FormCreate();
+    void FormActivate();
     bool FormKeyDown(QKeyEvent *event);
 };
 

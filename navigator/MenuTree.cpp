@@ -1,5 +1,367 @@
 #include "MenuTree.h"
 
+#include "RecordSearch.h"
+#include "app/ProjectInc.h"
+#include "app/main.h"
+#include "platform/DialogService.h"
+#include "widgets/funcs.h"
+#include "zuTree.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QMenu>
+#include <QProgressBar>
+#include <QScopeGuard>
+#include <QSplitter>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QPixmap image(const char *name)
+{
+    return QPixmap(QStringLiteral(":/images/%1.png").arg(QLatin1String(name)));
+}
+
+QWidget *spacer(QWidget *parent, const char *name)
+{
+    auto *w = new QWidget(parent);
+    w->setObjectName(QLatin1String(name));
+    w->setFixedSize(30, 7);
+    return w;
+}
+
+// Repaints of the progress bar during a search, at most this often.
+constexpr int ProgressRepaintMs = 40;
+
+} // namespace
+
 TfrmMenuAndTree::TfrmMenuAndTree(QWidget *parent)
     : QFrame(parent)
-{}
+{
+    EnsureResources();
+    imgsTree = {image("tree-folder"), image("tree-folder-open"), image("tree-record"),
+                image("tree-record-edit")};
+    imgsToolbar = {image("dir-2"),      image("dir-3"), image("dir-1"),  image("new-folder"),
+                   image("new-record"), image("find"),  image("delete"), image("logo")};
+    imgsDisable = {image("dir-2-disabled"), image("dir-3-disabled")};
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    Shape3 = new QWidget(this);
+    Shape3->setObjectName(QStringLiteral("Shape3"));
+    Shape3->setFixedHeight(2);
+    layout->addWidget(Shape3);
+
+    // Actions
+    auto makeAction = [this](const char *name, const QString &caption, const QKeySequence &key,
+                             int imageIndex) {
+        auto *a = new QAction(caption, this);
+        a->setObjectName(QLatin1String(name));
+        if (!key.isEmpty())
+            a->setShortcut(key);
+        a->setShortcutContext(Qt::WindowShortcut);
+        if (imageIndex >= 0)
+            a->setIcon(QIcon(imgsToolbar.at(imageIndex)));
+        addAction(a);
+        return a;
+    };
+    actFileNewFolder = makeAction("actFileNewFolder", QStringLiteral("폴더 생성(&F)"),
+                                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Insert), 3);
+    actFileNewNote = makeAction("actFileNewNote", QStringLiteral("자료 생성(&D)"),
+                                QKeySequence(Qt::CTRL | Qt::Key_Insert), 4);
+    actFileDelete = makeAction("actFileDelete", QStringLiteral("폴더/자료 삭제(&E)"),
+                               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Delete), 6);
+    actFind =
+        makeAction("actFind", QStringLiteral("찾기(&S)"), QKeySequence(Qt::CTRL | Qt::Key_F), 5);
+    actRename =
+        makeAction("actRename", QStringLiteral("이름 변경(&R)"), QKeySequence(Qt::Key_F2), -1);
+    actModify = makeAction("actModify", QStringLiteral("자료 수정(&M)"), QKeySequence(), -1);
+    TBItem6 = new QAction(QStringLiteral("환경설정(&C)"), this);
+    TBItem6->setObjectName(QStringLiteral("TBItem6"));
+    tbiGotoHome = new QAction(QIcon(imgsToolbar.at(7)), QStringLiteral("Vandrel 홈(&H)"), this);
+    tbiGotoHome->setObjectName(QStringLiteral("tbiGotoHome"));
+    tbiClose =
+        makeAction("tbiClose", QStringLiteral("종료(&X)"), QKeySequence(Qt::ALT | Qt::Key_F4), -1);
+
+    connect(actFind, &QAction::triggered, this, &TfrmMenuAndTree::actFindExecute);
+    connect(TBItem6, &QAction::triggered, this, &TfrmMenuAndTree::TBItem6Click);
+    connect(tbiGotoHome, &QAction::triggered, this, &TfrmMenuAndTree::tbiGotoHomeClick);
+    connect(tbiClose, &QAction::triggered, this, &TfrmMenuAndTree::tbiCloseClick);
+
+    // Toolbar
+    tbtFolder = new QToolBar(this);
+    tbtFolder->setObjectName(QStringLiteral("tbtFolder"));
+    tbtFolder->setFixedHeight(22);
+    tbtFolder->setIconSize(QSize(16, 16));
+    tbtFolder->setMovable(false);
+    tbtFolder->setAutoFillBackground(true);
+    QPalette pal = tbtFolder->palette();
+    pal.setColor(QPalette::Window, QColor(235, 235, 231));
+    tbtFolder->setPalette(pal);
+    layout->addWidget(tbtFolder);
+
+    mnuFile = new QMenu(this);
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuFile->addAction(actFileNewFolder);
+    mnuFile->addAction(actFileNewNote);
+    mnuFile->addAction(actRename);
+    mnuFile->addAction(actModify);
+    mnuFile->addAction(actFind);
+    mnuFile->addSeparator();
+    mnuFile->addAction(actFileDelete);
+    mnuFile->addSeparator();
+    mnuFile->addAction(TBItem6);
+    mnuFile->addAction(tbiGotoHome);
+    mnuFile->addSeparator();
+    mnuFile->addAction(tbiClose);
+
+    tbiFile = new QToolButton(tbtFolder);
+    tbiFile->setObjectName(QStringLiteral("tbiFile"));
+    tbiFile->setText(QStringLiteral("파일(&F)"));
+    tbiFile->setMenu(mnuFile);
+    tbiFile->setPopupMode(QToolButton::InstantPopup);
+    tbiFile->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    tbtFolder->addWidget(tbiFile);
+
+    tbtFolder->addAction(actFileNewFolder);
+    tbtFolder->addAction(actFileNewNote);
+    tbtFolder->addAction(actFind);
+    ButtonFor(actFileNewFolder)->setObjectName(QStringLiteral("tbiMakeFolder"));
+    ButtonFor(actFileNewNote)->setObjectName(QStringLiteral("tbiMakeNote"));
+    ButtonFor(actFind)->setObjectName(QStringLiteral("TBItem1"));
+    Shape1 = spacer(tbtFolder, "Shape1");
+    tbtFolder->addWidget(Shape1);
+    tbtFolder->addAction(actFileDelete);
+    ButtonFor(actFileDelete)->setObjectName(QStringLiteral("TBItem2"));
+    Shape2 = spacer(tbtFolder, "Shape2");
+    tbtFolder->addWidget(Shape2);
+
+    grpDirs = new QActionGroup(this);
+    grpDirs->setExclusive(true);
+    auto makeDir = [this](const char *name, int imageIndex, int tag, int disabledIndex) {
+        QIcon icon(imgsToolbar.at(imageIndex));
+        if (disabledIndex >= 0)
+            icon.addPixmap(imgsDisable.at(disabledIndex), QIcon::Disabled);
+        auto *a = new QAction(icon, QString(), grpDirs);
+        a->setObjectName(QLatin1String(name));
+        a->setCheckable(true);
+        a->setProperty("tag", tag);
+        tbtFolder->addAction(a);
+        ButtonFor(a)->setObjectName(QLatin1String(name));
+        return a;
+    };
+    tbiDataDir = makeDir("tbiDataDir", 2, 0, -1);
+    tbi2ndDir = makeDir("tbi2ndDir", 0, 1, 0);
+    tbi3rdDir = makeDir("tbi3rdDir", 1, 2, 1);
+    tbiDataDir->setChecked(true);
+    connect(grpDirs, &QActionGroup::triggered, this, &TfrmMenuAndTree::tbiSetDirClick);
+
+    // Tree above, hits below
+    Splitter1 = new QSplitter(Qt::Vertical, this);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->setHandleWidth(3);
+    Splitter1->setChildrenCollapsible(false);
+    layout->addWidget(Splitter1, 1);
+
+    lstFound = new QListWidget(this);
+    lstFound->setObjectName(QStringLiteral("lstFound"));
+    lstFound->setUniformItemSizes(true);
+    lstFound->setStyleSheet(QStringLiteral("QListWidget::item { height: 12px; }"));
+    connect(lstFound, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem *item) { lstFoundClick(lstFound->row(item)); });
+
+    actSelectedUpdate();
+}
+
+TfrmMenuAndTree::~TfrmMenuAndTree()
+{
+    if (RecordTree == Tree)
+        RecordTree = nullptr;
+}
+
+QToolButton *TfrmMenuAndTree::ButtonFor(QAction *action) const
+{
+    return qobject_cast<QToolButton *>(tbtFolder->widgetForAction(action));
+}
+
+QSize TfrmMenuAndTree::sizeHint() const
+{
+    return QSize(PaneWidth, QFrame::sizeHint().height());
+}
+
+QProgressBar *TfrmMenuAndTree::Bar() const
+{
+    if (ProgressBar)
+        return ProgressBar;
+    return frmMainVR ? frmMainVR->bar : nullptr;
+}
+
+void TfrmMenuAndTree::InitPane()
+{
+    FoundPaths.clear();
+    Tree = new TzuTree(this);
+    RecordTree = Tree;
+    Tree->SetImages(imgsTree);
+    Splitter1->addWidget(Tree);
+    Splitter1->addWidget(lstFound);
+    Splitter1->setStretchFactor(0, 1);
+    Splitter1->setStretchFactor(1, 0);
+    Splitter1->setSizes({400, 97});
+    connect(Tree, &QTreeWidget::itemSelectionChanged, this, &TfrmMenuAndTree::actSelectedUpdate);
+
+    if (zuPrjInfo)
+        Tree->LoadRoot(zuPrjInfo->ReadDataDir());
+    setTabOrder(Tree, lstFound);
+    UpdateDirButtons();
+
+    const int width =
+        zuPrjInfo ? zuPrjInfo->ReadInteger(SettingsKey::Program, SettingsKey::TreeWidth, -1) : -1;
+    PaneWidth = width >= 30 ? width : 250;
+    resize(PaneWidth, height());
+    updateGeometry();
+    actSelectedUpdate();
+}
+
+void TfrmMenuAndTree::UpdateDirButtons()
+{
+    auto usable = [](int selector) {
+        if (!zuPrjInfo)
+            return false;
+        const QString dir = zuPrjInfo->ReadExtraDir(selector);
+        return !dir.isEmpty() && QFileInfo(dir).isDir();
+    };
+    tbi2ndDir->setEnabled(usable(TzuPrjInfo::SelSecondDir));
+    tbi3rdDir->setEnabled(usable(TzuPrjInfo::SelThirdDir));
+}
+
+void TfrmMenuAndTree::SelectFirst()
+{
+    if (Tree && Tree->topLevelItemCount() > 0)
+        Tree->setCurrentItem(Tree->topLevelItem(0));
+}
+
+void TfrmMenuAndTree::OpenDataDir(const QString &dir)
+{
+    Tree->LoadRoot(dir);
+    SelectFirst();
+    actSelectedUpdate();
+}
+
+void TfrmMenuAndTree::tbiSetDirClick(QAction *button)
+{
+    if (!zuPrjInfo || !Tree)
+        return;
+    const int tag = button->property("tag").toInt();
+    QString dir;
+    if (tag == 0)
+        dir = zuPrjInfo->ReadDataDir();
+    else if (tag == 1)
+        dir = zuPrjInfo->ReadExtraDir(TzuPrjInfo::SelSecondDir);
+    else
+        dir = zuPrjInfo->ReadExtraDir(TzuPrjInfo::SelThirdDir);
+    OpenDataDir(dir);
+    button->setChecked(true);
+}
+
+void TfrmMenuAndTree::TBItem6Click()
+{
+    // The settings dialog comes with its own step.
+}
+
+void TfrmMenuAndTree::tbiGotoHomeClick()
+{
+    if (zuPrjInfo)
+        zuPrjInfo->OpenHomePage();
+}
+
+void TfrmMenuAndTree::tbiCloseClick()
+{
+    window()->close();
+}
+
+void TfrmMenuAndTree::actSelectedUpdate()
+{
+    const bool selected = Tree && Tree->SelectedNode();
+    actFileDelete->setEnabled(selected);
+    actFind->setEnabled(selected && !m_searching);
+    actRename->setEnabled(selected);
+    actModify->setEnabled(selected);
+}
+
+void TfrmMenuAndTree::actFindExecute()
+{
+    const std::optional<QString> answer = DialogService::current().input(
+        {this, QStringLiteral("자료 검색"), QStringLiteral("검색 내용"), QString()});
+    if (!answer)
+        return;
+    const QString text = RecordSearch::Normalize(*answer);
+    if (text.isEmpty())
+        return;
+    SearchRecords(text);
+}
+
+void TfrmMenuAndTree::SearchRecords(const QString &text)
+{
+    m_searching = true;
+    actSelectedUpdate();
+    QProgressBar *bar = Bar();
+    const auto finish = qScopeGuard([this, bar] {
+        m_searching = false;
+        actSelectedUpdate();
+        if (bar)
+            bar->setValue(0);
+    });
+    lstFound->clear();
+    FoundPaths.clear();
+
+    const QString root = Tree ? Tree->RootDir : QString();
+    const QStringList files = RecordSearch::CollectFiles(root);
+    if (bar) {
+        bar->setMaximum(int(qMin<qsizetype>(files.size(), INT_MAX)));
+        bar->setValue(0);
+    }
+    if (files.isEmpty()) {
+        ShowWarningMessage(this, QStringLiteral("Warning"), QStringLiteral("No matched file"));
+    } else {
+        const RecordSearch search(text);
+        const qsizetype prefix = root.size() + 1;
+        QStringList labels;
+        QElapsedTimer sinceRepaint;
+        sinceRepaint.start();
+        for (qsizetype i = 0; i < files.size(); ++i) {
+            const QString &file = files.at(i);
+            if (search.NameMatches(file) || search.ContentsMatch(file)) {
+                FoundPaths.append(file.mid(prefix));
+                labels.append(RecordSearch::HitLabel(file));
+            }
+            // The search never returns to the message loop, so the bar is painted here,
+            // a few dozen times a second at most.
+            if (bar && sinceRepaint.elapsed() >= ProgressRepaintMs) {
+                bar->setValue(int(i));
+                bar->repaint();
+                sinceRepaint.restart();
+            }
+        }
+        lstFound->addItems(labels);
+        if (lstFound->count() > 0) {
+            lstFound->setCurrentRow(0);
+            lstFoundClick(0);
+        } else {
+            ShowWarningMessage(this, QStringLiteral("Warning"), QStringLiteral("Not Found"));
+        }
+    }
+}
+
+void TfrmMenuAndTree::lstFoundClick(int row)
+{
+    if (Tree && row >= 0 && row < FoundPaths.size())
+        Tree->LocatePath(FoundPaths.at(row));
+}

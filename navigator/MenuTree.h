@@ -1,11 +1,84 @@
 #pragma once
 
 #include <QFrame>
+#include <QList>
+#include <QPixmap>
+#include <QStringList>
 
-// The navigator pane: menu, record tree and search hits on the left of the main window.
+class QAction;
+class QActionGroup;
+class QListWidget;
+class QMenu;
+class QProgressBar;
+class QSplitter;
+class QToolBar;
+class QToolButton;
+class TzuTree;
+
+// The navigator pane: the toolbar with the program's menu, the record tree, and the list of
+// search hits below a splitter. It owns the actions that work on records and switches between
+// the three data directories.
 class TfrmMenuAndTree : public QFrame
 {
     Q_OBJECT
 public:
     explicit TfrmMenuAndTree(QWidget *parent = nullptr);
+    ~TfrmMenuAndTree() override;
+
+    QWidget *Shape3 = nullptr;
+    QToolBar *tbtFolder = nullptr;
+    QToolButton *tbiFile = nullptr;
+    QMenu *mnuFile = nullptr;
+    QWidget *Shape1 = nullptr;
+    QWidget *Shape2 = nullptr;
+    QSplitter *Splitter1 = nullptr;
+    QListWidget *lstFound = nullptr;
+    TzuTree *Tree = nullptr;
+
+    QAction *actFileNewFolder = nullptr;
+    QAction *actFileNewNote = nullptr;
+    QAction *actFileDelete = nullptr;
+    QAction *actFind = nullptr;
+    QAction *actRename = nullptr;
+    QAction *actModify = nullptr;
+    QAction *TBItem6 = nullptr;
+    QAction *tbiGotoHome = nullptr;
+    QAction *tbiClose = nullptr;
+    QAction *tbiDataDir = nullptr;
+    QAction *tbi2ndDir = nullptr;
+    QAction *tbi3rdDir = nullptr;
+    QActionGroup *grpDirs = nullptr;
+
+    QList<QPixmap> imgsTree;
+    QList<QPixmap> imgsToolbar;
+    QList<QPixmap> imgsDisable;
+
+    QStringList FoundPaths;
+
+    // The width asked for in the settings (TreeWidth), 250 unless it is at least 30.
+    int PaneWidth = 250;
+
+    // Progress bar for the search; the main window's unless set otherwise.
+    QProgressBar *ProgressBar = nullptr;
+
+    void InitPane();
+    void SelectFirst();
+    void OpenDataDir(const QString &dir);
+    void SearchRecords(const QString &text);
+
+    void tbiSetDirClick(QAction *button);
+    void TBItem6Click();
+    void tbiGotoHomeClick();
+    void tbiCloseClick();
+    void actFindExecute();
+    void lstFoundClick(int row);
+    void actSelectedUpdate();
+
+    QSize sizeHint() const override;
+
+private:
+    void UpdateDirButtons();
+    QProgressBar *Bar() const;
+    QToolButton *ButtonFor(QAction *action) const;
+    bool m_searching = false;
 };

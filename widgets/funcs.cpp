@@ -81,3 +81,14 @@ TColor QColorToColor(const QColor &color)
     const QColor rgb = color.toRgb();
     return TColor(rgb.red()) | (TColor(rgb.green()) << 8) | (TColor(rgb.blue()) << 16);
 }
+
+static void initVandrelResources()
+{
+    Q_INIT_RESOURCE(vandrel);
+}
+
+void EnsureResources()
+{
+    static const bool done = (initVandrelResources(), true);
+    Q_UNUSED(done);
+}

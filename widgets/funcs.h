@@ -17,3 +17,6 @@ TColor QColorToColor(const QColor &color);
 
 // The palette role that stands in for system colour number index.
 QPalette::ColorRole SystemColorRole(int index, QPalette::ColorGroup *group = nullptr);
+
+// Makes the program's bitmaps and icons available (they live in the static library).
+void EnsureResources();

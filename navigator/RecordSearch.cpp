@@ -1,0 +1,239 @@
+#include "RecordSearch.h"
+
+#include "platform/DirectoryListing.h"
+#include "platform/FileSystem.h"
+#include "platform/TextCodec.h"
+#include "records/PhoneFun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+inline char lowerByte(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
+}
+
+bool isCp949Lead(uchar c)
+{
+    return c >= 0x81 && c <= 0xFE;
+}
+
+// A-Z turned into a-z; in code page 949 text the second byte of a character is kept as it is.
+QByteArray lowered(QByteArrayView bytes, bool cp949)
+{
+    QByteArray out(bytes.size(), Qt::Uninitialized);
+    char *o = out.data();
+    const char *b = bytes.data();
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = b[i];
+        if (cp949 && isCp949Lead(uchar(c)) && i + 1 < n) {
+            o[i] = c;
+            o[i + 1] = b[i + 1];
+            ++i;
+        } else {
+            o[i] = lowerByte(c);
+        }
+    }
+    return out;
+}
+
+const char *findBytes(const char *hay, size_t hayLen, const char *needle, size_t needleLen)
+{
+#if defined(__GLIBC__)
+    return static_cast<const char *>(memmem(hay, hayLen, needle, needleLen));
+#else
+    const char *end = hay + hayLen;
+    const char *at = std::search(hay, end, needle, needle + needleLen);
+    return at == end ? nullptr : at;
+#endif
+}
+
+struct DirId
+{
+    quint64 dev;
+    quint64 ino;
+    bool operator==(const DirId &o) const { return dev == o.dev && ino == o.ino; }
+};
+
+size_t qHash(const DirId &id, size_t seed = 0)
+{
+    return ::qHash(id.dev, seed) ^ ::qHash(id.ino, seed);
+}
+
+struct Walker
+{
+    QStringList files;
+#ifdef Q_OS_UNIX
+    QSet<DirId> seen;
+#else
+    QSet<QString> seen;
+#endif
+
+    bool firstVisit(const QString &dir)
+    {
+#ifdef Q_OS_UNIX
+        struct stat st
+        {};
+        if (::stat(QFile::encodeName(dir).constData(), &st) != 0)
+            return false;
+        const DirId id{quint64(st.st_dev), quint64(st.st_ino)};
+#else
+        const QString id = QFileInfo(dir).canonicalFilePath();
+#endif
+        if (seen.contains(id))
+            return false;
+        seen.insert(id);
+        return true;
+    }
+
+    void walk(const QString &dir)
+    {
+        if (!firstVisit(dir))
+            return;
+        const QString prefix = dir + QDir::separator();
+        DirectoryListing::forEach(dir, [&](const DirectoryListing::Entry &e) {
+            if (e.name.startsWith(u'.'))
+                return true;
+            if (e.isDir) {
+                walk(prefix + e.name);
+            } else if (e.isFile
+                       && (e.name.endsWith(QLatin1String(".txt"))
+                           || e.name.endsWith(QLatin1String(".zu")))) {
+                files.append(prefix + e.name);
+            }
+            return true;
+        });
+    }
+};
+
+} // namespace
+
+QString RecordSearch::Normalize(const QString &text)
+{
+    QString out = text.trimmed();
+    for (QChar &c : out)
+        if (c.unicode() >= u'A' && c.unicode() <= u'Z')
+            c = QChar(char16_t(c.unicode() + 32));
+    return out;
+}
+
+RecordSearch::RecordSearch(const QString &text)
+    : m_text(Normalize(text))
+{
+    m_utf8 = m_text.toUtf8();
+    m_ascii = TextCodec::isAscii(m_utf8);
+    m_fitsCp949 = TextCodec::fitsCp949(m_text);
+    if (m_fitsCp949)
+        m_cp949 = TextCodec::encode(m_text, TextCodec::Encoding::Cp949);
+    for (char c : std::as_const(m_utf8))
+        if (c >= 'a' && c <= 'z')
+            m_hasLetters = true;
+}
+
+bool RecordSearch::NameMatches(const QString &path) const
+{
+    const QString name = FileNamePart(path);
+    QString shown;
+    if (name == FolderRecordName) {
+        QString folder = path.left(path.size() - name.size());
+        while (!folder.isEmpty() && IsPathSeparator(folder.back()))
+            folder.chop(1);
+        shown = FileNamePart(folder);
+    } else {
+        shown = name.left(qMax<qsizetype>(0, name.size() - 4));
+    }
+    return Normalize(shown).contains(m_text);
+}
+
+bool RecordSearch::ContentsMatch(const QString &path) const
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false; // an unreadable file is no hit
+    const QByteArray bytes = file.readAll();
+    return BytesMatch(bytes);
+}
+
+bool RecordSearch::BytesMatch(QByteArrayView bytes) const
+{
+    if (m_text.isEmpty() || bytes.isEmpty())
+        return false;
+    const bool ascii = TextCodec::isAscii(bytes);
+    if (!m_ascii && ascii)
+        return false;
+    const bool utf8 = ascii || TextCodec::isValidUtf8(bytes);
+    if (utf8)
+        return FindIn(bytes, m_utf8, false);
+    if (!m_fitsCp949)
+        return false;
+    return FindIn(bytes, m_cp949, true);
+}
+
+bool RecordSearch::FindIn(QByteArrayView bytes, const QByteArray &pattern, bool cp949) const
+{
+    QByteArray lowerCopy;
+    QByteArrayView hay = bytes;
+    if (m_hasLetters) {
+        lowerCopy = lowered(bytes, cp949);
+        hay = lowerCopy;
+    }
+    const char *base = hay.data();
+    const size_t len = size_t(hay.size());
+    size_t from = 0;
+    while (from < len) {
+        const char *at =
+            findBytes(base + from, len - from, pattern.constData(), size_t(pattern.size()));
+        if (!at)
+            return false;
+        const size_t pos = size_t(at - base);
+        // The line holding the match, and its first "=", which no code page 949 character
+        // can hide since "=" is never the second byte of one.
+        size_t lineStart = pos;
+        while (lineStart > 0 && base[lineStart - 1] != '\n')
+            --lineStart;
+        const char *eq =
+            static_cast<const char *>(std::memchr(base + lineStart, '=', pos - lineStart));
+        bool hit = eq != nullptr;
+        if (hit && cp949) {
+            // The match must start on a character, not on the second byte of one.
+            size_t i = size_t(eq - base) + 1;
+            while (i < pos)
+                i += (isCp949Lead(uchar(base[i])) && i + 1 < len) ? 2 : 1;
+            hit = i == pos;
+        }
+        if (hit)
+            return true;
+        from = pos + 1;
+    }
+    return false;
+}
+
+QStringList RecordSearch::CollectFiles(const QString &dir)
+{
+    Walker walker;
+    walker.walk(dir);
+    return walker.files;
+}
+
+QString RecordSearch::HitLabel(const QString &path)
+{
+    const QString name = FileNamePart(path);
+    if (name.endsWith(QLatin1String(".zu"))) {
+        QString folder = path.left(path.size() - name.size());
+        while (!folder.isEmpty() && IsPathSeparator(folder.back()))
+            folder.chop(1);
+        // The folder's whole name: folder names like "Hanbit Co. Ltd" keep their dots.
+        return FileNamePart(folder);
+    }
+    return FileBaseName(path);
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QIcon>
+#include <QList>
+#include <QPixmap>
+#include <QTreeWidget>
+
+#include <functional>
+
+// The record tree: one data directory on disk, a folder node for every directory and a record
+// node for every ".txt" file, loaded one level at a time as folders are opened. It keeps the
+// path of the record file of the selected node and has the record view show it.
+class TzuTree : public QTreeWidget
+{
+    Q_OBJECT
+public:
+    // Image indexes, the only thing that tells node kinds apart.
+    enum Image { ImgFolder = 0, ImgFolderOpen = 1, ImgRecord = 2, ImgRecordEdit = 3 };
+    static constexpr int ImageIndexRole = Qt::UserRole + 1;
+    static constexpr int SelectedIndexRole = Qt::UserRole + 2;
+    // The child that marks a folder whose contents have not been loaded yet.
+    static const QString PlaceholderText;
+    // Double-clicks this soon after a folder was opened are the rest of the opening click.
+    static constexpr quint32 DoubleClickGuardMs = 200;
+
+    explicit TzuTree(QWidget *parent = nullptr);
+
+    QString RootDir;
+    QString SelectedFile;
+    QTreeWidgetItem *HotNode = nullptr;
+    QTreeWidgetItem *CutNode = nullptr;
+    quint32 LastExpandTick = 0;
+
+    // Shows a record file in the record view; by default the main window's.
+    std::function<void(const QString &)> ShowRecord;
+
+    // The four node images: closed folder, open folder, sheet, sheet with pen.
+    void SetImages(const QList<QPixmap> &images);
+
+    void LoadRoot(const QString &dir);
+    void LoadFolder(QTreeWidgetItem *node, const QString &dir);
+    static bool HasVisibleEntries(const QString &dir);
+    QString NodePath(const QTreeWidgetItem *node) const;
+    QString SelectionPath() const;
+    void SetSelectedFile(const QString &path);
+    void LoadChildren(QTreeWidgetItem *node);
+    void ExpandFolder(QTreeWidgetItem *node);
+    bool LocatePath(const QString &relPath);
+
+    QTreeWidgetItem *SelectedNode() const;
+    static int ImageIndex(const QTreeWidgetItem *node);
+    static bool IsFolder(const QTreeWidgetItem *node);
+    static bool IsRecord(const QTreeWidgetItem *node);
+    static bool IsPlaceholder(const QTreeWidgetItem *node);
+    static bool FirstChildIsPlaceholder(const QTreeWidgetItem *node);
+
+    // Milliseconds on a clock that wraps like the system tick count.
+    static quint32 TickCount();
+
+    // While false, selection changes do not reach SetSelectedFile.
+    void SetSelectionHandlerAttached(bool attached) { m_attached = attached; }
+
+    QTreeWidgetItem *NewFolderNode(const QString &name, const QString &dir);
+    QTreeWidgetItem *NewRecordNode(const QString &fileName);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void OnSelectionChange();
+    void OnExpanded(QTreeWidgetItem *node);
+    bool OnLabel(QTreeWidgetItem *node, const QPoint &pos) const;
+    void SetKind(QTreeWidgetItem *node, int image, int selectedImage);
+    bool Descend(QTreeWidgetItem *parent, const QStringList &parts, qsizetype level,
+                 bool wantFolder);
+
+    QList<QIcon> m_icons; // per kind: normal image, selected image
+    bool m_attached = true;
+};
+
+// The one record tree of the process.
+extern TzuTree *RecordTree;
