@@ -37,6 +37,14 @@ void sortNames(QStringList &names)
         return;
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
+    if (collator.locale().language() == QLocale::C) {
+        // The C locale has no collation of its own; fold the case and compare.
+        std::stable_sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+            return a.compare(b, Qt::CaseInsensitive) < 0;
+        });
+        return;
+    }
+    // One sort key per name is far cheaper than collating every comparison.
     std::vector<std::pair<QCollatorSortKey, qsizetype>> keys;
     keys.reserve(size_t(names.size()));
     for (qsizetype i = 0; i < names.size(); ++i)
@@ -172,6 +180,8 @@ void TzuTree::LoadFolder(QTreeWidgetItem *node, const QString &dir)
     QStringList records;
     QStringList folders;
     DirectoryListing::forEach(dir, [&](const DirectoryListing::Entry &e) {
+        if (e.name.startsWith(u'.'))
+            return true; // hidden, like the folders
         if (e.isFile) {
             if (e.name.size() >= 4 && e.name.right(4).compare(u".txt", Qt::CaseInsensitive) == 0)
                 records << e.name;

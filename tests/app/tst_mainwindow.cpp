@@ -1,14 +1,18 @@
 #include "app/ProjectInc.h"
 #include "app/main.h"
 #include "navigator/MenuTree.h"
+#include "navigator/zuTree.h"
 #include "platform/Application.h"
 #include "records/book.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestFiles.h"
 
 #include <QDialog>
+#include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -25,6 +29,7 @@ private slots:
     void escapeInADialogLeavesTheWindow();
     void handOverBringsTheWindowBack_data();
     void handOverBringsTheWindowBack();
+    void paneAndViewWorkTogether();
     void exitQuestion_data();
     void exitQuestion();
 
@@ -149,6 +154,39 @@ void TestMainWindow::handOverBringsTheWindowBack()
     QCOMPARE(window.isMaximized(), maximizedAfter);
     if (!maximizedAfter)
         QCOMPARE(window.size(), QSize(700, 500));
+}
+
+void TestMainWindow::paneAndViewWorkTogether()
+{
+    const QString data = m_dir->filePath("PhoneData");
+    QDir().mkpath(data + "/Friends");
+    TestFiles::write(data + "/Friends/Lee.txt", "[data]\r\nHand=010-1\r\n");
+    TestFiles::write(data + "/Friends/__g_t.zu", "[data]\r\nONme=Club\r\n");
+    TestFiles::write(data + "/Kim.txt", "[data]\r\nHand=010-2\r\n");
+    TfrmMainVR window;
+    QVERIFY(RecordTree);
+    QCOMPARE(RecordTree->topLevelItemCount(), 2);
+    QVERIFY(window.Book->labName->text().isEmpty());
+    QVERIFY(!window.Book->zuGradiButton1->isEnabled());
+
+    // The first showing selects the first node, and the view follows.
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(RecordTree->SelectedNode(), RecordTree->topLevelItem(0));
+    QCOMPARE(window.Book->labName->text(), QStringLiteral("Friends"));
+    QVERIFY(window.Book->zuGradiButton1->isEnabled());
+
+    // Coming back to the window keeps the user's place.
+    RecordTree->setCurrentItem(RecordTree->topLevelItem(1));
+    QCOMPARE(window.Book->ValueLabel("Hand")->text(), QStringLiteral("010-2"));
+    QDialog dialog(&window);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    dialog.close();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QCOMPARE(RecordTree->SelectedNode(), RecordTree->topLevelItem(1));
+    QCOMPARE(window.Book->labName->text(), QStringLiteral("Kim"));
 }
 
 void TestMainWindow::exitQuestion_data()
