@@ -3,6 +3,7 @@
 #include "app/ProjectInc.h"
 #include "navigator/MenuTree.h"
 #include "navigator/zuTree.h"
+#include "platform/Application.h"
 #include "platform/UiFont.h"
 #include "records/book.h"
 #include "widgets/funcs.h"
@@ -57,7 +58,17 @@ TfrmMainVR::TfrmMainVR(QWidget *parent)
             [this] { Book->zuGradiButton1->setEnabled(MenuAndTree->actModify->isEnabled()); });
     Book->zuGradiButton1->setEnabled(MenuAndTree->actModify->isEnabled());
 
+    // The delete action runs through the window's own handler.
+    disconnect(MenuAndTree->actFileDelete, &QAction::triggered, MenuAndTree, nullptr);
+    connect(MenuAndTree->actFileDelete, &QAction::triggered, this,
+            [this] { VandrelApplication::guarded([this] { MenuAndTreeactFileDeleteExecute(); }); });
+
     FormCreate();
+}
+
+void TfrmMainVR::MenuAndTreeactFileDeleteExecute()
+{
+    MenuAndTree->actFileDeleteExecute();
 }
 
 TfrmMainVR::~TfrmMainVR()

@@ -23,6 +23,8 @@ public:
     // A second start of the program handed over to this one.
     void WMCopyData();
 
+    void MenuAndTreeactFileDeleteExecute();
+
     static constexpr int BookWidth = 476;
 
 protected:

@@ -3,7 +3,9 @@
 #include "RecordSearch.h"
 #include "app/ProjectInc.h"
 #include "app/main.h"
+#include "platform/Application.h"
 #include "platform/DialogService.h"
+#include "records/book.h"
 #include "widgets/funcs.h"
 #include "zuTree.h"
 
@@ -91,6 +93,17 @@ TfrmMenuAndTree::TfrmMenuAndTree(QWidget *parent)
     tbiClose =
         makeAction("tbiClose", QStringLiteral("종료(&X)"), QKeySequence(Qt::ALT | Qt::Key_F4), -1);
 
+    // Errors in what an action does are shown and the program goes on.
+    auto run = [this](QAction *action, void (TfrmMenuAndTree::*handler)()) {
+        connect(action, &QAction::triggered, this, [this, handler] {
+            VandrelApplication::guarded([this, handler] { (this->*handler)(); });
+        });
+    };
+    run(actFileNewFolder, &TfrmMenuAndTree::actFileNewFolderExecute);
+    run(actFileNewNote, &TfrmMenuAndTree::actFileNewNoteExecute);
+    run(actFileDelete, &TfrmMenuAndTree::actFileDeleteExecute);
+    run(actRename, &TfrmMenuAndTree::actRenameExecute);
+    run(actModify, &TfrmMenuAndTree::actModifyExecute);
     connect(actFind, &QAction::triggered, this, &TfrmMenuAndTree::actFindExecute);
     connect(TBItem6, &QAction::triggered, this, &TfrmMenuAndTree::TBItem6Click);
     connect(tbiGotoHome, &QAction::triggered, this, &TfrmMenuAndTree::tbiGotoHomeClick);
@@ -210,6 +223,8 @@ void TfrmMenuAndTree::InitPane()
     Tree = new TzuTree(this);
     RecordTree = Tree;
     Tree->SetImages(imgsTree);
+    Tree->FolderDialogIcon = QIcon(imgsToolbar.at(3));
+    Tree->RecordDialogIcon = QIcon(imgsToolbar.at(4));
     Splitter1->addWidget(Tree);
     Splitter1->addWidget(lstFound);
     Splitter1->setStretchFactor(0, 1);
@@ -253,6 +268,36 @@ void TfrmMenuAndTree::OpenDataDir(const QString &dir)
     Tree->LoadRoot(dir);
     SelectFirst();
     actSelectedUpdate();
+}
+
+void TfrmMenuAndTree::actFileNewFolderExecute()
+{
+    if (Tree)
+        Tree->CreateFolder(false);
+}
+
+void TfrmMenuAndTree::actFileNewNoteExecute()
+{
+    if (Tree)
+        Tree->CreateRecord(false);
+}
+
+void TfrmMenuAndTree::actFileDeleteExecute()
+{
+    if (Tree)
+        Tree->DeleteNode(Tree->SelectedNode());
+}
+
+void TfrmMenuAndTree::actRenameExecute()
+{
+    if (Tree)
+        Tree->RenameNode(Tree->SelectedNode());
+}
+
+void TfrmMenuAndTree::actModifyExecute()
+{
+    if (frmMainVR && frmMainVR->Book)
+        frmMainVR->Book->ModifyRecord();
 }
 
 void TfrmMenuAndTree::tbiSetDirClick(QAction *button)

@@ -66,6 +66,11 @@ public:
     void OpenDataDir(const QString &dir);
     void SearchRecords(const QString &text);
 
+    void actFileNewFolderExecute();
+    void actFileNewNoteExecute();
+    void actFileDeleteExecute();
+    void actRenameExecute();
+    void actModifyExecute();
     void tbiSetDirClick(QAction *button);
     void TBItem6Click();
     void tbiGotoHomeClick();

@@ -1,15 +1,30 @@
 #include "zuTree.h"
 
 #include "app/main.h"
+#include "platform/Application.h"
+#include "platform/DialogService.h"
 #include "platform/DirectoryListing.h"
+#include "platform/FileSystem.h"
+#include "platform/ShellFiles.h"
+#include "platform/TextFile.h"
+#include "records/NewData.h"
 #include "records/PhoneFun.h"
+#include "records/UserFileName.h"
 #include "records/book.h"
 
+#include <QCheckBox>
 #include <QCollator>
+#include <QContextMenuEvent>
 #include <QDir>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -79,6 +94,32 @@ TzuTree::TzuTree(QWidget *parent)
     };
     connect(this, &QTreeWidget::itemSelectionChanged, this, &TzuTree::OnSelectionChange);
     connect(this, &QTreeWidget::itemExpanded, this, &TzuTree::OnExpanded);
+
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDefaultDropAction(Qt::MoveAction);
+
+    PopupMenu = new QMenu(this);
+    PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
+    auto item = [this](const char *name, const QString &caption, void (TzuTree::*run)()) {
+        QAction *a = PopupMenu->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        connect(a, &QAction::triggered, this,
+                [this, run] { VandrelApplication::guarded([this, run] { (this->*run)(); }); });
+        return a;
+    };
+    mnuCut = item("mnuCut", QStringLiteral("잘라내기 &U"), &TzuTree::CutClick);
+    mnuPaste = item("mnuPaste", QStringLiteral("붙여넣기 &S"), &TzuTree::PasteClick);
+    PopupMenu->addSeparator();
+    mnuRename = item("mnuRename", QStringLiteral("이름변경 &R"), &TzuTree::RenameClick);
+    mnuDelete = item("mnuDelete", QStringLiteral("자료삭제 &E"), &TzuTree::DeleteClick);
+    PopupMenu->addSeparator();
+    mnuNewFolder = item("mnuNewFolder", QStringLiteral("폴더생성 &F"), &TzuTree::NewFolderClick);
+    mnuNewRecord = item("mnuNewRecord", QStringLiteral("자료생성 &D"), &TzuTree::NewRecordClick);
+    PopupMenu->addSeparator();
+    mnuRefresh = item("mnuRefresh", QStringLiteral("트리갱신 &T"), &TzuTree::RefreshClick);
+    mnuPaste->setEnabled(false);
 }
 
 quint32 TzuTree::TickCount()
@@ -150,7 +191,7 @@ void TzuTree::LoadRoot(const QString &dir)
     m_attached = false;
     clear();
     HotNode = nullptr;
-    CutNode = nullptr;
+    ForgetCut();
     RootDir = dir;
     if (!RootDir.isEmpty() && (RootDir.back() == Sep || RootDir.back() == u'/'))
         RootDir.chop(1);
@@ -400,4 +441,475 @@ bool TzuTree::LocatePath(const QString &relPath)
     if (parts.isEmpty())
         return false;
     return Descend(nullptr, parts, 0, wantFolder);
+}
+
+// ---- Editing -------------------------------------------------------------------------------
+
+void TzuTree::ForgetCut()
+{
+    CutNode = nullptr;
+    if (mnuPaste)
+        mnuPaste->setEnabled(false);
+}
+
+void TzuTree::RemoveNode(QTreeWidgetItem *node)
+{
+    // Remembered nodes inside the one going away are forgotten with it.
+    for (const QTreeWidgetItem *p = CutNode; p; p = p->parent())
+        if (p == node) {
+            ForgetCut();
+            break;
+        }
+    for (const QTreeWidgetItem *p = HotNode; p; p = p->parent())
+        if (p == node) {
+            HotNode = nullptr;
+            break;
+        }
+    delete node;
+}
+
+void TzuTree::PlainMessage(const QString &text)
+{
+    DialogService::current().message({window(), DialogService::Icon::None,
+                                      VandrelApplication::title(), text, DialogService::Ok,
+                                      DialogService::Ok});
+}
+
+void TzuTree::PreparePopup(QTreeWidgetItem *hot)
+{
+    HotNode = hot;
+    mnuCut->setEnabled(hot != nullptr);
+    mnuRename->setEnabled(hot != nullptr);
+    mnuDelete->setEnabled(hot != nullptr);
+}
+
+void TzuTree::contextMenuEvent(QContextMenuEvent *event)
+{
+    QTreeWidgetItem *hot =
+        event->reason() == QContextMenuEvent::Keyboard ? SelectedNode() : itemAt(event->pos());
+    PreparePopup(hot);
+    PopupMenu->exec(event->globalPos());
+}
+
+void TzuTree::CutClick()
+{
+    if (!HotNode)
+        return;
+    CutNode = HotNode;
+    mnuPaste->setEnabled(true);
+}
+
+void TzuTree::PasteClick()
+{
+    QTreeWidgetItem *source = CutNode;
+    ForgetCut();
+    if (source)
+        MoveNode(HotNode, source);
+}
+
+void TzuTree::RenameClick()
+{
+    if (HotNode)
+        RenameNode(HotNode);
+}
+
+void TzuTree::DeleteClick()
+{
+    DeleteNode(HotNode);
+}
+
+void TzuTree::NewEntryFromPopup(bool folder)
+{
+    QTreeWidgetItem *hot = HotNode;
+    bool atRoot = true;
+    if (hot && IsFolder(hot)) {
+        setCurrentItem(hot);
+        atRoot = false;
+    } else if (hot && hot->parent()) {
+        setCurrentItem(hot->parent());
+        atRoot = false;
+    }
+    if (folder)
+        CreateFolder(atRoot);
+    else
+        CreateRecord(atRoot);
+}
+
+void TzuTree::NewFolderClick()
+{
+    NewEntryFromPopup(true);
+}
+
+void TzuTree::NewRecordClick()
+{
+    NewEntryFromPopup(false);
+}
+
+void TzuTree::RefreshClick()
+{
+    LoadRoot(RootDir);
+}
+
+QTreeWidgetItem *TzuTree::PlaceNode(QTreeWidgetItem *parent, const QString &name, bool folder)
+{
+    QTreeWidgetItem *node;
+    if (parent && FirstChildIsPlaceholder(parent)) {
+        node = parent->child(0);
+        node->setText(0, name);
+    } else {
+        node = new QTreeWidgetItem(QStringList{name});
+        if (parent)
+            parent->addChild(node);
+        else
+            addTopLevelItem(node);
+    }
+    if (folder)
+        SetKind(node, ImgFolder, ImgFolderOpen);
+    else
+        SetKind(node, ImgRecord, ImgRecordEdit);
+    return node;
+}
+
+void TzuTree::CreateEntry(bool atRoot, bool folder)
+{
+    QTreeWidgetItem *selected = SelectedNode();
+    QTreeWidgetItem *parent = nullptr;
+    if (!atRoot && selected && (!folder || topLevelItemCount() > 0))
+        parent = IsFolder(selected) ? selected : selected->parent();
+    if (parent)
+        LoadChildren(parent);
+    QString dir = NodePath(parent) + Sep;
+
+    TfrmNewData dialog(window());
+    if (folder) {
+        dialog.setWindowIcon(FolderDialogIcon);
+        dialog.FolderPath = dir;
+        dialog.FolderMode = true;
+    } else {
+        dialog.setWindowIcon(RecordDialogIcon);
+        dialog.PrepareNewRecord(dir);
+    }
+    QString name;
+    if (DialogService::current().execDialog(dialog) == QDialog::Accepted) {
+        name = dialog.EnteredName();
+        if (dialog.chkIsRoot->isChecked()) {
+            parent = nullptr;
+            dir = RootDir + Sep;
+        }
+    }
+    if (name.isEmpty())
+        return;
+    QTreeWidgetItem *node = PlaceNode(parent, name, folder);
+    setCurrentItem(node);
+    SetSelectedFile(dir + name + (folder ? QString(Sep) : QStringLiteral(".txt")));
+}
+
+void TzuTree::CreateFolder(bool atRoot)
+{
+    CreateEntry(atRoot, true);
+}
+
+void TzuTree::CreateRecord(bool atRoot)
+{
+    CreateEntry(atRoot, false);
+}
+
+QString TzuTree::CompanionFolder(const QString &path)
+{
+    const QString name = FileNamePart(path);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return path.left(path.size() - name.size()) + QStringLiteral("__")
+           + (dot < 0 ? name : name.left(dot));
+}
+
+bool TzuTree::RenameReferences(const QString &file, const QString &oldName, const QString &newName)
+{
+    if (oldName.isEmpty())
+        return true;
+    TextFile text;
+    if (!text.Load(file))
+        return false;
+    for (QString &line : text.lines) {
+        // Left to right, past each replacement, so that no pair of names can make it loop.
+        qsizetype from = 0;
+        for (;;) {
+            qsizetype best = -1;
+            for (QChar sep : {QChar(u'\\'), QChar(u'/')}) {
+                const qsizetype at = line.indexOf(u'"' + oldName + sep, from);
+                if (at >= 0 && (best < 0 || at < best))
+                    best = at;
+            }
+            if (best < 0)
+                break;
+            line.replace(best + 1, oldName.size(), newName);
+            from = best + 1 + newName.size() + 1;
+        }
+    }
+    return text.Save(file);
+}
+
+// Empty on success, else what to tell the user.
+QString TzuTree::RenameOnDisk(const QString &dir, const QString &oldName, const QString &newName,
+                              bool record)
+{
+    const QString failed = QStringLiteral("Rename failed");
+    const QString ext = record ? QStringLiteral(".txt") : QString();
+    const QString from = FileSystem::resolve(dir + oldName + ext);
+    const QString to = dir + newName + ext;
+    if (from == to)
+        return {}; // the same name: nothing to do
+    const QFileInfo fromInfo(from);
+    if (record ? !fromInfo.isFile() : !fromInfo.isDir())
+        return failed;
+    // Another entry of that name, also one differing only in letter case, is in the way;
+    // the entry itself under a new letter case is not.
+    const QString existing = FileSystem::resolve(to);
+    if (QFileInfo::exists(existing) && QFileInfo(existing) != fromInfo)
+        return failed;
+
+    if (!record) {
+        if (!QDir().rename(from, to))
+            return failed;
+        return {};
+    }
+
+    const QString companionFrom = FileSystem::resolve(CompanionFolder(from));
+    const bool hasCompanion = QFileInfo(companionFrom).isDir();
+    if (!QFile::rename(from, to))
+        return failed;
+    if (!hasCompanion)
+        return {};
+    const QString companionTo = CompanionFolder(to);
+    if (companionFrom != companionTo) {
+        const QString companionThere = FileSystem::resolve(companionTo);
+        const bool sameFolder = QFileInfo(companionThere) == QFileInfo(companionFrom);
+        bool moved = false;
+        if (sameFolder || !QFileInfo::exists(companionThere))
+            moved = QDir().rename(companionFrom, companionTo);
+        if (!moved) {
+            // Into an existing folder of that name: copy, and only then remove the old one.
+            if (!ShellFileOperation(companionFrom + Sep + QStringLiteral("*.*"), companionTo,
+                                    FoCopy, FofNoConfirmation)) {
+                QFile::rename(to, from); // the record stays with its companion folder
+                return QStringLiteral("Rename failed: the files of %1 could not be copied to %2. "
+                                      "Nothing was renamed.")
+                    .arg(FileNamePart(companionFrom), FileNamePart(companionTo));
+            }
+            ShellFileOperation(companionFrom, QString(), FoDelete, FofNoConfirmation);
+        }
+    }
+    RenameReferences(to, FileNamePart(companionFrom), FileNamePart(companionTo));
+    return {};
+}
+
+void TzuTree::RenameNode(QTreeWidgetItem *node)
+{
+    if (!node)
+        return;
+    QTreeWidgetItem *parent = node->parent();
+    LoadChildren(parent);
+    const QString dir = NodePath(parent) + Sep;
+    const QString oldName = node->text(0);
+    const bool record = IsRecord(node);
+
+    TfrmUserFileName dialog(window());
+    dialog.edtName->setText(oldName);
+    dialog.FolderPath = dir;
+    dialog.ExistCheck = false;
+    dialog.SetFolderMode(!record);
+    QString newName;
+    if (DialogService::current().execDialog(dialog) == QDialog::Accepted)
+        newName = dialog.EnteredName();
+    if (newName.isEmpty())
+        return;
+
+    const QString problem = RenameOnDisk(dir, oldName, newName, record);
+    if (!problem.isEmpty()) {
+        PlainMessage(problem);
+        return;
+    }
+    node->setText(0, newName);
+    viewport()->update();
+    SetSelectedFile(SelectionPath());
+}
+
+bool TzuTree::ShellFileOperation(const QString &from, const QString &to, int func, int flags)
+{
+    // "folder\*.*" stands for everything inside the folder.
+    const QString all = QString(Sep) + QStringLiteral("*.*");
+    if (func == FoCopy && from.endsWith(all))
+        return ShellFiles::CopyContents(from.left(from.size() - all.size()), to);
+
+    QStringList sources{from};
+    if (from.endsWith(QStringLiteral(".txt"))) {
+        const QString companion = FileSystem::resolve(CompanionFolder(from));
+        if (QFileInfo(companion).isDir())
+            sources << companion;
+    }
+    switch (func) {
+    case FoMove: return ShellFiles::MoveInto(sources, to, window());
+    case FoCopy:
+        for (const QString &source : sources)
+            if (!ShellFiles::CopyRecursively(source, to + Sep + FileNamePart(source)))
+                return false;
+        return true;
+    case FoDelete:
+        if (flags & FofAllowUndo) {
+            QString why;
+            if (ShellFiles::MoveToTrash(sources, &why))
+                return true;
+            DialogService::current().message({window(), DialogService::Icon::Error,
+                                              QStringLiteral("Error"), why, DialogService::Ok,
+                                              DialogService::Ok});
+            return false;
+        }
+        return ShellFiles::DeletePermanently(sources);
+    default: return false;
+    }
+}
+
+bool TzuTree::DeletePath(const QString &path)
+{
+    return ShellFileOperation(FileSystem::resolve(path), QString(), FoDelete,
+                              FofAllowUndo | FofNoConfirmation);
+}
+
+void TzuTree::DeleteNode(QTreeWidgetItem *node)
+{
+    if (!node)
+        return;
+    const auto answer = DialogService::current().message(
+        {nullptr, DialogService::Icon::Question, QStringLiteral("자료 삭제!!"),
+         node->text(0) + QStringLiteral(" 를(을) 삭제할까요?"),
+         DialogService::Ok | DialogService::Cancel, DialogService::Cancel});
+    if (answer != DialogService::Ok)
+        return;
+    const QString path = NodePath(node->parent()) + Sep + node->text(0)
+                         + (IsRecord(node) ? QStringLiteral(".txt") : QString());
+    bool deleted = false;
+    if (DeletePath(path)) {
+        deleted = true;
+        SelectedFile.clear();
+        QTreeWidgetItem *neighbour = itemBelow(node);
+        for (QTreeWidgetItem *p = neighbour; p; p = p->parent())
+            if (p == node)
+                neighbour = nullptr;
+        if (!neighbour)
+            neighbour = itemAbove(node);
+        RemoveNode(node);
+        if (!SelectedNode() && neighbour)
+            setCurrentItem(neighbour);
+    }
+    SetSelectedFile(SelectionPath());
+    // With nothing left to select, the view must not go on showing the deleted record.
+    if (deleted && !SelectedNode() && ShowRecord)
+        ShowRecord(QString());
+}
+
+bool TzuTree::IsWithin(const QTreeWidgetItem *source, const QTreeWidgetItem *target)
+{
+    if (!target || !target->parent())
+        return false;
+    for (const QTreeWidgetItem *p = target; p; p = p->parent())
+        if (p == source)
+            return true;
+    return false;
+}
+
+void TzuTree::MoveNode(QTreeWidgetItem *target, QTreeWidgetItem *source)
+{
+    if (!source)
+        return;
+    ExpandFolder(target);
+    if (target && target->childCount() == 1 && IsPlaceholder(target->child(0)))
+        delete target->takeChild(0);
+    if (IsWithin(source, target)) {
+        PlainMessage(QStringLiteral("하위로의 이동은 안됩니다."));
+        return;
+    }
+    if (IsRecord(target))
+        target = target->parent();
+    const QString destDir = NodePath(target);
+    const QString srcPath =
+        NodePath(source) + (IsRecord(source) ? QStringLiteral(".txt") : QString());
+    LoadChildren(target);
+    if (srcPath == destDir)
+        return;
+    if (!ShellFileOperation(FileSystem::resolve(srcPath), destDir, FoMove, 0))
+        return;
+
+    m_attached = false;
+    const QString text = source->text(0);
+    const bool wasRecord = IsRecord(source);
+    RemoveNode(source);
+    auto matches = [&](const QTreeWidgetItem *n) {
+        return n->text(0) == text && IsRecord(n) == wasRecord && !IsPlaceholder(n);
+    };
+    QTreeWidgetItem *found = nullptr;
+    if (target) {
+        const QList<QTreeWidgetItem *> old = target->takeChildren();
+        qDeleteAll(old);
+        target->addChild(new QTreeWidgetItem(QStringList{PlaceholderText}));
+        ExpandFolder(target);
+        clearSelection();
+        for (int i = 0; i < target->childCount() && !found; ++i)
+            if (matches(target->child(i)))
+                found = target->child(i);
+    } else {
+        LoadRoot(RootDir);
+        m_attached = false;
+        clearSelection();
+        for (int i = 0; i < topLevelItemCount() && !found; ++i)
+            if (matches(topLevelItem(i)))
+                found = topLevelItem(i);
+    }
+    if (found) {
+        setCurrentItem(found);
+        scrollToItem(found);
+    }
+    SetSelectedFile(SelectionPath());
+    m_attached = true;
+}
+
+void TzuTree::DropAt(const QPoint &pos)
+{
+    QTreeWidgetItem *source = SelectedNode();
+    if (!source)
+        return;
+    QTreeWidgetItem *target = itemAt(pos);
+    if (IsRecord(target))
+        target = target->parent();
+    MoveNode(target, source);
+}
+
+void TzuTree::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->source() == this)
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TzuTree::dragMoveEvent(QDragMoveEvent *event)
+{
+    // Anywhere over the tree, empty space included.
+    if (event->source() == this)
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TzuTree::dropEvent(QDropEvent *event)
+{
+    if (event->source() != this) {
+        event->ignore();
+        return;
+    }
+    // The tree changes itself after the move; the view must not remove the dragged row too.
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    const QPoint pos = event->position().toPoint();
+    // After the drag has ended, so that questions and messages are not shown inside it.
+    QTimer::singleShot(0, this,
+                       [this, pos] { VandrelApplication::guarded([this, pos] { DropAt(pos); }); });
 }

@@ -7,6 +7,8 @@
 
 #include <functional>
 
+class QMenu;
+
 // The record tree: one data directory on disk, a folder node for every directory and a record
 // node for every ".txt" file, loaded one level at a time as folders are opened. It keeps the
 // path of the record file of the selected node and has the record view show it.
@@ -63,10 +65,48 @@ public:
     QTreeWidgetItem *NewFolderNode(const QString &name, const QString &dir);
     QTreeWidgetItem *NewRecordNode(const QString &fileName);
 
+    // Editing: these change the disk, then bring the tree and the selection in line.
+    enum ShellFunc { FoMove = 1, FoCopy = 2, FoDelete = 3 };
+    enum ShellFlags { FofNoConfirmation = 0x10, FofAllowUndo = 0x40 };
+    void CreateFolder(bool atRoot);
+    void CreateRecord(bool atRoot);
+    void RenameNode(QTreeWidgetItem *node);
+    void DeleteNode(QTreeWidgetItem *node);
+    void MoveNode(QTreeWidgetItem *target, QTreeWidgetItem *source);
+    static bool IsWithin(const QTreeWidgetItem *source, const QTreeWidgetItem *target);
+    bool DeletePath(const QString &path);
+    bool ShellFileOperation(const QString &from, const QString &to, int func, int flags);
+    static QString CompanionFolder(const QString &path);
+    static bool RenameReferences(const QString &file, const QString &oldName,
+                                 const QString &newName);
+
+    // Icons of the new-entry dialog for a folder and for a record.
+    QIcon FolderDialogIcon;
+    QIcon RecordDialogIcon;
+
+    // The popup menu and its items.
+    QMenu *PopupMenu = nullptr;
+    QAction *mnuCut = nullptr;
+    QAction *mnuPaste = nullptr;
+    QAction *mnuRename = nullptr;
+    QAction *mnuDelete = nullptr;
+    QAction *mnuNewFolder = nullptr;
+    QAction *mnuNewRecord = nullptr;
+    QAction *mnuRefresh = nullptr;
+    // What opening the popup over a point does before the menu shows.
+    void PreparePopup(QTreeWidgetItem *hot);
+
+    // A drop of the selected node on a point of the viewport.
+    void DropAt(const QPoint &pos);
+
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void OnSelectionChange();
@@ -75,6 +115,21 @@ private:
     void SetKind(QTreeWidgetItem *node, int image, int selectedImage);
     bool Descend(QTreeWidgetItem *parent, const QStringList &parts, qsizetype level,
                  bool wantFolder);
+    void CreateEntry(bool atRoot, bool folder);
+    QTreeWidgetItem *PlaceNode(QTreeWidgetItem *parent, const QString &name, bool folder);
+    QString RenameOnDisk(const QString &dir, const QString &oldName, const QString &newName,
+                         bool record);
+    void RemoveNode(QTreeWidgetItem *node);
+    void ForgetCut();
+    void PlainMessage(const QString &text);
+    void NewEntryFromPopup(bool folder);
+    void CutClick();
+    void PasteClick();
+    void RenameClick();
+    void DeleteClick();
+    void NewFolderClick();
+    void NewRecordClick();
+    void RefreshClick();
 
     QList<QIcon> m_icons; // per kind: normal image, selected image
     bool m_attached = true;

@@ -72,6 +72,8 @@ public:
             return std::nullopt;
         return dialog.textValue();
     }
+
+    int execDialog(QDialog &dialog) override { return dialog.exec(); }
 };
 
 DialogService *g_installed = nullptr;

@@ -4,6 +4,7 @@
 
 #include <optional>
 
+class QDialog;
 class QWidget;
 
 // Every message box, question and input query of the program goes through here, so that
@@ -38,6 +39,9 @@ public:
     virtual Button message(const Message &request) = 0;
     // The text entered, or nothing when the query was cancelled.
     virtual std::optional<QString> input(const Input &request) = 0;
+    // Shows one of the program's own dialogs modally; its result (QDialog::Accepted or
+    // QDialog::Rejected).
+    virtual int execDialog(QDialog &dialog) = 0;
 
     // The service in use: the one installed, else the one showing real dialogs.
     static DialogService &current();

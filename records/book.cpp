@@ -1,9 +1,12 @@
 #include "book.h"
 
+#include "ModifyData.h"
 #include "PhoneFun.h"
 #include "RecordFile.h"
 #include "app/ProjectInc.h"
+#include "navigator/zuTree.h"
 #include "platform/Desktop.h"
+#include "platform/DialogService.h"
 #include "platform/FileSystem.h"
 #include "platform/Profile.h"
 #include "widgets/funcs.h"
@@ -290,6 +293,17 @@ void TfrmBook::ShowRecord(const QString &path)
     }
     labName->setText(RecordDisplayName(path));
     LoadRecordIntoView(*this, path);
+}
+
+void TfrmBook::ModifyRecord()
+{
+    if (!RecordTree || !RecordTree->SelectedNode())
+        return;
+    TfrmModifyData dialog(window());
+    dialog.LoadCurrentRecord();
+    // Shown again even when the path did not change, so that the saved values appear.
+    if (DialogService::current().execDialog(dialog) == QDialog::Accepted)
+        ShowRecord(RecordTree->SelectedFile);
 }
 
 void LoadRecordIntoView(TfrmBook &view, const QString &path)

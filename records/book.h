@@ -29,6 +29,8 @@ public:
     void ClearRecord();
     // Shows the record file (or folder record) at path; clears the view when there is none.
     void ShowRecord(const QString &path);
+    // Edits the record tree's selected record and shows it again after a save.
+    void ModifyRecord();
 
     // The dialling program beside the executable.
     static QString SiblingProgramPath();

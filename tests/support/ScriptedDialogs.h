@@ -4,7 +4,9 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
+#include <functional>
 #include <optional>
 
 // Answers every dialog without a person: records what was asked and gives queued answers.
@@ -17,6 +19,8 @@ public:
         bool isInput = false;
         Message message;
         Input input;
+        bool isDialog = false; // one of the program's own dialogs
+        QString dialogTitle;
     };
 
     ScriptedDialogs();
@@ -26,16 +30,24 @@ public:
     // button and an input query is cancelled.
     void queueButton(Button button) { m_buttons.append(button); }
     void queueInput(std::optional<QString> text) { m_inputs.append(std::move(text)); }
+    // What the "person" does with the next of the program's own dialogs; returns its result.
+    // Without one, the dialog is cancelled.
+    void queueDialog(std::function<int(QDialog &)> act) { m_dialogs.append(std::move(act)); }
 
     Button message(const Message &request) override;
     std::optional<QString> input(const Input &request) override;
+    int execDialog(QDialog &dialog) override;
 
     QList<Asked> asked;
     int messageCount() const;
+    int dialogCount() const;
+    // Texts of all message boxes, in order.
+    QStringList messageTexts() const;
     // The text of the last message box, or an empty string.
     QString lastText() const;
 
 private:
     QList<Button> m_buttons;
     QList<std::optional<QString>> m_inputs;
+    QList<std::function<int(QDialog &)>> m_dialogs;
 };

@@ -1,0 +1,50 @@
+#include "ModifyData.h"
+
+#include "PhoneFun.h"
+#include "RecordFile.h"
+#include "navigator/zuTree.h"
+#include "platform/FileSystem.h"
+
+#include <QFileInfo>
+#include <QLabel>
+
+TfrmModifyData::TfrmModifyData(QWidget *parent)
+    : TfrmInputData(parent, 44, 491, 742)
+{
+    setObjectName(QStringLiteral("frmModifyData"));
+    setWindowTitle(QStringLiteral("자료 수정"));
+    m_titleBand << QRect(8, 8, 475, 30);
+    labName = new QLabel(this);
+    labName->setObjectName(QStringLiteral("labName"));
+    labName->setProperty("tag", NotAFieldTag);
+    labName->setTextFormat(Qt::PlainText);
+    QFont bold = labName->font();
+    bold.setBold(true);
+    labName->setFont(bold);
+    labName->setGeometry(20, 14, 450, 18);
+}
+
+QString TfrmModifyData::RecordPath() const
+{
+    return RecordTree ? RecordTree->SelectedFile : QString();
+}
+
+void TfrmModifyData::LoadCurrentRecord()
+{
+    const QString path = RecordPath();
+    if (path.isEmpty() || !QFileInfo(FileSystem::resolve(path)).isFile()) {
+        labName->clear();
+        return;
+    }
+    QString title = FileBaseName(path);
+    if (title == u"__g_t")
+        title = RecordDisplayName(path);
+    labName->setText(title);
+    LoadRecordIntoForm(*this, path);
+}
+
+void TfrmModifyData::btnConfirmClick()
+{
+    SaveFields(RecordPath());
+    accept();
+}

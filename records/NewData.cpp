@@ -1,0 +1,83 @@
+#include "NewData.h"
+
+#include "PhoneFun.h"
+#include "navigator/zuTree.h"
+#include "platform/Errors.h"
+#include "platform/FileSystem.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+TfrmNewData::TfrmNewData(QWidget *parent)
+    : TfrmInputData(parent, 28, 494, 699)
+{
+    setObjectName(QStringLiteral("frmNewData"));
+    setWindowTitle(QStringLiteral("새 자료 입력"));
+    edtName = new QLineEdit(this);
+    edtName->setObjectName(QStringLiteral("edtName"));
+    edtName->setProperty("tag", NotAFieldTag);
+    edtName->setGeometry(70, 8, 217, 20);
+    AddCaption(QStringLiteral("이름 &N"), 8, 8, 60, edtName);
+    chkIsRoot = new QCheckBox(QStringLiteral("루트에 생성"), this);
+    chkIsRoot->setObjectName(QStringLiteral("chkIsRoot"));
+    chkIsRoot->setGeometry(390, 28 + 10 + 24, 100, 20);
+    // The name comes first, the check box last.
+    setTabOrder(edtName, Box(QStringLiteral("Hand")));
+    setTabOrder(Box(QStringLiteral("HPh2")), chkIsRoot);
+    setTabOrder(btnCancel, chkIsRoot);
+    edtName->setFocus();
+}
+
+QString TfrmNewData::EnteredName() const
+{
+    return TrimName(edtName->text());
+}
+
+void TfrmNewData::PrepareNewRecord(const QString &folderPath)
+{
+    FolderPath = folderPath;
+    edtName->setText(ProposeRecordName(folderPath));
+}
+
+void TfrmNewData::btnConfirmClick()
+{
+    const QString name = EnteredName();
+    QString target = FolderPath;
+    if (chkIsRoot->isChecked() && RecordTree)
+        target = RecordTree->RootDir + QDir::separator();
+    if (name.isEmpty()) {
+        ShowNameMessage(NameMsgEmpty, this);
+        edtName->setFocus();
+        return;
+    }
+    if (!IsValidName(name)) {
+        ShowNameMessage(NameMsgForbidden, this);
+        edtName->selectAll();
+        edtName->setFocus();
+        return;
+    }
+    // Only an entry of the same kind is in the way.
+    const QFileInfo existing(
+        FileSystem::resolve(target + name + (FolderMode ? QString() : QStringLiteral(".txt"))));
+    if (FolderMode ? existing.isDir() : existing.isFile()) {
+        ShowNameMessage(NameMsgExists, this);
+        return;
+    }
+    if (FolderMode) {
+        const QString dir = target + name;
+        if (!QDir().mkpath(dir))
+            throw VandrelError(QStringLiteral("Unable to create the folder %1").arg(dir));
+        SaveFields(dir + QDir::separator() + FolderRecordName);
+    } else {
+        const QString file = target + name + QStringLiteral(".txt");
+        SaveFields(file);
+        // A record with nothing typed in still has to exist, or it would vanish from the tree.
+        if (!FileSystem::exists(file) && !FileSystem::writeAtomically(file, QByteArray()))
+            throw WriteError(file);
+    }
+    accept();
+}

@@ -1,0 +1,84 @@
+#include "UserFileName.h"
+
+#include "PhoneFun.h"
+#include "navigator/zuTree.h"
+#include "platform/FileSystem.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+TfrmUserFileName::TfrmUserFileName(QWidget *parent)
+    : TfrmBlueDialog(parent)
+{
+    setObjectName(QStringLiteral("frmUserFileName"));
+    SetClientSize(356, 92);
+    edtName = new QLineEdit(this);
+    edtName->setObjectName(QStringLiteral("edtName"));
+    edtName->setGeometry(64, 10, 282, 20);
+    auto *label = new QLabel(QStringLiteral("&Name:"), this);
+    label->setGeometry(10, 10, 52, 20);
+    label->setBuddy(edtName);
+    auto *bevel = new QFrame(this);
+    bevel->setFrameShape(QFrame::HLine);
+    bevel->setFrameShadow(QFrame::Sunken);
+    bevel->setGeometry(8, 40, 340, 2);
+    chkIsRoot = new QCheckBox(QStringLiteral("Create in &root"), this);
+    chkIsRoot->setObjectName(QStringLiteral("chkIsRoot"));
+    chkIsRoot->setGeometry(10, 56, 140, 20);
+    chkIsRoot->setVisible(false);
+    btnConfirm->setText(QStringLiteral("&O.K."));
+    btnCancel->setText(QStringLiteral("&Cancel"));
+    btnConfirm->setGeometry(196, 56, 70, 24);
+    btnCancel->setGeometry(276, 56, 70, 24);
+    SetFolderMode(false);
+    frmZuNoCaptionCreate();
+}
+
+void TfrmUserFileName::frmZuNoCaptionCreate()
+{
+    edtName->clear();
+    ExistCheck = true;
+}
+
+void TfrmUserFileName::SetFolderMode(bool folderMode)
+{
+    m_folderMode = folderMode;
+    setWindowTitle(folderMode ? QStringLiteral("New folder name")
+                              : QStringLiteral("New note name"));
+}
+
+QString TfrmUserFileName::EnteredName() const
+{
+    return TrimName(edtName->text());
+}
+
+void TfrmUserFileName::btnConfirmClick()
+{
+    const QString name = EnteredName();
+    QString target = FolderPath;
+    if (chkIsRoot->isChecked() && RecordTree)
+        target = RecordTree->RootDir + QDir::separator();
+    if (name.isEmpty()) {
+        ShowNameMessage(NameMsgEmpty, this);
+        edtName->setFocus();
+        return;
+    }
+    if (!IsValidName(name)) {
+        ShowNameMessage(NameMsgForbidden, this);
+        return;
+    }
+    if (ExistCheck) {
+        const QFileInfo existing(FileSystem::resolve(
+            target + name + (m_folderMode ? QString() : QStringLiteral(".txt"))));
+        if (m_folderMode ? existing.isDir() : existing.isFile()) {
+            ShowNameMessage(NameMsgExists, this);
+            return;
+        }
+    }
+    accept();
+}

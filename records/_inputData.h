@@ -1,0 +1,41 @@
+#pragma once
+
+#include "widgets/BlueDialog.h"
+
+#include <QList>
+#include <QRect>
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+
+// The entry form: every field of a record in its box, with "저장 &V" and "취소 &C".
+// Never shown by itself; the edit and new-entry dialogs are built on it.
+class TfrmInputData : public TfrmBlueDialog
+{
+    Q_OBJECT
+public:
+    // top: room above the first row for what a derived dialog adds there.
+    explicit TfrmInputData(QWidget *parent = nullptr, int top = 0, int width = 492,
+                           int height = 663);
+
+    QLineEdit *Box(const QString &field) const;
+    QPlainTextEdit *TextBox(const QString &field) const;
+
+    // Saves the form's boxes into the record file at path.
+    void SaveFields(const QString &path);
+
+    static constexpr int FormTag = 0;
+    static constexpr int NotAFieldTag = 99;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    QLabel *AddCaption(const QString &text, int x, int y, int width, QWidget *buddy);
+    QList<QRect> m_bands;     // gray bands behind headings
+    QList<QRect> m_titleBand; // the edit dialog's title band
+
+private:
+    QLineEdit *AddBox(const char16_t *field, int x, int y, int width, quint32 colour);
+    QPlainTextEdit *AddTextBox(const char16_t *field, int y);
+    void AddBand(const QString &text, int y);
+};

@@ -1,0 +1,53 @@
+#include "zuGrayDialog.h"
+
+#include "widgets/funcs.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QScreen>
+
+TfrmZuGrayDialog::TfrmZuGrayDialog(QWidget *parent)
+    : TfrmZuNoCaption(parent)
+{
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, ColorToQColor(0xE7EFEF));
+    setPalette(pal);
+    resize(378, 238);
+    // Key preview: the dialog sees keys before its boxes do.
+    qApp->installEventFilter(this);
+}
+
+TfrmZuGrayDialog::~TfrmZuGrayDialog()
+{
+    qApp->removeEventFilter(this);
+}
+
+bool TfrmZuGrayDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()
+        && static_cast<QWidget *>(watched)->window() == this)
+        return frmZuNoCaptionKeyDown(static_cast<QKeyEvent *>(event));
+    return TfrmZuNoCaption::eventFilter(watched, event);
+}
+
+bool TfrmZuGrayDialog::frmZuNoCaptionKeyDown(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        reject();
+        return true;
+    }
+    return false;
+}
+
+void TfrmZuGrayDialog::showEvent(QShowEvent *event)
+{
+    TfrmZuNoCaption::showEvent(event);
+    if (event->spontaneous())
+        return;
+    const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (screen) {
+        QRect r = frameGeometry();
+        r.moveCenter(screen->availableGeometry().center());
+        move(r.topLeft());
+    }
+}
