@@ -7,6 +7,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace ShellFiles {
 
@@ -14,12 +15,47 @@ namespace {
 
 TrashFunction g_trash;
 
+// A place in a freedesktop.org trash: ".../Trash/files/...", ".Trash-<uid>/files/..." or
+// ".Trash/<uid>/files/...".
+bool looksLikeTrash(const QString &inTrash)
+{
+    const QString p = QDir::fromNativeSeparators(inTrash);
+    if (QDir::isRelativePath(p))
+        return false;
+    const QStringList parts = p.split(u'/');
+    for (qsizetype i = 0; i + 1 < parts.size(); ++i)
+        if (parts.at(i + 1) == u"files"
+            && (parts.at(i) == u"Trash" || parts.at(i).startsWith(u".Trash-")
+                || (i > 0 && parts.at(i - 1) == u".Trash")))
+            return true;
+    return false;
+}
+
 bool trashOne(const QString &path, QString *inTrash)
 {
     if (g_trash)
         return g_trash(path, inTrash);
+#ifdef Q_OS_UNIX
+    // Without the home trash folders, Qt 6.4 moves the item into the current folder instead.
+    const QString home = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                         + QStringLiteral("/Trash");
+    QDir().mkpath(home + QStringLiteral("/files"));
+    QDir().mkpath(home + QStringLiteral("/info"));
+    QFile::setPermissions(home, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+#endif
     QString where;
-    const bool ok = QFile::moveToTrash(path, &where);
+    bool ok = QFile::moveToTrash(path, &where);
+#ifdef Q_OS_UNIX
+    if (ok && !looksLikeTrash(where)) {
+        // Somewhere that is no trash: put it back and say no.
+        if (QFileInfo(where).isDir())
+            QDir().rename(where, path);
+        else
+            QFile::rename(where, path);
+        ok = false;
+        where.clear();
+    }
+#endif
     if (inTrash)
         *inTrash = where;
     return ok;

@@ -26,9 +26,7 @@ TfrmNewData::TfrmNewData(QWidget *parent)
     chkIsRoot->setObjectName(QStringLiteral("chkIsRoot"));
     chkIsRoot->setGeometry(390, 28 + 10 + 24, 100, 20);
     // The name comes first, the check box last.
-    setTabOrder(edtName, Box(QStringLiteral("Hand")));
-    setTabOrder(Box(QStringLiteral("HPh2")), chkIsRoot);
-    setTabOrder(btnCancel, chkIsRoot);
+    ChainTabOrder(edtName, chkIsRoot);
     edtName->setFocus();
 }
 

@@ -125,8 +125,12 @@ TfrmInputData::TfrmInputData(QWidget *parent, int top, int width, int height)
     btnConfirm->setGeometry(width - 142, height - 33, 62, 23);
     btnCancel->setGeometry(width - 72, height - 33, 62, 23);
 
-    // Tab order: the field order, then save and cancel.
-    QWidget *previous = nullptr;
+    ChainTabOrder(nullptr, nullptr);
+}
+
+void TfrmInputData::ChainTabOrder(QWidget *first, QWidget *last)
+{
+    QWidget *previous = first;
     for (const RecordField &f : RecordFields) {
         QWidget *box = findChild<QWidget *>(f.Name(), Qt::FindDirectChildrenOnly);
         if (previous)
@@ -135,6 +139,8 @@ TfrmInputData::TfrmInputData(QWidget *parent, int top, int width, int height)
     }
     setTabOrder(previous, btnConfirm);
     setTabOrder(btnConfirm, btnCancel);
+    if (last)
+        setTabOrder(btnCancel, last);
 }
 
 QLineEdit *TfrmInputData::AddBox(const char16_t *field, int x, int y, int width, quint32 colour)

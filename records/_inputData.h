@@ -29,6 +29,8 @@ public:
     static constexpr int NotAFieldTag = 99;
 
 protected:
+    // Tab order: first (if any), the fields in order, save, cancel, then last (if any).
+    void ChainTabOrder(QWidget *first, QWidget *last);
     void paintEvent(QPaintEvent *event) override;
     QLabel *AddCaption(const QString &text, int x, int y, int width, QWidget *buddy);
     QList<QRect> m_bands;     // gray bands behind headings
