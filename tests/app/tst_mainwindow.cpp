@@ -3,10 +3,13 @@
 #include "navigator/MenuTree.h"
 #include "navigator/zuTree.h"
 #include "platform/Application.h"
+#include "platform/ShellFiles.h"
+#include "records/ModifyData.h"
 #include "records/book.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestFiles.h"
 
+#include <QAction>
 #include <QDialog>
 #include <QDir>
 #include <QLabel>
@@ -30,6 +33,7 @@ private slots:
     void handOverBringsTheWindowBack_data();
     void handOverBringsTheWindowBack();
     void paneAndViewWorkTogether();
+    void editAndDeleteThroughTheActions();
     void exitQuestion_data();
     void exitQuestion();
 
@@ -187,6 +191,46 @@ void TestMainWindow::paneAndViewWorkTogether()
     QVERIFY(QTest::qWaitForWindowActive(&window));
     QCOMPARE(RecordTree->SelectedNode(), RecordTree->topLevelItem(1));
     QCOMPARE(window.Book->labName->text(), QStringLiteral("Kim"));
+}
+
+void TestMainWindow::editAndDeleteThroughTheActions()
+{
+    const QString data = m_dir->filePath("PhoneData");
+    QDir().mkpath(data);
+    TestFiles::write(data + "/Kim.txt", "[data]\r\nHand=010-2\r\n");
+    TestFiles::write(data + "/Lee.txt", "[data]\r\nHand=010-3\r\n");
+    TfrmMainVR window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.Book->labName->text(), QStringLiteral("Kim"));
+
+    ScriptedDialogs dialogs;
+    dialogs.queueDialog([](QDialog &d) {
+        auto &edit = static_cast<TfrmModifyData &>(d);
+        if (edit.labName->text() != u"Kim")
+            return int(QDialog::Rejected);
+        edit.Box("Hand")->setText("010-9999");
+        edit.btnConfirm->click();
+        return edit.result();
+    });
+    // The view's edit button runs the navigator's edit action.
+    window.Book->zuGradiButton1->click();
+    QCOMPARE(dialogs.dialogCount(), 1);
+    QCOMPARE(dialogs.asked.first().dialogTitle, QStringLiteral("자료 수정"));
+    QCOMPARE(window.Book->ValueLabel("Hand")->text(), QStringLiteral("010-9999"));
+
+    // Delete through the window's own handler; the trash is the test's own.
+    QTemporaryDir trash;
+    ShellFiles::SetTrashFunction([&trash](const QString &path, QString *inTrash) {
+        *inTrash = trash.filePath(QFileInfo(path).fileName());
+        return QFile::rename(path, *inTrash);
+    });
+    dialogs.queueButton(DialogService::Ok);
+    window.MenuAndTree->actFileDelete->trigger();
+    ShellFiles::SetTrashFunction({});
+    QVERIFY(!QFileInfo::exists(data + "/Kim.txt"));
+    QCOMPARE(RecordTree->topLevelItemCount(), 1);
+    QCOMPARE(window.Book->labName->text(), QStringLiteral("Lee"));
 }
 
 void TestMainWindow::exitQuestion_data()
