@@ -24,6 +24,14 @@ QStringEncoder cp949Encoder()
     return encoder;
 }
 
+bool isAsciiText(const QString &text)
+{
+    for (QChar ch : text)
+        if (ch.unicode() >= 0x80)
+            return false;
+    return true;
+}
+
 } // namespace
 
 bool TextCodec::hasUtf8Bom(QByteArrayView bytes)
@@ -100,13 +108,7 @@ QByteArray TextCodec::encode(const QString &text, Encoding encoding)
 {
     if (encoding == Encoding::Utf8)
         return text.toUtf8();
-    bool ascii = true;
-    for (QChar ch : text)
-        if (ch.unicode() >= 0x80) {
-            ascii = false;
-            break;
-        }
-    if (ascii)
+    if (isAsciiText(text))
         return text.toLatin1();
     QStringEncoder encoder = cp949Encoder();
     return encoder.encode(text);
@@ -114,13 +116,7 @@ QByteArray TextCodec::encode(const QString &text, Encoding encoding)
 
 bool TextCodec::fitsCp949(const QString &text)
 {
-    bool ascii = true;
-    for (QChar ch : text)
-        if (ch.unicode() >= 0x80) {
-            ascii = false;
-            break;
-        }
-    if (ascii)
+    if (isAsciiText(text))
         return true;
     QStringEncoder encoder = cp949Encoder();
     const QByteArray bytes = encoder.encode(text);

@@ -47,22 +47,12 @@ void TfrmNewData::btnConfirmClick()
     QString target = FolderPath;
     if (chkIsRoot->isChecked() && RecordTree)
         target = RecordTree->RootDir + QDir::separator();
-    if (name.isEmpty()) {
-        ShowNameMessage(NameMsgEmpty, this);
-        edtName->setFocus();
-        return;
-    }
-    if (!IsValidName(name)) {
-        ShowNameMessage(NameMsgForbidden, this);
-        edtName->selectAll();
-        edtName->setFocus();
-        return;
-    }
-    // Only an entry of the same kind is in the way.
-    const QFileInfo existing(
-        FileSystem::resolve(target + name + (FolderMode ? QString() : QStringLiteral(".txt"))));
-    if (FolderMode ? existing.isDir() : existing.isFile()) {
-        ShowNameMessage(NameMsgExists, this);
+    if (const int problem = CheckEntryName(name, target, FolderMode, true)) {
+        ShowNameMessage(problem, this);
+        if (problem == NameMsgForbidden)
+            edtName->selectAll();
+        if (problem != NameMsgExists)
+            edtName->setFocus();
         return;
     }
     if (FolderMode) {

@@ -42,6 +42,22 @@ void ShowNameMessage(int kind, QWidget *parent)
                                       NameMessageText(kind), DialogService::Ok, DialogService::Ok});
 }
 
+int CheckEntryName(const QString &name, const QString &targetFolder, bool folder, bool checkExists)
+{
+    if (name.isEmpty())
+        return NameMsgEmpty;
+    if (!IsValidName(name))
+        return NameMsgForbidden;
+    if (checkExists) {
+        // Only an entry of the same kind is in the way.
+        const QFileInfo existing(FileSystem::resolve(
+            targetFolder + name + (folder ? QString() : QStringLiteral(".txt"))));
+        if (folder ? existing.isDir() : existing.isFile())
+            return NameMsgExists;
+    }
+    return 0;
+}
+
 QString TrimName(const QString &text)
 {
     qsizetype begin = 0;

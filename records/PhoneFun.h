@@ -21,6 +21,11 @@ bool IsValidName(const QString &name);
 void ShowNameMessage(int kind, QWidget *parent = nullptr);
 QString NameMessageText(int kind);
 
+// Checks a trimmed name for a new folder or record in targetFolder (ending with a separator)
+// in the order the dialogs use: empty, forbidden character, then, with checkExists, an entry
+// of the same kind already there. 0 when the name will do, else the message kind.
+int CheckEntryName(const QString &name, const QString &targetFolder, bool folder, bool checkExists);
+
 // Removes every character with a code of 32 or less at both ends.
 QString TrimName(const QString &text);
 

@@ -63,22 +63,11 @@ void TfrmUserFileName::btnConfirmClick()
     QString target = FolderPath;
     if (chkIsRoot->isChecked() && RecordTree)
         target = RecordTree->RootDir + QDir::separator();
-    if (name.isEmpty()) {
-        ShowNameMessage(NameMsgEmpty, this);
-        edtName->setFocus();
+    if (const int problem = CheckEntryName(name, target, m_folderMode, ExistCheck)) {
+        ShowNameMessage(problem, this);
+        if (problem == NameMsgEmpty)
+            edtName->setFocus();
         return;
-    }
-    if (!IsValidName(name)) {
-        ShowNameMessage(NameMsgForbidden, this);
-        return;
-    }
-    if (ExistCheck) {
-        const QFileInfo existing(FileSystem::resolve(
-            target + name + (m_folderMode ? QString() : QStringLiteral(".txt"))));
-        if (m_folderMode ? existing.isDir() : existing.isFile()) {
-            ShowNameMessage(NameMsgExists, this);
-            return;
-        }
     }
     accept();
 }
