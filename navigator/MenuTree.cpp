@@ -1,6 +1,7 @@
 #include "MenuTree.h"
 
 #include "RecordSearch.h"
+#include "app/Config.h"
 #include "app/ProjectInc.h"
 #include "app/main.h"
 #include "platform/Application.h"
@@ -105,7 +106,7 @@ TfrmMenuAndTree::TfrmMenuAndTree(QWidget *parent)
     run(actRename, &TfrmMenuAndTree::actRenameExecute);
     run(actModify, &TfrmMenuAndTree::actModifyExecute);
     connect(actFind, &QAction::triggered, this, &TfrmMenuAndTree::actFindExecute);
-    connect(TBItem6, &QAction::triggered, this, &TfrmMenuAndTree::TBItem6Click);
+    run(TBItem6, &TfrmMenuAndTree::TBItem6Click);
     connect(tbiGotoHome, &QAction::triggered, this, &TfrmMenuAndTree::tbiGotoHomeClick);
     connect(tbiClose, &QAction::triggered, this, &TfrmMenuAndTree::tbiCloseClick);
 
@@ -318,7 +319,11 @@ void TfrmMenuAndTree::tbiSetDirClick(QAction *button)
 
 void TfrmMenuAndTree::TBItem6Click()
 {
-    // The settings dialog comes with its own step.
+    if (!RunSettingsDialog(this) || !zuPrjInfo || !Tree)
+        return;
+    OpenDataDir(zuPrjInfo->ReadDataDir());
+    tbiDataDir->setChecked(true);
+    UpdateDirButtons();
 }
 
 void TfrmMenuAndTree::tbiGotoHomeClick()

@@ -1,5 +1,7 @@
 #include "DialogService.h"
 
+#include "picker/FolderBrowser.h"
+
 #include <QApplication>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -81,6 +83,13 @@ DialogService *g_installed = nullptr;
 } // namespace
 
 DialogService::~DialogService() = default;
+
+std::optional<QString> DialogService::chooseFolder(TFolderBrowser &browser)
+{
+    if (execDialog(browser) != QDialog::Accepted)
+        return std::nullopt;
+    return browser.SelectedFolder();
+}
 
 DialogService &DialogService::current()
 {

@@ -6,6 +6,7 @@
 
 class QDialog;
 class QWidget;
+class TFolderBrowser;
 
 // Every message box, question and input query of the program goes through here, so that
 // tests can answer them without a person.
@@ -42,6 +43,9 @@ public:
     // Shows one of the program's own dialogs modally; its result (QDialog::Accepted or
     // QDialog::Rejected).
     virtual int execDialog(QDialog &dialog) = 0;
+    // Shows a folder chooser once; the chosen folder, or nothing when it was closed otherwise.
+    // By default the chooser is shown like the program's own dialogs.
+    virtual std::optional<QString> chooseFolder(TFolderBrowser &browser);
 
     // The service in use: the one installed, else the one showing real dialogs.
     static DialogService &current();

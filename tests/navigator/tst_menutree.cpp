@@ -1,3 +1,4 @@
+#include "app/Config.h"
 #include "app/ProjectInc.h"
 #include "navigator/MenuTree.h"
 #include "navigator/zuTree.h"
@@ -11,6 +12,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,6 +40,7 @@ private slots:
     void noRecordFiles();
     void companionHitIsListedButNotSelectable();
     void homeAndClose();
+    void settingsItem();
 
 private:
     void writeSettings(const QByteArray &program);
@@ -351,6 +354,48 @@ void TestMenuTree::homeAndClose()
     pane->tbiClose->trigger();
     QVERIFY(!window.isVisible());
     pane->setParent(nullptr);
+}
+
+void TestMenuTree::settingsItem()
+{
+    writeSettings("DirData=" + m_data.toUtf8() + "\r\n2ND=" + m_second.toUtf8()
+                  + "\r\n3RD=" + m_second.toUtf8() + "\r\n");
+    auto pane = makePane();
+    QVERIFY(pane->tbi2ndDir->isEnabled());
+    QVERIFY(pane->tbi3rdDir->isEnabled());
+    pane->tbi2ndDir->trigger();
+    QCOMPARE(pane->Tree->RootDir, m_second);
+
+    // Pick a new second directory, then cancel: written at once, the buttons stay as they are.
+    const QString other = QDir::toNativeSeparators(m_dir->filePath("other"));
+    QDir().mkpath(other);
+    ScriptedDialogs dialogs;
+    dialogs.queueFolder(other);
+    dialogs.queueDialog([](QDialog &d) {
+        auto &config = static_cast<TfrmConfig &>(d);
+        config.btnDirDataClick(config.zuGradiButton1);
+        config.btnCancel->click();
+        return config.result();
+    });
+    pane->TBItem6->trigger();
+    QCOMPARE(m_info->ReadExtraDir(TzuPrjInfo::SelSecondDir), other);
+    QCOMPARE(pane->Tree->RootDir, m_second);
+    QVERIFY(pane->tbi2ndDir->isChecked());
+
+    // Clear the third directory and confirm: the data directory is shown, the third button
+    // is off.
+    dialogs.queueDialog([](QDialog &d) {
+        auto &config = static_cast<TfrmConfig &>(d);
+        config.OnEraseDirClick(config.btnEraseDir3);
+        config.btnConfirm->click();
+        return config.result();
+    });
+    pane->TBItem6->trigger();
+    QCOMPARE(pane->Tree->RootDir, m_data);
+    QVERIFY(pane->tbiDataDir->isChecked());
+    QVERIFY(pane->tbi2ndDir->isEnabled());
+    QVERIFY(!pane->tbi3rdDir->isEnabled());
+    QCOMPARE(m_info->ReadExtraDir(TzuPrjInfo::SelThirdDir), QString());
 }
 
 int main(int argc, char **argv)

@@ -1,5 +1,8 @@
 #include "ScriptedDialogs.h"
 
+#include "picker/FolderBrowser.h"
+#include "picker/FolderPicker.h"
+
 #include <QDialog>
 
 ScriptedDialogs::ScriptedDialogs()
@@ -14,7 +17,9 @@ ScriptedDialogs::~ScriptedDialogs()
 
 DialogService::Button ScriptedDialogs::message(const Message &request)
 {
-    asked.append({false, request, {}, false, {}});
+    Asked a;
+    a.message = request;
+    asked.append(a);
     if (!m_buttons.isEmpty())
         return m_buttons.takeFirst();
     if (request.defaultButton != NoButton)
@@ -27,7 +32,10 @@ DialogService::Button ScriptedDialogs::message(const Message &request)
 
 std::optional<QString> ScriptedDialogs::input(const Input &request)
 {
-    asked.append({true, {}, request, false, {}});
+    Asked a;
+    a.isInput = true;
+    a.input = request;
+    asked.append(a);
     if (!m_inputs.isEmpty())
         return m_inputs.takeFirst();
     return std::nullopt;
@@ -44,11 +52,47 @@ int ScriptedDialogs::execDialog(QDialog &dialog)
     return m_dialogs.takeFirst()(dialog);
 }
 
+void ScriptedDialogs::queueFolder(std::optional<QString> folder)
+{
+    m_folders.append([folder](TFolderBrowser &) { return folder; });
+}
+
+void ScriptedDialogs::queueFolderBrowser(std::function<int(TFolderBrowser &)> act)
+{
+    m_folders.append([act](TFolderBrowser &browser) -> std::optional<QString> {
+        if (act(browser) != QDialog::Accepted)
+            return std::nullopt;
+        return browser.SelectedFolder();
+    });
+}
+
+std::optional<QString> ScriptedDialogs::chooseFolder(TFolderBrowser &browser)
+{
+    Asked a;
+    a.isFolder = true;
+    a.folderStart = browser.StartFolder();
+    a.folderTitle = browser.Picker().TitleCaption();
+    a.folderOwner = browser.parentWidget();
+    asked.append(a);
+    if (m_folders.isEmpty())
+        return std::nullopt;
+    return m_folders.takeFirst()(browser);
+}
+
 int ScriptedDialogs::messageCount() const
 {
     int n = 0;
     for (const Asked &a : asked)
-        if (!a.isInput && !a.isDialog)
+        if (!a.isInput && !a.isDialog && !a.isFolder)
+            ++n;
+    return n;
+}
+
+int ScriptedDialogs::folderCount() const
+{
+    int n = 0;
+    for (const Asked &a : asked)
+        if (a.isFolder)
             ++n;
     return n;
 }
@@ -66,7 +110,7 @@ QStringList ScriptedDialogs::messageTexts() const
 {
     QStringList texts;
     for (const Asked &a : asked)
-        if (!a.isInput && !a.isDialog)
+        if (!a.isInput && !a.isDialog && !a.isFolder)
             texts << a.message.text;
     return texts;
 }
@@ -74,7 +118,7 @@ QStringList ScriptedDialogs::messageTexts() const
 QString ScriptedDialogs::lastText() const
 {
     for (auto it = asked.crbegin(); it != asked.crend(); ++it)
-        if (!it->isInput && !it->isDialog)
+        if (!it->isInput && !it->isDialog && !it->isFolder)
             return it->message.text;
     return {};
 }

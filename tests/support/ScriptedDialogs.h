@@ -9,6 +9,8 @@
 #include <functional>
 #include <optional>
 
+class TFolderBrowser;
+
 // Answers every dialog without a person: records what was asked and gives queued answers.
 // Installed for its lifetime.
 class ScriptedDialogs : public DialogService
@@ -21,6 +23,10 @@ public:
         Input input;
         bool isDialog = false; // one of the program's own dialogs
         QString dialogTitle;
+        bool isFolder = false; // a folder chooser
+        QString folderStart;   // the folder it was to open at
+        QString folderTitle;   // its title line
+        QWidget *folderOwner = nullptr;
     };
 
     ScriptedDialogs();
@@ -33,14 +39,21 @@ public:
     // What the "person" does with the next of the program's own dialogs; returns its result.
     // Without one, the dialog is cancelled.
     void queueDialog(std::function<int(QDialog &)> act) { m_dialogs.append(std::move(act)); }
+    // The folder the next folder chooser hands back; nothing means cancel. Without one, a
+    // folder chooser is cancelled.
+    void queueFolder(std::optional<QString> folder);
+    // What the "person" does with the next folder chooser itself; returns its result.
+    void queueFolderBrowser(std::function<int(TFolderBrowser &)> act);
 
     Button message(const Message &request) override;
     std::optional<QString> input(const Input &request) override;
     int execDialog(QDialog &dialog) override;
+    std::optional<QString> chooseFolder(TFolderBrowser &browser) override;
 
     QList<Asked> asked;
     int messageCount() const;
     int dialogCount() const;
+    int folderCount() const;
     // Texts of all message boxes, in order.
     QStringList messageTexts() const;
     // The text of the last message box, or an empty string.
@@ -50,4 +63,5 @@ private:
     QList<Button> m_buttons;
     QList<std::optional<QString>> m_inputs;
     QList<std::function<int(QDialog &)>> m_dialogs;
+    QList<std::function<std::optional<QString>(TFolderBrowser &)>> m_folders;
 };

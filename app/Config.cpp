@@ -1,0 +1,303 @@
+#include "Config.h"
+
+#include "ProjectInc.h"
+#include "picker/FolderPicker.h"
+#include "platform/Application.h"
+#include "platform/DialogService.h"
+#include "platform/UiFont.h"
+#include "widgets/funcs.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDir>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+
+bool isDelimiter(QChar c)
+{
+#ifdef Q_OS_WIN
+    return c == u'\\' || c == u':';
+#else
+    return c == u'/';
+#endif
+}
+
+// The text up to and including its last delimiter; empty when it has none.
+QString folderPart(const QString &text)
+{
+    for (qsizetype i = text.size() - 1; i >= 0; --i)
+        if (isDelimiter(text.at(i)))
+            return text.left(i + 1);
+    return {};
+}
+
+QFont buttonFont()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(13);
+    font.setBold(true);
+    return font;
+}
+
+QPushButton *smallButton(const QString &text, const char *name, int tag, const QRect &geometry,
+                         QWidget *parent)
+{
+    auto *button = new QPushButton(text, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setProperty("tag", tag);
+    button->setFont(buttonFont());
+    button->setAutoDefault(false);
+    button->setGeometry(geometry);
+    return button;
+}
+
+TPathPanel *pathPanel(const char *name, const QRect &geometry, QWidget *parent)
+{
+    auto *panel = new TPathPanel(parent);
+    panel->setObjectName(QString::fromLatin1(name));
+    panel->setGeometry(geometry);
+    return panel;
+}
+
+QLabel *folderIcon(const char *name, int left, int top, QWidget *parent)
+{
+    auto *image = new QLabel(parent);
+    image->setObjectName(QString::fromLatin1(name));
+    image->setPixmap(QPixmap(QStringLiteral(":/images/tree-folder.png")));
+    image->setGeometry(left, top, 16, 16);
+    return image;
+}
+
+} // namespace
+
+TRadioGroup::TRadioGroup(const QString &title, const QStringList &items, QWidget *parent)
+    : QGroupBox(title, parent)
+    , Buttons(new QButtonGroup(this))
+{
+    for (int i = 0; i < items.size(); ++i) {
+        auto *radio = new QRadioButton(items.at(i), this);
+        radio->setObjectName(QStringLiteral("radPrgStart%1").arg(i));
+        radio->setGeometry(8, 17 + i * 18, 134, 18);
+        Buttons->addButton(radio, i);
+    }
+}
+
+QRadioButton *TRadioGroup::Item(int index) const
+{
+    return static_cast<QRadioButton *>(Buttons->button(index));
+}
+
+int TRadioGroup::Count() const
+{
+    return int(Buttons->buttons().size());
+}
+
+int TRadioGroup::ItemIndex() const
+{
+    return Buttons->checkedId();
+}
+
+void TRadioGroup::SetItemIndex(int index)
+{
+    if (index >= 0 && index < Count()) {
+        Item(index)->setChecked(true);
+        return;
+    }
+    // An exclusive group never lets the last checked button go.
+    Buttons->setExclusive(false);
+    for (QAbstractButton *button : Buttons->buttons())
+        button->setChecked(false);
+    Buttons->setExclusive(true);
+}
+
+TPathPanel::TPathPanel(QWidget *parent)
+    : QLabel(parent)
+{
+    setTextFormat(Qt::PlainText);
+    setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    setFont(GulimFont(13));
+    // One pixel of edge, three of inner border.
+    setContentsMargins(4, 1, 4, 1);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, ColorToQColor(Background));
+    setPalette(pal);
+    setAutoFillBackground(true);
+}
+
+void TPathPanel::paintEvent(QPaintEvent *event)
+{
+    QLabel::paintEvent(event);
+    QPainter painter(this);
+    painter.setPen(ColorToQColor(EdgeColor));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+TfrmConfig::TfrmConfig(QWidget *parent)
+    : TfrmBlueDialog(parent)
+{
+    EnsureResources();
+    setObjectName(QStringLiteral("frmConfig"));
+    setWindowTitle(QStringLiteral("환경설정"));
+    SetClientSize(380, 253);
+
+    Label2 = new QLabel(QStringLiteral("데이터 디렉토리"), this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->move(10, 34);
+    Label2->adjustSize();
+    Image1 = folderIcon("Image1", 11, 49, this);
+    Image2 = folderIcon("Image2", 11, 70, this);
+    Image3 = folderIcon("Image3", 11, 92, this);
+
+    pnlDirData = pathPanel("pnlDirData", QRect(33, 50, 294, 19), this);
+    btnDirData = smallButton(QStringLiteral("..."), "btnDirData", 0, QRect(332, 51, 18, 18), this);
+    pnlDir2nd = pathPanel("pnlDir2nd", QRect(33, 72, 294, 19), this);
+    zuGradiButton1 =
+        smallButton(QStringLiteral("..."), "zuGradiButton1", 1, QRect(332, 73, 18, 18), this);
+    btnEraseDir2 =
+        smallButton(QStringLiteral("x"), "btnEraseDir2", 2, QRect(353, 73, 19, 18), this);
+    pnlDir3rd = pathPanel("pnlDir3rd", QRect(33, 93, 294, 20), this);
+    zuGradiButton2 =
+        smallButton(QStringLiteral("..."), "zuGradiButton2", 2, QRect(332, 94, 18, 19), this);
+    btnEraseDir3 =
+        smallButton(QStringLiteral("x"), "btnEraseDir3", 3, QRect(353, 94, 19, 19), this);
+
+    radPrgStart = new TRadioGroup(QStringLiteral("프로그램 시작"),
+                                  {QStringLiteral("이전 크기로"), QStringLiteral("최대 크기로"),
+                                   QStringLiteral("전체 크기로"), QStringLiteral("Tray 로 숨기")},
+                                  this);
+    radPrgStart->setObjectName(QStringLiteral("radPrgStart"));
+    radPrgStart->setGeometry(11, 126, 150, 91);
+    chkToTray = new QCheckBox(QStringLiteral("최소화되면 Tray 로 숨기"), this);
+    chkToTray->setObjectName(QStringLiteral("chkToTray"));
+    chkToTray->setGeometry(166, 132, 207, 19);
+
+    btnConfirm->setGeometry(235, 220, 65, btnConfirm->height());
+    btnCancel->setGeometry(302, 220, 65, btnCancel->height());
+
+    dlgFolder = new TFolderPickerDialog(this);
+    dlgFolder->setObjectName(QStringLiteral("dlgFolder"));
+    dlgFolder->SetFlags(TFolderPickerDialog::OnlyComputers | TFolderPickerDialog::OnlyDomains
+                        | TFolderPickerDialog::OnlyFileSystem | TFolderPickerDialog::ShowPath);
+    dlgFolder->SetNewFolderCaptions({QStringLiteral("0412=새폴더")});
+    dlgFolder->SetOwner(this);
+    dlgFolder->Loaded();
+
+    for (QPushButton *button : {btnDirData, zuGradiButton1, zuGradiButton2})
+        connect(button, &QPushButton::clicked, this, [this, button] { btnDirDataClick(button); });
+    for (QPushButton *button : {btnEraseDir2, btnEraseDir3})
+        connect(button, &QPushButton::clicked, this, [this, button] { OnEraseDirClick(button); });
+
+    frmZuNoCaptionCreate();
+}
+
+void TfrmConfig::frmZuNoCaptionCreate()
+{
+    if (!zuPrjInfo)
+        return;
+    pnlDirData->setText(Shortened(zuPrjInfo->ReadDataDir()));
+    pnlDir2nd->setText(Shortened(zuPrjInfo->ReadExtraDir(TzuPrjInfo::SelSecondDir)));
+    pnlDir3rd->setText(Shortened(zuPrjInfo->ReadExtraDir(TzuPrjInfo::SelThirdDir)));
+    const int mode = zuPrjInfo->ReadBootMode();
+    radPrgStart->SetItemIndex(mode > TzuPrjInfo::BootTray ? TzuPrjInfo::BootTray : mode);
+    chkToTray->setChecked(zuPrjInfo->ReadFlag(TzuPrjInfo::SelMiniTray));
+}
+
+int TfrmConfig::PathWidth() const
+{
+    return pnlDirData->width() - 10;
+}
+
+QString TfrmConfig::Shortened(const QString &path) const
+{
+    return ShortenPath(path, PathWidth(), QFontMetrics(pnlDirData->font()));
+}
+
+void TfrmConfig::btnDirDataClick(QObject *sender)
+{
+    if (!sender)
+        return;
+    const int tag = sender->property("tag").toInt();
+    VandrelApplication::guarded([&] {
+        if (!dlgFolder->Execute() || !zuPrjInfo)
+            return;
+        const QString folder = dlgFolder->Folder();
+        if (tag == 0) {
+            zuPrjInfo->WriteDataDir(folder);
+            pnlDirData->setText(Shortened(zuPrjInfo->ReadDataDir()));
+        } else if (tag == 1) {
+            zuPrjInfo->WriteExtraDir(TzuPrjInfo::SelSecondDir, folder);
+            pnlDir2nd->setText(Shortened(zuPrjInfo->ReadExtraDir(TzuPrjInfo::SelSecondDir)));
+        } else {
+            zuPrjInfo->WriteExtraDir(TzuPrjInfo::SelThirdDir, folder);
+            pnlDir3rd->setText(Shortened(zuPrjInfo->ReadExtraDir(TzuPrjInfo::SelThirdDir)));
+        }
+    });
+}
+
+void TfrmConfig::OnEraseDirClick(QObject *sender)
+{
+    if (!sender || !zuPrjInfo)
+        return;
+    const int tag = sender->property("tag").toInt();
+    VandrelApplication::guarded([&] {
+        if (tag == 2) {
+            zuPrjInfo->WriteExtraDir(TzuPrjInfo::SelSecondDir, QString());
+            pnlDir2nd->clear();
+        } else if (tag == 3) {
+            zuPrjInfo->WriteExtraDir(TzuPrjInfo::SelThirdDir, QString());
+            pnlDir3rd->clear();
+        }
+    });
+}
+
+void TfrmConfig::btnConfirmClick()
+{
+    if (zuPrjInfo) {
+        zuPrjInfo->WriteFlag(TzuPrjInfo::SelMiniTray, chkToTray->isChecked());
+        zuPrjInfo->WriteBootMode(radPrgStart->ItemIndex());
+    }
+    accept();
+}
+
+QString TfrmConfig::StripPathEnd(const QString &text)
+{
+    if (!text.isEmpty() && isDelimiter(text.back()))
+        return text.chopped(1);
+    return text;
+}
+
+QString TfrmConfig::ShortenPath(const QString &path, int maxWidth, const QFontMetrics &metrics)
+{
+    if (path.isEmpty())
+        return {};
+    QString shown = StripPathEnd(path);
+    // The file-system root keeps its separator rather than showing as nothing.
+    if (shown.isEmpty())
+        shown = path;
+    if (metrics.horizontalAdvance(shown) < maxWidth)
+        return shown;
+    const QString sep = QDir::separator();
+    const QString name = shown.mid(folderPart(shown).size());
+    // The folder holding the name always gives way to "...".
+    QString rest = StripPathEnd(folderPart(shown));
+    rest = StripPathEnd(folderPart(rest));
+    // Every round makes rest shorter, so this ends.
+    for (;;) {
+        if (rest.isEmpty())
+            return name;
+        const QString candidate = rest + sep + QStringLiteral("...") + sep + name;
+        if (metrics.horizontalAdvance(candidate) < maxWidth)
+            return candidate;
+        rest = StripPathEnd(folderPart(rest));
+    }
+}
+
+bool RunSettingsDialog(QWidget *owner)
+{
+    TfrmConfig dialog(owner);
+    return DialogService::current().execDialog(dialog) == QDialog::Accepted;
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "widgets/BlueDialog.h"
+
+#include <QGroupBox>
+#include <QLabel>
+
+class QButtonGroup;
+class QCheckBox;
+class QFontMetrics;
+class QPushButton;
+class QRadioButton;
+class TFolderPickerDialog;
+
+// A titled group of radio buttons with an item index; -1 when none is selected.
+class TRadioGroup : public QGroupBox
+{
+    Q_OBJECT
+public:
+    TRadioGroup(const QString &title, const QStringList &items, QWidget *parent = nullptr);
+
+    QButtonGroup *Buttons = nullptr;
+    QRadioButton *Item(int index) const;
+    int Count() const;
+    int ItemIndex() const;
+    // An index out of range selects none.
+    void SetItemIndex(int index);
+};
+
+// A framed box that shows a path as plain text.
+class TPathPanel : public QLabel
+{
+    Q_OBJECT
+public:
+    explicit TPathPanel(QWidget *parent = nullptr);
+
+    static constexpr quint32 Background = 0xEFF1F1; // 0x00BBGGRR
+    static constexpr quint32 EdgeColor = 0xC6CECE;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
+
+// "환경설정": the three data directories, how the program starts and whether minimizing hides
+// it in the tray. A chosen or erased directory is written at once.
+class TfrmConfig : public TfrmBlueDialog
+{
+    Q_OBJECT
+public:
+    explicit TfrmConfig(QWidget *parent = nullptr);
+
+    QLabel *Label2 = nullptr;
+    QLabel *Image1 = nullptr;
+    QLabel *Image2 = nullptr;
+    QLabel *Image3 = nullptr;
+    TPathPanel *pnlDirData = nullptr;
+    QPushButton *btnDirData = nullptr;
+    TPathPanel *pnlDir2nd = nullptr;
+    QPushButton *zuGradiButton1 = nullptr;
+    QPushButton *btnEraseDir2 = nullptr;
+    TPathPanel *pnlDir3rd = nullptr;
+    QPushButton *zuGradiButton2 = nullptr;
+    QPushButton *btnEraseDir3 = nullptr;
+    TRadioGroup *radPrgStart = nullptr;
+    QCheckBox *chkToTray = nullptr;
+    TFolderPickerDialog *dlgFolder = nullptr;
+
+    // The "..." buttons: tag 0 the data directory, 1 the second, any other the third.
+    void btnDirDataClick(QObject *sender);
+    // The "x" buttons: tag 2 erases the second directory, 3 the third.
+    void OnEraseDirClick(QObject *sender);
+
+    // The width a path may take in a panel.
+    int PathWidth() const;
+
+    // Removes one trailing separator (or a drive colon on Windows).
+    static QString StripPathEnd(const QString &text);
+    // The path made to fit in less than maxWidth by putting "..." for folders in its middle;
+    // the last name alone when nothing else fits.
+    static QString ShortenPath(const QString &path, int maxWidth, const QFontMetrics &metrics);
+
+protected:
+    void btnConfirmClick() override;
+
+private:
+    void frmZuNoCaptionCreate();
+    QString Shortened(const QString &path) const;
+};
+
+// Shows the settings dialog; true when it was closed with OK.
+bool RunSettingsDialog(QWidget *owner);
