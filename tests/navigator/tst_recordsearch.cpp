@@ -7,6 +7,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 using TestFiles::cp949;
 
 class TestRecordSearch : public QObject
@@ -21,6 +25,7 @@ private slots:
     void names();
     void collectFiles();
     void collectFilesSurvivesLinkLoop();
+    void unreadableEntriesAreSkipped();
     void hitLabels_data();
     void hitLabels();
 };
@@ -149,6 +154,30 @@ void TestRecordSearch::collectFilesSurvivesLinkLoop()
     QVERIFY(QFile::link(dir.filePath("A"), dir.filePath("alias")));
     const QStringList files = RecordSearch::CollectFiles(dir.path());
     QCOMPARE(files.size(), 1);
+}
+
+void TestRecordSearch::unreadableEntriesAreSkipped()
+{
+#ifdef Q_OS_UNIX
+    if (::geteuid() == 0)
+        QSKIP("the superuser reads everything");
+#endif
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath("Locked"));
+    TestFiles::write(dir.filePath("Locked/in.txt"), "[data]\r\nHand=kim\r\n");
+    TestFiles::write(dir.filePath("secret.txt"), "[data]\r\nHand=kim\r\n");
+    TestFiles::write(dir.filePath("open.txt"), "[data]\r\nHand=kim\r\n");
+    QFile::setPermissions(dir.filePath("secret.txt"), QFile::WriteOwner);
+    QFile::setPermissions(dir.filePath("Locked"), QFile::WriteOwner);
+    const QStringList files = RecordSearch::CollectFiles(dir.path());
+    QFile::setPermissions(dir.filePath("Locked"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(files.size(), 2);
+    const RecordSearch search(QStringLiteral("kim"));
+    int hits = 0;
+    for (const QString &f : files)
+        hits += search.ContentsMatch(f) ? 1 : 0;
+    QCOMPARE(hits, 1);
 }
 
 void TestRecordSearch::hitLabels_data()
