@@ -847,8 +847,8 @@ void TzuTree::MoveNode(QTreeWidgetItem *target, QTreeWidgetItem *source)
     };
     QTreeWidgetItem *found = nullptr;
     if (target) {
-        const QList<QTreeWidgetItem *> old = target->takeChildren();
-        qDeleteAll(old);
+        while (target->childCount() > 0)
+            RemoveNode(target->child(0));
         target->addChild(new QTreeWidgetItem(QStringList{PlaceholderText}));
         ExpandFolder(target);
         clearSelection();
