@@ -5,6 +5,7 @@
 #include "records/UserFileName.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestFiles.h"
+#include "support/TreeHelpers.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -22,22 +23,12 @@ const QString S = QDir::separator();
 
 QTreeWidgetItem *child(QTreeWidget &tree, QTreeWidgetItem *parent, const QString &text)
 {
-    const int n = parent ? parent->childCount() : tree.topLevelItemCount();
-    for (int i = 0; i < n; ++i) {
-        QTreeWidgetItem *item = parent ? parent->child(i) : tree.topLevelItem(i);
-        if (item->text(0) == text)
-            return item;
-    }
-    return nullptr;
+    return TreeHelpers::FindNode(tree, parent, text);
 }
 
 QStringList texts(QTreeWidget &tree, QTreeWidgetItem *parent = nullptr)
 {
-    QStringList out;
-    const int n = parent ? parent->childCount() : tree.topLevelItemCount();
-    for (int i = 0; i < n; ++i)
-        out << (parent ? parent->child(i) : tree.topLevelItem(i))->text(0);
-    return out;
+    return TreeHelpers::NodeTexts(tree, parent);
 }
 
 // The "person" fills in the new-entry dialog and presses save.
@@ -135,15 +126,7 @@ void TestTreeEdit::cleanup()
 
 void TestTreeEdit::make(const QStringList &entries)
 {
-    for (const QString &e : entries) {
-        const QString full = path(e);
-        if (e.endsWith(u'/')) {
-            QDir().mkpath(full);
-        } else {
-            QDir().mkpath(QFileInfo(full).path());
-            TestFiles::write(full, "[data]\r\nHand=" + e.toUtf8() + "\r\n");
-        }
-    }
+    TreeHelpers::MakeEntries(m_dir->path(), entries);
     m_tree->LoadRoot(QDir::toNativeSeparators(m_dir->path()));
 }
 

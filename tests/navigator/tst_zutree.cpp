@@ -1,6 +1,7 @@
 #include "navigator/zuTree.h"
 #include "platform/Application.h"
 #include "support/TestFiles.h"
+#include "support/TreeHelpers.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,40 +13,16 @@ namespace {
 
 const QString S = QDir::separator();
 
-// Creates files (paths ending in "/" are directories) under root.
-void makeTree(const QString &root, const QStringList &entries)
-{
-    for (const QString &e : entries) {
-        const QString full = root + u'/' + e;
-        if (e.endsWith(u'/')) {
-            QDir().mkpath(full);
-        } else {
-            QDir().mkpath(QFileInfo(full).path());
-            TestFiles::write(full, "[data]\r\nHand=" + e.toUtf8() + "\r\n");
-        }
-    }
-}
+using TreeHelpers::MakeEntries;
 
 QStringList texts(const TzuTree &tree, QTreeWidgetItem *parent = nullptr)
 {
-    QStringList out;
-    const int n = parent ? parent->childCount() : tree.topLevelItemCount();
-    for (int i = 0; i < n; ++i) {
-        QTreeWidgetItem *item = parent ? parent->child(i) : tree.topLevelItem(i);
-        out << (TzuTree::IsFolder(item) ? item->text(0) + u'/' : item->text(0));
-    }
-    return out;
+    return TreeHelpers::NodeTexts(tree, parent, true);
 }
 
 QTreeWidgetItem *find(const TzuTree &tree, const QString &text, QTreeWidgetItem *parent = nullptr)
 {
-    const int n = parent ? parent->childCount() : tree.topLevelItemCount();
-    for (int i = 0; i < n; ++i) {
-        QTreeWidgetItem *item = parent ? parent->child(i) : tree.topLevelItem(i);
-        if (item->text(0) == text)
-            return item;
-    }
-    return nullptr;
+    return TreeHelpers::FindNode(tree, parent, text);
 }
 
 } // namespace
@@ -125,7 +102,7 @@ void TestZuTree::loadsOneLevel()
 {
     QFETCH(QStringList, entries);
     QFETCH(QStringList, top);
-    makeTree(m_dir->path(), entries);
+    MakeEntries(m_dir->path(), entries);
     m_tree->LoadRoot(root());
     QCOMPARE(texts(*m_tree), top);
     QVERIFY(m_tree->selectedItems().isEmpty());
@@ -152,7 +129,7 @@ void TestZuTree::placeholders()
     QFETCH(QStringList, loaded);
     QDir().mkpath(m_dir->filePath("F"));
     for (const QString &e : inside)
-        makeTree(m_dir->filePath("F"), {e});
+        MakeEntries(m_dir->filePath("F"), {e});
     m_tree->LoadRoot(root());
     QTreeWidgetItem *f = find(*m_tree, "F");
     QVERIFY(f);
@@ -181,7 +158,7 @@ void TestZuTree::loadRootTrailingSeparator()
 {
     QFETCH(QString, suffix);
     QFETCH(QString, expectedSuffix);
-    makeTree(m_dir->path(), {"Kim.txt"});
+    MakeEntries(m_dir->path(), {"Kim.txt"});
     m_tree->LoadRoot(root() + suffix);
     QCOMPARE(m_tree->RootDir, root() + expectedSuffix);
     QCOMPARE(m_tree->topLevelItemCount(), 1);
@@ -197,7 +174,7 @@ void TestZuTree::missingOrBrokenRoot_data()
 void TestZuTree::missingOrBrokenRoot()
 {
     QFETCH(QString, which);
-    makeTree(m_dir->path(), {"file"});
+    MakeEntries(m_dir->path(), {"file"});
     m_tree->SelectedFile = "/previous.txt";
     m_tree->LoadRoot(m_dir->filePath(which));
     QCOMPARE(m_tree->topLevelItemCount(), 0);
@@ -207,7 +184,7 @@ void TestZuTree::missingOrBrokenRoot()
 
 void TestZuTree::pathsOfNodes()
 {
-    makeTree(m_dir->path(), {"A/B/KIM.TXT", "A/Lee.txt"});
+    MakeEntries(m_dir->path(), {"A/B/KIM.TXT", "A/Lee.txt"});
     m_tree->LoadRoot(root());
     QTreeWidgetItem *a = find(*m_tree, "A");
     m_tree->LoadChildren(a);
@@ -228,7 +205,7 @@ void TestZuTree::pathsOfNodes()
 
 void TestZuTree::selectionShowsRecord()
 {
-    makeTree(m_dir->path(), {"Co/__g_t.zu", "Co/Kim.txt"});
+    MakeEntries(m_dir->path(), {"Co/__g_t.zu", "Co/Kim.txt"});
     m_tree->LoadRoot(root());
     QTreeWidgetItem *co = find(*m_tree, "Co");
     m_tree->setCurrentItem(co);
@@ -260,7 +237,7 @@ void TestZuTree::setSelectedFileRefreshRule()
 
 void TestZuTree::clickOnLabelOpensFolder()
 {
-    makeTree(m_dir->path(), {"A/Kim.txt", "A/Lee.txt"});
+    MakeEntries(m_dir->path(), {"A/Kim.txt", "A/Lee.txt"});
     m_tree->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_tree.get()));
     m_tree->LoadRoot(root());
@@ -275,7 +252,7 @@ void TestZuTree::clickOnLabelOpensFolder()
 
 void TestZuTree::clickOnExpandButtonLoads()
 {
-    makeTree(m_dir->path(), {"A/Kim.txt"});
+    MakeEntries(m_dir->path(), {"A/Kim.txt"});
     m_tree->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_tree.get()));
     m_tree->LoadRoot(root());
@@ -292,7 +269,7 @@ void TestZuTree::clickOnExpandButtonLoads()
 
 void TestZuTree::doubleClickGuard()
 {
-    makeTree(m_dir->path(), {"A/Kim.txt"});
+    MakeEntries(m_dir->path(), {"A/Kim.txt"});
     m_tree->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_tree.get()));
     m_tree->LoadRoot(root());
@@ -311,7 +288,7 @@ void TestZuTree::doubleClickGuard()
 
 void TestZuTree::keysLoad()
 {
-    makeTree(m_dir->path(), {"A/Kim.txt", "B/Lee.txt"});
+    MakeEntries(m_dir->path(), {"A/Kim.txt", "B/Lee.txt"});
     m_tree->show();
     m_tree->LoadRoot(root());
     QTreeWidgetItem *a = find(*m_tree, "A");
@@ -328,7 +305,7 @@ void TestZuTree::keysLoad()
 
 void TestZuTree::vanishedFolderStaysClosed()
 {
-    makeTree(m_dir->path(), {"A/Kim.txt"});
+    MakeEntries(m_dir->path(), {"A/Kim.txt"});
     m_tree->LoadRoot(root());
     QTreeWidgetItem *a = find(*m_tree, "A");
     QVERIFY(QDir(m_dir->filePath("A")).removeRecursively());
@@ -339,7 +316,7 @@ void TestZuTree::vanishedFolderStaysClosed()
 
 void TestZuTree::linkLoopDoesNotHang()
 {
-    makeTree(m_dir->path(), {"A/Kim.txt"});
+    MakeEntries(m_dir->path(), {"A/Kim.txt"});
     QVERIFY(QFile::link(m_dir->path(), m_dir->filePath("A/loop")));
     m_tree->LoadRoot(root());
     QTreeWidgetItem *node = find(*m_tree, "A");
@@ -378,8 +355,8 @@ void TestZuTree::locatePath()
     QFETCH(QString, rel);
     QFETCH(bool, found);
     QFETCH(QString, selected);
-    makeTree(m_dir->path(), {"A/B/__g_t.zu", "A/Kim.txt", "Kim/Lee.txt", "Kim.txt",
-                             "가족/어머니.txt", "__Kim/note.txt", "Dup/Deep/x.txt", "dup/"});
+    MakeEntries(m_dir->path(), {"A/B/__g_t.zu", "A/Kim.txt", "Kim/Lee.txt", "Kim.txt",
+                                "가족/어머니.txt", "__Kim/note.txt", "Dup/Deep/x.txt", "dup/"});
     m_tree->LoadRoot(root());
     QCOMPARE(m_tree->LocatePath(QDir::toNativeSeparators(rel)), found);
     const QString path = m_tree->SelectionPath();
