@@ -145,17 +145,8 @@ RecordSearch::RecordSearch(const QString &text)
 
 bool RecordSearch::NameMatches(const QString &path) const
 {
-    const QString name = FileNamePart(path);
-    QString shown;
-    if (name == FolderRecordName) {
-        QString folder = path.left(path.size() - name.size());
-        while (!folder.isEmpty() && IsPathSeparator(folder.back()))
-            folder.chop(1);
-        shown = FileNamePart(folder);
-    } else {
-        shown = name.left(qMax<qsizetype>(0, name.size() - 4));
-    }
-    return Normalize(shown).contains(m_text);
+    // The name the user knows the record by: a folder record goes by its folder's name.
+    return Normalize(RecordDisplayName(path)).contains(m_text);
 }
 
 bool RecordSearch::ContentsMatch(const QString &path) const
@@ -259,13 +250,8 @@ QStringList RecordSearch::CollectFiles(const QString &dir)
 
 QString RecordSearch::HitLabel(const QString &path)
 {
-    const QString name = FileNamePart(path);
-    if (name.endsWith(QLatin1String(".zu"))) {
-        QString folder = path.left(path.size() - name.size());
-        while (!folder.isEmpty() && IsPathSeparator(folder.back()))
-            folder.chop(1);
-        // The folder's whole name: folder names like "Hanbit Co. Ltd" keep their dots.
-        return FileNamePart(folder);
-    }
+    // The folder's whole name: folder names like "Hanbit Co. Ltd" keep their dots.
+    if (path.endsWith(QLatin1String(".zu")))
+        return ContainingFolderName(path);
     return FileBaseName(path);
 }

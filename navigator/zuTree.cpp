@@ -574,7 +574,7 @@ void TzuTree::CreateEntry(bool atRoot, bool folder)
 {
     QTreeWidgetItem *selected = SelectedNode();
     QTreeWidgetItem *parent = nullptr;
-    if (!atRoot && selected && (!folder || topLevelItemCount() > 0))
+    if (!atRoot && selected)
         parent = IsFolder(selected) ? selected : selected->parent();
     if (parent)
         LoadChildren(parent);

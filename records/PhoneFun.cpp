@@ -84,24 +84,31 @@ QString FileBaseName(const QString &path)
     return dot < 0 ? name : name.left(dot);
 }
 
+// The path without its trailing separators.
+static QString withoutTrailingSeparators(QString path)
+{
+    while (!path.isEmpty() && IsPathSeparator(path.back()))
+        path.chop(1);
+    return path;
+}
+
+QString ContainingFolderName(const QString &path)
+{
+    const QString name = FileNamePart(path);
+    return FileNamePart(withoutTrailingSeparators(path.left(path.size() - name.size())));
+}
+
 QString RecordDisplayName(const QString &path)
 {
     const QString name = FileNamePart(path);
-    if (name == FolderRecordName) {
-        QString folder = path.left(path.size() - name.size());
-        while (!folder.isEmpty() && IsPathSeparator(folder.back()))
-            folder.chop(1);
-        return FileNamePart(folder);
-    }
+    if (name == FolderRecordName)
+        return ContainingFolderName(path);
     return name.left(qMax<qsizetype>(0, name.size() - 4));
 }
 
 QString ProposeRecordName(const QString &folderPath)
 {
-    QString folder = folderPath;
-    while (!folder.isEmpty() && IsPathSeparator(folder.back()))
-        folder.chop(1);
-    QString base = FileNamePart(folder);
+    QString base = FileNamePart(withoutTrailingSeparators(folderPath));
     if (base.isEmpty())
         base = QStringLiteral("New");
     QString dir = folderPath;

@@ -38,6 +38,9 @@ QString FileNamePart(const QString &path);
 // Name of the folder record file inside a folder.
 inline const QString FolderRecordName = QStringLiteral("__g_t.zu");
 
+// The name of the folder that holds the file at path.
+QString ContainingFolderName(const QString &path);
+
 // The name shown for a record file or folder record.
 QString RecordDisplayName(const QString &path);
 

@@ -52,6 +52,25 @@ private:
     std::function<void(QPainter &)> m_paint;
 };
 
+// What a click on a value label does.
+enum class ClickAction { None, Number, OpenAddress, CopyAccount };
+
+ClickAction clickActionOf(const QString &field)
+{
+    static const QStringList numbers = {QStringLiteral("Hand"), QStringLiteral("EMail"),
+                                        QStringLiteral("ONme"), QStringLiteral("ODDD"),
+                                        QStringLiteral("OPh1"), QStringLiteral("OPh2"),
+                                        QStringLiteral("OFax"), QStringLiteral("HDDD"),
+                                        QStringLiteral("HPh1"), QStringLiteral("HPh2")};
+    if (numbers.contains(field))
+        return ClickAction::Number;
+    if (field == u"MUrl" || field == u"OUrl")
+        return ClickAction::OpenAddress;
+    if (field.startsWith(u"BCT"))
+        return ClickAction::CopyAccount;
+    return ClickAction::None;
+}
+
 int tagOf(const QObject *object)
 {
     return object->property(TagProperty).toInt();
@@ -211,14 +230,7 @@ QLabel *TfrmBook::AddValue(const char16_t *field, int x, int y, int width, int h
     label->setGeometry(x, y, width, height);
     label->setFixedSize(width, height);
     label->installEventFilter(this);
-    static const QStringList clickable = {
-        QStringLiteral("Hand"), QStringLiteral("EMail"), QStringLiteral("ONme"),
-        QStringLiteral("ODDD"), QStringLiteral("OPh1"),  QStringLiteral("OPh2"),
-        QStringLiteral("OFax"), QStringLiteral("HDDD"),  QStringLiteral("HPh1"),
-        QStringLiteral("HPh2"), QStringLiteral("MUrl"),  QStringLiteral("OUrl"),
-        QStringLiteral("BCT1"), QStringLiteral("BCT2"),  QStringLiteral("BCT3"),
-        QStringLiteral("BCT4")};
-    if (clickable.contains(label->objectName()))
+    if (clickActionOf(label->objectName()) != ClickAction::None)
         label->setCursor(Qt::PointingHandCursor);
     return label;
 }
@@ -393,18 +405,12 @@ bool TfrmBook::eventFilter(QObject *watched, QEvent *event)
         const auto *mouse = static_cast<QMouseEvent *>(event);
         if (label && mouse->button() == Qt::LeftButton
             && label->rect().contains(mouse->position().toPoint())) {
-            static const QStringList numbers = {QStringLiteral("Hand"), QStringLiteral("EMail"),
-                                                QStringLiteral("ONme"), QStringLiteral("ODDD"),
-                                                QStringLiteral("OPh1"), QStringLiteral("OPh2"),
-                                                QStringLiteral("OFax"), QStringLiteral("HDDD"),
-                                                QStringLiteral("HPh1"), QStringLiteral("HPh2")};
-            const QString name = label->objectName();
-            if (numbers.contains(name))
-                HandClick(label);
-            else if (name == u"MUrl" || name == u"OUrl")
-                MUrlClick(label);
-            else if (name.startsWith(u"BCT"))
-                labBankClick(label);
+            switch (clickActionOf(label->objectName())) {
+            case ClickAction::Number: HandClick(label); break;
+            case ClickAction::OpenAddress: MUrlClick(label); break;
+            case ClickAction::CopyAccount: labBankClick(label); break;
+            case ClickAction::None: break;
+            }
         }
     }
     return QFrame::eventFilter(watched, event);
