@@ -168,7 +168,8 @@ qsizetype IniDocument::findKey(qsizetype header, const QString &key) const
     return -1;
 }
 
-std::optional<QString> IniDocument::value(const QString &section, const QString &key) const
+std::optional<QString> IniDocument::value(const QString &section, const QString &key,
+                                          Length length) const
 {
     const qsizetype header = findSection(section);
     if (header < 0)
@@ -176,10 +177,10 @@ std::optional<QString> IniDocument::value(const QString &section, const QString 
     const qsizetype at = findKey(header, key);
     if (at < 0)
         return std::nullopt;
-    return valueOf(m_lines.at(at));
+    return valueOf(m_lines.at(at), length);
 }
 
-QString IniDocument::valueOf(const Line &line) const
+QString IniDocument::valueOf(const Line &line, Length length) const
 {
     QString text;
     if (line.changed)
@@ -190,10 +191,10 @@ QString IniDocument::valueOf(const Line &line) const
     if (text.size() >= 2 && (text.front() == u'"' || text.front() == u'\'')
         && text.back() == text.front())
         text = text.mid(1, text.size() - 2);
-    return TextCodec::cutToBytes(text, kMaxValueBytes);
+    return length == Length::Whole ? text : TextCodec::cutToBytes(text, kMaxValueBytes);
 }
 
-QList<std::pair<QString, QString>> IniDocument::entries(const QString &section) const
+QList<std::pair<QString, QString>> IniDocument::entries(const QString &section, Length length) const
 {
     QList<std::pair<QString, QString>> result;
     const qsizetype header = findSection(section);
@@ -209,7 +210,7 @@ QList<std::pair<QString, QString>> IniDocument::entries(const QString &section) 
         if (seen.contains(folded))
             continue;
         seen.insert(folded);
-        result.append({line.name, valueOf(line)});
+        result.append({line.name, valueOf(line, length)});
     }
     return result;
 }

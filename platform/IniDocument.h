@@ -19,6 +19,9 @@ class IniDocument
 public:
     // Longest value handed out, in bytes as code page 949 counts them.
     static constexpr int kMaxValueBytes = 2047;
+    // Cut: values as the profile functions hand them out, at most kMaxValueBytes.
+    // Whole: the full value, for callers that write it back and must not shorten it.
+    enum class Length { Cut, Whole };
 
     IniDocument() = default;
     static IniDocument fromBytes(const QByteArray &bytes);
@@ -26,11 +29,13 @@ public:
     // The file's bytes, CR LF line ends, in the encoding the text rules pick.
     QByteArray toBytes() const;
 
-    std::optional<QString> value(const QString &section, const QString &key) const;
+    std::optional<QString> value(const QString &section, const QString &key,
+                                 Length length = Length::Cut) const;
     bool sectionHasKeys(const QString &section) const;
     // Every key of the section with its value, in file order; a key repeated later in the
     // section is left out, since the first one is the one that counts.
-    QList<std::pair<QString, QString>> entries(const QString &section) const;
+    QList<std::pair<QString, QString>> entries(const QString &section,
+                                               Length length = Length::Cut) const;
 
     void setValue(const QString &section, const QString &key, const QString &value);
     // Removes every line of that key in the section; false when there was none.
@@ -52,7 +57,7 @@ private:
         qsizetype eq = -1; // position of the first "=" in raw
     };
 
-    QString valueOf(const Line &line) const;
+    QString valueOf(const Line &line, Length length) const;
     static Line parseLine(QByteArray raw, TextCodec::Encoding encoding);
     static Line makeLine(const QString &text);
     qsizetype findSection(const QString &section) const;

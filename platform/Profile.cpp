@@ -103,9 +103,9 @@ Snapshot::Snapshot(const QString &file)
 }
 
 QString Snapshot::readString(const QString &section, const QString &key,
-                             const QString &defaultValue) const
+                             const QString &defaultValue, IniDocument::Length length) const
 {
-    return m_doc.value(section, key).value_or(defaultValue);
+    return m_doc.value(section, key, length).value_or(defaultValue);
 }
 
 int Snapshot::readInteger(const QString &section, const QString &key, int defaultValue) const
@@ -119,9 +119,10 @@ bool Snapshot::sectionHasKeys(const QString &section) const
     return m_doc.sectionHasKeys(section);
 }
 
-QList<std::pair<QString, QString>> Snapshot::entries(const QString &section) const
+QList<std::pair<QString, QString>> Snapshot::entries(const QString &section,
+                                                     IniDocument::Length length) const
 {
-    return m_doc.entries(section);
+    return m_doc.entries(section, length);
 }
 
 QString readString(const QString &file, const QString &section, const QString &key,

@@ -36,11 +36,12 @@ class Snapshot
 public:
     explicit Snapshot(const QString &file);
     bool exists() const { return m_exists; }
-    QString readString(const QString &section, const QString &key,
-                       const QString &defaultValue = {}) const;
+    QString readString(const QString &section, const QString &key, const QString &defaultValue = {},
+                       IniDocument::Length length = IniDocument::Length::Cut) const;
     int readInteger(const QString &section, const QString &key, int defaultValue) const;
     bool sectionHasKeys(const QString &section) const;
-    QList<std::pair<QString, QString>> entries(const QString &section) const;
+    QList<std::pair<QString, QString>>
+    entries(const QString &section, IniDocument::Length length = IniDocument::Length::Cut) const;
 
 private:
     IniDocument m_doc;
