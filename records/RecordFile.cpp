@@ -4,8 +4,8 @@
 #include "platform/Errors.h"
 #include "platform/Profile.h"
 
-#include <QHash>
 #include <QLineEdit>
+#include <QMap>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -82,19 +82,20 @@ void SaveRecord(const QList<FieldValue> &fields, const QString &path)
     }
 }
 
-QString ReadRecordValue(const profile::Snapshot &record, const QString &field)
+QString ReadRecordValue(const profile::Snapshot &record, const QString &field,
+                        IniDocument::Length length)
 {
-    return record.readString(RecordDataSection, field, QString());
+    return record.readString(RecordDataSection, field, QString(), length);
 }
 
-QStringList ReadRecordLines(const profile::Snapshot &record, const QString &field)
+QStringList ReadRecordLines(const profile::Snapshot &record, const QString &field,
+                            IniDocument::Length length)
 {
-    const auto entries = record.entries(field);
+    const auto entries = record.entries(field, length);
     if (entries.isEmpty())
         return {};
     int many = 0;
-    QHash<int, QString> byNumber;
-    int highest = 0;
+    QMap<int, QString> byNumber;
     for (const auto &[key, value] : entries) {
         if (key.compare(RecordManyKey, Qt::CaseInsensitive) == 0) {
             many = profile::parseInteger(value, 0);
@@ -106,15 +107,21 @@ QStringList ReadRecordLines(const profile::Snapshot &record, const QString &fiel
         if (!ok || number < 1 || key.front() == u'+' || key.front() == u'0')
             continue;
         byNumber.insert(number, value);
-        highest = qMax(highest, number);
     }
-    const int count = qMin(many, highest);
+    // Keys above the count are leftovers of a longer text.
+    byNumber.erase(byNumber.upperBound(qMax(many, 0)), byNumber.end());
+    if (many <= 0 || byNumber.isEmpty())
+        return {};
+    // Missing keys below the highest one read as empty lines, but a count that only a damaged
+    // file holds must not make up more empty lines than the file has real ones.
+    const int highest = byNumber.lastKey();
     QStringList lines;
-    if (count <= 0)
-        return lines;
-    lines.reserve(count);
-    for (int i = 1; i <= count; ++i)
-        lines.append(byNumber.value(i));
+    if (highest - byNumber.size() <= MaxMissingLines) {
+        for (int i = 1; i <= highest; ++i)
+            lines.append(byNumber.value(i));
+    } else {
+        lines = byNumber.values();
+    }
     return lines;
 }
 
@@ -141,9 +148,10 @@ void LoadRecordIntoForm(QWidget &form, const QString &path)
         if (child->objectName().isEmpty())
             continue;
         if (auto *line = qobject_cast<QLineEdit *>(child)) {
-            line->setText(ReadRecordValue(record, line->objectName()));
+            line->setText(ReadRecordValue(record, line->objectName(), IniDocument::Length::Whole));
         } else if (auto *box = qobject_cast<QPlainTextEdit *>(child)) {
-            const QStringList lines = ReadRecordLines(record, box->objectName());
+            const QStringList lines =
+                ReadRecordLines(record, box->objectName(), IniDocument::Length::Whole);
             if (lines.isEmpty())
                 box->clear();
             else

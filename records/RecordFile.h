@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/IniDocument.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -54,19 +56,25 @@ struct FieldValue
 void SaveRecord(const QList<FieldValue> &fields, const QString &path);
 
 // The value of a single-line field ("" when missing).
-QString ReadRecordValue(const profile::Snapshot &record, const QString &field);
+QString ReadRecordValue(const profile::Snapshot &record, const QString &field,
+                        IniDocument::Length length = IniDocument::Length::Cut);
 
 // The lines of a multi-line field: "many" lines when its section has any key, else none.
 // Lines whose keys are missing are empty; lines past the highest line key present are never
-// made up, so a damaged count cannot produce millions of empty lines.
-QStringList ReadRecordLines(const profile::Snapshot &record, const QString &field);
+// made up. When more than MaxMissingLines keys are missing (a damaged count or line number),
+// the lines present are given in order without the gaps, so a 70-byte file cannot ask for
+// billions of lines.
+QStringList ReadRecordLines(const profile::Snapshot &record, const QString &field,
+                            IniDocument::Length length = IniDocument::Length::Cut);
+inline constexpr int MaxMissingLines = 1000;
 
 // The fields an entry form offers, walking its direct child boxes in their order: every
 // single-line box (skipped when its "tag" property is not 0) and every multi-line box.
 QList<FieldValue> FormFieldValues(const QWidget &form);
 
 // Fills an entry form's boxes from the record file: every single-line box from section "data",
-// every multi-line box from its own section (cleared when that has no key).
+// every multi-line box from its own section (cleared when that has no key). Values come whole,
+// so that saving the form unchanged never shortens one.
 void LoadRecordIntoForm(QWidget &form, const QString &path);
 
 // The lines a multi-line box shows, soft-wrapped lines counted one by one, without a final

@@ -9,6 +9,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <limits>
+
 namespace {
 
 constexpr int LabelX = 8;
@@ -148,6 +150,8 @@ QLineEdit *TfrmInputData::AddBox(const char16_t *field, int x, int y, int width,
     auto *box = new QLineEdit(this);
     box->setObjectName(QString::fromUtf16(field));
     box->setProperty("tag", FormTag);
+    // A record may hold a longer value than a line box takes by default; it must come back whole.
+    box->setMaxLength(std::numeric_limits<int>::max());
     box->setGeometry(x, y, width, BoxHeight);
     QPalette pal = box->palette();
     pal.setColor(QPalette::Base, ColorToQColor(colour));

@@ -34,6 +34,7 @@ private slots:
     void nameDialog_data();
     void nameDialog();
     void editLoadsAndSaves();
+    void editUnchangedRewritesNothing_data();
     void editUnchangedRewritesNothing();
     void editFolderWithoutRecordCreatesIt();
 
@@ -321,11 +322,23 @@ void TestRecordDialogs::editLoadsAndSaves()
     QVERIFY(!TestFiles::read(file).contains("changed"));
 }
 
+void TestRecordDialogs::editUnchangedRewritesNothing_data()
+{
+    QTest::addColumn<QString>("content");
+    QTest::newRow("folder record with leftover line")
+        << QStringLiteral("[data]\r\nONme=친구들\r\nOPh1=555\r\n[OAdd]\r\nmany=1\r\n1=서울\r\n"
+                          "2=leftover\r\n");
+    // Past the 2047-byte profile cut, and past a line box's default length limit.
+    QTest::newRow("long values") << QStringLiteral("[data]\r\nONme=") + QString(1500, u'가')
+                                        + QStringLiteral("\r\nOPst=") + QString(40000, u'x')
+                                        + QStringLiteral("\r\n");
+}
+
 void TestRecordDialogs::editUnchangedRewritesNothing()
 {
+    QFETCH(QString, content);
     const QString file = m_root->filePath("Friends/__g_t.zu");
-    const QByteArray original = cp949(QStringLiteral(
-        "[data]\r\nONme=친구들\r\nOPh1=555\r\n[OAdd]\r\nmany=1\r\n1=서울\r\n2=leftover\r\n"));
+    const QByteArray original = cp949(content);
     TestFiles::write(file, original);
     m_tree->SetSelectedFile(dir("Friends") + QDir::separator());
     TfrmModifyData dialog;

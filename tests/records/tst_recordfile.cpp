@@ -191,6 +191,10 @@ void TestRecordFile::readLines_data()
     QTest::newRow("huge count stops at highest key")
         << QByteArray("many=2000000000\r\n1=a\r\n2=b\r\n") << QStringList{"a", "b"};
     QTest::newRow("count above keys") << QByteArray("many=5\r\n2=b\r\n") << QStringList{"", "b"};
+    QTest::newRow("huge count and line key")
+        << QByteArray("many=2000000000\r\n2000000000=z\r\n") << QStringList{"z"};
+    QTest::newRow("gap beyond what a file needs")
+        << QByteArray("many=3000\r\n1=a\r\n3000=z\r\n") << QStringList{"a", "z"};
     QTest::newRow("leftovers ignored")
         << QByteArray("many=1\r\n1=a\r\n2=old\r\n") << QStringList{"a"};
     QTest::newRow("duplicate keys, first wins")
