@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 #include <Qt>
 
 // The desktop services the program uses: opening documents and web addresses, starting a
@@ -11,9 +12,10 @@ class Desktop
 public:
     virtual ~Desktop();
 
-    // Opens a web or mail address, or a document, with the user's program for it. A local
-    // program file is never run. True when the desktop accepted the request.
-    virtual bool openDocument(const QString &text) = 0;
+    // Opens a web or mail address, or a local folder, with the user's program for it. Anything
+    // else (a program, a script, a document that could run code, an unknown scheme) is refused
+    // with a message. True when the desktop accepted the request.
+    bool openDocument(const QString &text);
     // Starts a program with an argument vector, never through a command shell.
     virtual bool startProgram(const QString &program, const QStringList &arguments) = 0;
     virtual void setClipboardText(const QString &text) = 0;
@@ -24,6 +26,12 @@ public:
     // Installs a desktop (not owned); nullptr restores the real one.
     static void install(Desktop *desktop);
 
-    // True when opening text would start a program on this machine.
-    static bool namesLocalProgram(const QString &text);
+    // What opening text hands to the desktop: an http, https or ftp address (text without a
+    // scheme is taken as a web address), a mailto address, or an existing local folder.
+    // An empty URL when text is none of these.
+    static QUrl AddressToOpen(const QString &text);
+
+protected:
+    // Hands an address that passed AddressToOpen to the user's program for it.
+    virtual bool openUrl(const QUrl &url) = 0;
 };

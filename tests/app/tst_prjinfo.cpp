@@ -36,7 +36,9 @@ private slots:
     void dataDirectoryIsCreatedOneLevel();
     void valuesRoundTrip();
     void versionAndTitle();
+    void openDocument_data();
     void openDocument();
+    void homePage();
     void failedWriteIsReportedAndProgramGoesOn();
     void singleInstanceCheck_data();
     void singleInstanceCheck();
@@ -226,15 +228,79 @@ void TestPrjInfo::versionAndTitle()
     QCOMPARE(VandrelApplication::title(), TzuPrjInfo::TitleText());
 }
 
+void TestPrjInfo::openDocument_data()
+{
+    // "@" stands for a folder holding "docs/" and one file of every kind below.
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("opened"); // empty: refused
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("blanks") << "  "
+                            << "";
+    QTest::newRow("no scheme") << "www.example.com"
+                               << "http://www.example.com";
+    QTest::newRow("https") << " https://vandrel.kr/a?b=1 "
+                           << "https://vandrel.kr/a?b=1";
+    QTest::newRow("scheme case") << "HTTP://Example.com/"
+                                 << "http://example.com/";
+    QTest::newRow("ftp") << "ftp://ftp.example.com/pub"
+                         << "ftp://ftp.example.com/pub";
+    QTest::newRow("mail") << "mailto:kim@example.kr"
+                          << "mailto:kim@example.kr";
+    QTest::newRow("host and port") << "example.com:8080/x"
+                                   << "http://example.com:8080/x";
+    QTest::newRow("local folder") << "@/docs"
+                                  << "file://@/docs";
+    QTest::newRow("folder as file url") << "file://@/docs"
+                                        << "file://@/docs";
+    QTest::newRow("missing folder") << "@/gone"
+                                    << "";
+    QTest::newRow("words") << "Kim Chul Su"
+                           << "";
+    QTest::newRow("javascript") << "javascript:alert(1)"
+                                << "";
+    QTest::newRow("vbscript") << "vbscript:msgbox(1)"
+                              << "";
+    QTest::newRow("shell folder") << "shell:startup"
+                                  << "";
+    QTest::newRow("network share") << "smb://server/share"
+                                   << "";
+    QTest::newRow("unc path") << "\\\\server\\share\\run.hta"
+                              << "";
+    QTest::newRow("drive path") << "C:\\Users\\kim\\run.vbs"
+                                << "";
+    for (const char *suffix : {"vbs", "js", "hta", "ps1", "cmd", "bat", "lnk", "url", "reg", "cpl",
+                               "exe", "sh", "desktop", "txt"}) {
+        QTest::addRow("local .%s", suffix) << QStringLiteral("@/run.") + suffix << "";
+        QTest::addRow("file url .%s", suffix) << QStringLiteral("file://@/run.") + suffix << "";
+    }
+}
+
 void TestPrjInfo::openDocument()
 {
+    QFETCH(QString, text);
+    QFETCH(QString, opened);
+    const QString here = m_dir->path();
+    QVERIFY(QDir(here).mkpath(QStringLiteral("docs")));
+    for (const char *suffix : {"vbs", "js", "hta", "ps1", "cmd", "bat", "lnk", "url", "reg", "cpl",
+                               "exe", "sh", "desktop", "txt"})
+        TestFiles::write(here + QStringLiteral("/run.") + suffix, "x");
+    text.replace(u'@', here);
+    opened.replace(u'@', here);
+
     FakeDesktop desktop;
-    QVERIFY(!m_info->OpenDocument(QString()));
-    QVERIFY(desktop.opened.isEmpty());
-    QVERIFY(m_info->OpenDocument(QStringLiteral("www.example.com")));
+    ScriptedDialogs dialogs;
+    QCOMPARE(m_info->OpenDocument(text), !opened.isEmpty());
+    QCOMPARE(desktop.opened, opened.isEmpty() ? QStringList() : QStringList{opened});
+    // A refusal is told, except for an empty value, which does nothing.
+    QCOMPARE(dialogs.messageCount(), opened.isEmpty() && !text.trimmed().isEmpty() ? 1 : 0);
+}
+
+void TestPrjInfo::homePage()
+{
+    FakeDesktop desktop;
     QVERIFY(m_info->OpenHomePage());
-    QCOMPARE(desktop.opened,
-             QStringList({QStringLiteral("www.example.com"), TzuPrjInfo::HomePage}));
+    QCOMPARE(desktop.opened, QStringList{TzuPrjInfo::HomePage});
     QVERIFY(TzuPrjInfo::HomePage.startsWith(QStringLiteral("https://")));
 }
 

@@ -296,7 +296,7 @@ void TestBook::clicks_data()
         << "";
     QTest::newRow("web address") << "MUrl" << office << false << true << "<none>"
                                  << ""
-                                 << "www.example.kr";
+                                 << "http://www.example.kr";
     QTest::newRow("empty web address") << "OUrl" << office << false << true << "<none>"
                                        << ""
                                        << "";

@@ -10,9 +10,9 @@ FakeDesktop::~FakeDesktop()
     Desktop::install(nullptr);
 }
 
-bool FakeDesktop::openDocument(const QString &text)
+bool FakeDesktop::openUrl(const QUrl &url)
 {
-    opened.append(text);
+    opened.append(url.toString());
     return accept;
 }
 

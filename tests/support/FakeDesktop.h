@@ -18,7 +18,6 @@ public:
     FakeDesktop();
     ~FakeDesktop() override;
 
-    bool openDocument(const QString &text) override;
     bool startProgram(const QString &program, const QStringList &arguments) override;
     void setClipboardText(const QString &text) override { clipboard = text; }
     QString clipboardText() override { return clipboard; }
@@ -29,4 +28,8 @@ public:
     QString clipboard;
     Qt::KeyboardModifiers modifiers = Qt::NoModifier;
     bool accept = true;
+
+protected:
+    // Records the address as text.
+    bool openUrl(const QUrl &url) override;
 };
