@@ -216,6 +216,9 @@ QLabel *TfrmBook::AddCaption(const QString &text, int right, int y, int height)
     label->setPalette(pal);
     const int width = 64;
     label->setGeometry(right - width, y, width, height);
+    // Right-aligned text leaves the left of the label empty, where a value may lie; the value
+    // must get every click there.
+    label->lower();
     return label;
 }
 

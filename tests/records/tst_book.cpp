@@ -32,6 +32,7 @@ private slots:
     void damagedFilesShowWhatTheyCan();
     void clicks_data();
     void clicks();
+    void valuesAreNotCovered();
     void cursors_data();
     void cursors();
 
@@ -338,6 +339,25 @@ void TestBook::clicks()
     }
     QCOMPARE(startedArgs, started.isEmpty() ? QStringList() : QStringList{started});
     QCOMPARE(desktop.opened, opened.isEmpty() ? QStringList() : QStringList{opened});
+}
+
+void TestBook::valuesAreNotCovered()
+{
+    // A click anywhere on a value reaches its label, not a caption lying over it.
+    TfrmBook book;
+    book.resize(476, 640);
+    book.show();
+    for (const RecordField &field : RecordFields) {
+        if (field.multiLine)
+            continue;
+        const QLabel *label = book.ValueLabel(field.Name());
+        QVERIFY(label);
+        const QRect r = label->geometry();
+        for (const QPoint &p : {r.topLeft(), r.center(), r.topRight(), r.bottomRight()})
+            QVERIFY2(book.childAt(p) == label,
+                     qPrintable(field.Name()
+                                + QStringLiteral(" is covered at %1,%2").arg(p.x()).arg(p.y())));
+    }
 }
 
 void TestBook::cursors_data()
