@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QScopeGuard>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QToolBar>
 #include <QToolButton>
@@ -191,6 +192,13 @@ TfrmMenuAndTree::TfrmMenuAndTree(QWidget *parent)
     lstFound->setStyleSheet(QStringLiteral("QListWidget::item { height: 12px; }"));
     connect(lstFound, &QListWidget::itemClicked, this,
             [this](QListWidgetItem *item) { lstFoundClick(lstFound->row(item)); });
+    // Moving through the hits with the keyboard selects each one, like a click; a mouse press
+    // moves the current row too, and its click follows.
+    connect(lstFound, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (!m_pressingFound)
+            lstFoundClick(row);
+    });
+    lstFound->viewport()->installEventFilter(this);
 
     actSelectedUpdate();
 }
@@ -402,12 +410,27 @@ void TfrmMenuAndTree::SearchRecords(const QString &text)
         }
         lstFound->addItems(labels);
         if (lstFound->count() > 0) {
-            lstFound->setCurrentRow(0);
+            {
+                const QSignalBlocker quiet(lstFound);
+                lstFound->setCurrentRow(0);
+            }
             lstFoundClick(0);
         } else {
             ShowWarningMessage(this, QStringLiteral("Warning"), QStringLiteral("Not Found"));
         }
     }
+}
+
+bool TfrmMenuAndTree::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == lstFound->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress
+            || event->type() == QEvent::MouseButtonDblClick)
+            m_pressingFound = true;
+        else if (event->type() == QEvent::MouseButtonRelease)
+            m_pressingFound = false;
+    }
+    return QFrame::eventFilter(watched, event);
 }
 
 void TfrmMenuAndTree::lstFoundClick(int row)

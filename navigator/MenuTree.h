@@ -81,9 +81,13 @@ public:
 
     QSize sizeHint() const override;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void UpdateDirButtons();
     QProgressBar *Bar() const;
     QToolButton *ButtonFor(QAction *action) const;
     bool m_searching = false;
+    bool m_pressingFound = false; // a mouse button is down on the hit list
 };

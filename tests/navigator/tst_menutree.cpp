@@ -279,14 +279,25 @@ void TestMenuTree::find()
     QCOMPARE(m_bar.value(), 0);
     QVERIFY(pane->actFind->isEnabled());
 
-    // Clicking another hit selects it.
-    for (int i = 0; i < pane->FoundPaths.size(); ++i) {
-        if (pane->FoundPaths[i].endsWith(QStringLiteral("홍길동.txt"))) {
-            pane->lstFoundClick(i);
-            QCOMPARE(pane->Tree->SelectedNode()->text(0), QStringLiteral("홍길동"));
-        }
+    // Moving through the hits with the keyboard selects each, and so does a click.
+    const auto selects = [&](int row) {
+        return pane->FoundPaths[row].startsWith(u"__")
+               || pane->Tree->SelectedNode()->text(0) == pane->lstFound->item(row)->text();
+    };
+    pane->lstFound->setFocus();
+    for (int i = 1; i < pane->lstFound->count(); ++i) {
+        QTest::keyClick(pane->lstFound, Qt::Key_Down);
+        QCOMPARE(pane->lstFound->currentRow(), i);
+        QVERIFY(selects(i));
     }
+    pane->Tree->clearSelection();
+    QTest::mouseClick(pane->lstFound->viewport(), Qt::LeftButton, {},
+                      pane->lstFound->visualItemRect(pane->lstFound->item(0)).center());
+    QCOMPARE(pane->lstFound->currentRow(), 0);
+    QVERIFY(pane->FoundPaths[0].startsWith(u"__") || pane->Tree->SelectedNode());
+    QVERIFY(selects(0));
     // A search without hits says so and leaves the list empty.
+    pane->SelectFirst();
     dialogs.queueInput(QStringLiteral("nobody-here"));
     pane->actFind->trigger();
     QCOMPARE(pane->lstFound->count(), 0);
