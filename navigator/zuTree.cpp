@@ -650,7 +650,7 @@ bool TzuTree::RenameReferences(const QString &file, const QString &oldName, cons
 
 // Empty on success, else what to tell the user.
 QString TzuTree::RenameOnDisk(const QString &dir, const QString &oldName, const QString &newName,
-                              bool record)
+                              bool record, QString *warning)
 {
     const QString failed = QStringLiteral("Rename failed");
     const QString ext = record ? QStringLiteral(".txt") : QString();
@@ -698,7 +698,10 @@ QString TzuTree::RenameOnDisk(const QString &dir, const QString &oldName, const 
             ShellFileOperation(companionFrom, QString(), FoDelete, FofNoConfirmation);
         }
     }
-    RenameReferences(to, FileNamePart(companionFrom), FileNamePart(companionTo));
+    if (!RenameReferences(to, FileNamePart(companionFrom), FileNamePart(companionTo)) && warning)
+        *warning =
+            QStringLiteral("이름은 바뀌었지만 %1 안에서 %2를 가리키는 곳은 고치지 못했습니다.")
+                .arg(FileNamePart(to), FileNamePart(companionFrom));
     return {};
 }
 
@@ -723,7 +726,8 @@ void TzuTree::RenameNode(QTreeWidgetItem *node)
     if (newName.isEmpty())
         return;
 
-    const QString problem = RenameOnDisk(dir, oldName, newName, record);
+    QString warning;
+    const QString problem = RenameOnDisk(dir, oldName, newName, record, &warning);
     if (!problem.isEmpty()) {
         PlainMessage(problem);
         return;
@@ -731,6 +735,8 @@ void TzuTree::RenameNode(QTreeWidgetItem *node)
     node->setText(0, newName);
     viewport()->update();
     SetSelectedFile(SelectionPath());
+    if (!warning.isEmpty())
+        PlainMessage(warning);
 }
 
 bool TzuTree::ShellFileOperation(const QString &from, const QString &to, int func, int flags)

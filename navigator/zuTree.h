@@ -117,8 +117,9 @@ private:
                  bool wantFolder);
     void CreateEntry(bool atRoot, bool folder);
     QTreeWidgetItem *PlaceNode(QTreeWidgetItem *parent, const QString &name, bool folder);
+    // Empty on success, else what to tell the user; *warning: what went wrong after the rename.
     QString RenameOnDisk(const QString &dir, const QString &oldName, const QString &newName,
-                         bool record);
+                         bool record, QString *warning);
     void RemoveNode(QTreeWidgetItem *node);
     void ForgetCut();
     void PlainMessage(const QString &text);

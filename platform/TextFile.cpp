@@ -1,7 +1,6 @@
 #include "TextFile.h"
 
 #include "FileSystem.h"
-#include "TextCodec.h"
 
 bool TextFile::Load(const QString &path)
 {
@@ -9,11 +8,25 @@ bool TextFile::Load(const QString &path)
     if (!FileSystem::readAll(path, bytes))
         return false;
     QByteArrayView body(bytes);
-    if (TextCodec::hasUtf8Bom(body))
+    m_bom.clear();
+    if (TextCodec::hasUtf8Bom(body)) {
+        m_bom = bytes.left(3);
         body = body.sliced(3);
-    const TextCodec::Encoding encoding = TextCodec::detect(body);
-    m_wasUtf8Text = encoding == TextCodec::Encoding::Utf8 && !TextCodec::isAscii(body);
-    lines = TextCodec::decode(body, encoding).split(u'\n');
+    }
+    m_encoding = TextCodec::detect(body);
+    m_wasUtf8Text = m_encoding == TextCodec::Encoding::Utf8 && !TextCodec::isAscii(body);
+    m_raw.clear();
+    lines.clear();
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype end = body.indexOf('\n', start);
+        const QByteArrayView raw = body.sliced(start, (end < 0 ? body.size() : end) - start);
+        m_raw.append(raw.toByteArray());
+        lines.append(TextCodec::decode(raw, m_encoding));
+        if (end < 0)
+            break;
+        start = end + 1;
+    }
     m_loaded = lines;
     return true;
 }
@@ -22,15 +35,45 @@ bool TextFile::Save(const QString &path) const
 {
     if (lines == m_loaded)
         return true;
-    const QString text = lines.join(u'\n');
-    QByteArray bytes;
-    if (!m_wasUtf8Text && TextCodec::fitsCp949(text)) {
-        bytes = TextCodec::encode(text, TextCodec::Encoding::Cp949);
-        // Code page 949 bytes that read as UTF-8 would come back as other characters.
-        if (!TextCodec::isAscii(bytes) && TextCodec::isValidUtf8(bytes))
-            bytes = text.toUtf8();
-    } else {
-        bytes = text.toUtf8();
+    using Enc = TextCodec::Encoding;
+    const auto changed = [this](qsizetype i) {
+        return i >= m_loaded.size() || lines.at(i) != m_loaded.at(i);
+    };
+    // A file with a byte-order mark is UTF-8 to every reader and stays so.
+    bool cp949 = !m_wasUtf8Text && m_bom.isEmpty();
+    for (qsizetype i = 0; cp949 && i < lines.size(); ++i)
+        if (changed(i) && !TextCodec::fitsCp949(lines.at(i)))
+            cp949 = false;
+
+    // Unchanged lines keep their bytes when the file keeps its encoding.
+    const auto assemble = [&](Enc target, bool *lossless) {
+        QByteArray out = m_bom;
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (i > 0)
+                out += '\n';
+            if (changed(i)) {
+                out += TextCodec::encode(lines.at(i), target);
+            } else if (target == m_encoding || TextCodec::isAscii(m_raw.at(i))) {
+                out += m_raw.at(i);
+            } else {
+                const QByteArray again = TextCodec::encode(lines.at(i), target);
+                if (TextCodec::encode(lines.at(i), m_encoding) != m_raw.at(i))
+                    *lossless = false;
+                out += again;
+            }
+        }
+        return out;
+    };
+    bool lossless = true;
+    if (cp949) {
+        const QByteArray out = assemble(Enc::Cp949, &lossless);
+        // Code page 949 bytes that happen to read as UTF-8 would come back as other characters.
+        if (lossless && (TextCodec::isAscii(out) || !TextCodec::isValidUtf8(out)))
+            return FileSystem::writeAtomically(path, out);
+        lossless = true;
     }
-    return FileSystem::writeAtomically(path, bytes);
+    const QByteArray out = assemble(Enc::Utf8, &lossless);
+    if (!lossless)
+        return false;
+    return FileSystem::writeAtomically(path, out);
 }

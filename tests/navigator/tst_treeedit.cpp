@@ -73,9 +73,12 @@ private slots:
     void renameToOwnNameLosesNothing_data();
     void renameToOwnNameLosesNothing();
     void renameCompanionCopyFailureKeepsEverything();
+    void renameTellsOfReferencesLeft();
     void renameFolder();
     void renameReferencesEnds_data();
     void renameReferencesEnds();
+    void renameReferencesKeepsOtherBytes_data();
+    void renameReferencesKeepsOtherBytes();
     void deleteToTrash();
     void deleteLastNodeClearsView();
     void deleteRefusedByTrash();
@@ -330,6 +333,24 @@ void TestTreeEdit::renameCompanionCopyFailureKeepsEverything()
     QCOMPARE(TestFiles::read(path("__Lee")), QByteArray("in the way"));
 }
 
+void TestTreeEdit::renameTellsOfReferencesLeft()
+{
+    // The new name does not fit code page 949, and the record holds bytes that do not decode.
+    make({"__Kim/photo.jpg"});
+    TestFiles::write(path("Kim.txt"), "[data]\r\nHand=\x81\x20\r\n1=\"__Kim\\photo.jpg\"\r\n");
+    m_tree->LoadRoot(m_tree->RootDir);
+    ScriptedDialogs dialogs;
+    dialogs.queueDialog(typeName(QStringLiteral("Lee😀")));
+    QTreeWidgetItem *kim = child(*m_tree, nullptr, "Kim");
+    m_tree->RenameNode(kim);
+    QCOMPARE(kim->text(0), QStringLiteral("Lee😀"));
+    QVERIFY(QFileInfo(path(QStringLiteral("__Lee😀/photo.jpg"))).isFile());
+    QCOMPARE(TestFiles::read(path(QStringLiteral("Lee😀.txt"))),
+             QByteArray("[data]\r\nHand=\x81\x20\r\n1=\"__Kim\\photo.jpg\"\r\n"));
+    QCOMPARE(dialogs.messageCount(), 1);
+    QVERIFY(dialogs.lastText().contains(QStringLiteral("__Kim")));
+}
+
 void TestTreeEdit::renameFolder()
 {
     make({"A/x.txt"});
@@ -383,6 +404,39 @@ void TestTreeEdit::renameReferencesEnds()
     TestFiles::write(file, "[Memo]\r\n1=" + line.toUtf8() + "\r\n");
     QVERIFY(TzuTree::RenameReferences(file, oldName, newName));
     QCOMPARE(TestFiles::read(file), "[Memo]\r\n1=" + expected.toUtf8() + "\r\n");
+}
+
+void TestTreeEdit::renameReferencesKeepsOtherBytes_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("newName");
+    QTest::addColumn<QByteArray>("after"); // empty: not rewritten, and false
+    const QByteArray junk = "[data]\r\nHand=\x81\x20\xFF\x80 kept\r\n";
+    const QByteArray ref = cp949(QStringLiteral("[Memo]\r\n1=사진 \"__A\\x\"\r\n"));
+    QTest::newRow("cp949 bytes that do not decode")
+        << junk + ref << "__B" << junk + cp949(QStringLiteral("[Memo]\r\n1=사진 \"__B\\x\"\r\n"));
+    QTest::newRow("utf-8 stays utf-8")
+        << QStringLiteral("[Memo]\n1=사진 \"__A\\x\"\n2=똠방각하\n").toUtf8() << "__B"
+        << QStringLiteral("[Memo]\n1=사진 \"__B\\x\"\n2=똠방각하\n").toUtf8();
+    QTest::newRow("byte-order mark kept")
+        << QByteArray("\xEF\xBB\xBF[Memo]\r\n1=\"__A\\x\"\r\n") << "__B"
+        << QByteArray("\xEF\xBB\xBF[Memo]\r\n1=\"__B\\x\"\r\n");
+    QTest::newRow("new name beyond code page 949")
+        << ref << QStringLiteral("__B😀")
+        << QStringLiteral("[Memo]\r\n1=사진 \"__B😀\\x\"\r\n").toUtf8();
+    QTest::newRow("beyond code page 949, bytes that do not decode")
+        << junk + ref << QStringLiteral("__B😀") << QByteArray();
+}
+
+void TestTreeEdit::renameReferencesKeepsOtherBytes()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QString, newName);
+    QFETCH(QByteArray, after);
+    const QString file = path("r.txt");
+    TestFiles::write(file, before);
+    QCOMPARE(TzuTree::RenameReferences(file, QStringLiteral("__A"), newName), !after.isEmpty());
+    QCOMPARE(TestFiles::read(file), after.isEmpty() ? before : after);
 }
 
 void TestTreeEdit::deleteToTrash()
