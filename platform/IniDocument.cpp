@@ -4,20 +4,22 @@
 
 namespace {
 
-bool isBlank(char c)
+// Only these count as blanks around names and values; U+3000 or U+00A0 are text.
+bool isBlank(QChar c)
 {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+    const char16_t u = c.unicode();
+    return u == u' ' || u == u'\t' || u == u'\v';
 }
 
-QByteArrayView trimBlanks(QByteArrayView bytes)
+QStringView trimBlanks(QStringView text)
 {
     qsizetype b = 0;
-    qsizetype e = bytes.size();
-    while (b < e && isBlank(bytes[b]))
+    qsizetype e = text.size();
+    while (b < e && isBlank(text[b]))
         ++b;
-    while (e > b && isBlank(bytes[e - 1]))
+    while (e > b && isBlank(text[e - 1]))
         --e;
-    return bytes.sliced(b, e - b);
+    return text.sliced(b, e - b);
 }
 
 bool sameName(const QString &a, const QString &b)
@@ -36,111 +38,112 @@ QString oneLine(QString text)
 
 } // namespace
 
-IniDocument::Line IniDocument::parseLine(QByteArray raw, TextCodec::Encoding encoding)
+// Lines read from the file and lines the program writes go through the same rules, so that a
+// value reads the same before and after it is stored.
+IniDocument::Line IniDocument::parse(QString text)
 {
     Line line;
-    line.raw = std::move(raw);
-    // "[", "]" and "=" are never the second byte of a code page 949 character,
-    // so the structure can be found in the bytes.
-    const QByteArrayView trimmed = trimBlanks(line.raw);
-    if (trimmed.startsWith('[')) {
+    line.text = std::move(text);
+    const QStringView trimmed = trimBlanks(line.text);
+    if (trimmed.isEmpty()) {
+        line.kind = Kind::Blank;
+    } else if (trimmed.front() == u'[') {
         line.kind = Kind::Section;
-        QByteArrayView inner = trimmed.sliced(1);
-        const qsizetype close = inner.indexOf(']');
+        QStringView inner = trimmed.sliced(1);
+        const qsizetype close = inner.indexOf(u']');
         if (close >= 0)
             inner = inner.first(close);
-        line.name = TextCodec::decode(trimBlanks(inner), encoding);
-        return line;
-    }
-    line.eq = line.raw.indexOf('=');
-    if (line.eq >= 0) {
-        line.kind = Kind::Key;
-        line.name =
-            TextCodec::decode(trimBlanks(QByteArrayView(line.raw).first(line.eq)), encoding);
+        line.name = trimBlanks(inner).toString();
+    } else if (trimmed.front() == u';') {
+        line.kind = Kind::Comment;
+    } else {
+        line.eq = line.text.indexOf(u'=');
+        if (line.eq >= 0) {
+            line.kind = Kind::Key;
+            line.name = trimBlanks(QStringView(line.text).first(line.eq)).toString();
+        }
     }
     return line;
 }
 
 IniDocument::Line IniDocument::makeLine(const QString &text)
 {
-    Line line;
-    line.text = text;
+    Line line = parse(text);
     line.changed = true;
-    const QString trimmed = text.trimmed();
-    if (trimmed.startsWith(u'[')) {
-        line.kind = Kind::Section;
-        QString inner = trimmed.mid(1);
-        const qsizetype close = inner.indexOf(u']');
-        if (close >= 0)
-            inner.truncate(close);
-        line.name = inner.trimmed();
-    } else {
-        line.eq = text.indexOf(u'=');
-        if (line.eq >= 0) {
-            line.kind = Kind::Key;
-            line.name = text.left(line.eq).trimmed();
-        }
-    }
     return line;
 }
 
 IniDocument IniDocument::fromBytes(const QByteArray &bytes)
 {
     IniDocument doc;
-    QByteArrayView body(bytes);
-    if (TextCodec::hasUtf8Bom(body))
-        body = body.sliced(3);
-    doc.m_encoding = TextCodec::detect(body);
-    doc.m_nonAscii = !TextCodec::isAscii(body);
+    const TextCodec::Body body = TextCodec::fileBody(bytes);
+    doc.m_bom = body.bom;
+    doc.m_encoding = body.encoding;
+    doc.m_nonAscii = !TextCodec::isAscii(body.bytes);
 
+    const QByteArrayView b = body.bytes;
+    auto add = [&doc, b](qsizetype from, qsizetype to) {
+        const QByteArrayView raw = b.sliced(from, to - from);
+        Line line = parse(TextCodec::decode(raw, doc.m_encoding));
+        line.raw = raw.toByteArray();
+        doc.m_lines.append(std::move(line));
+    };
+    // "[", "]", "=", ";", CR and LF are never part of a code page 949 character, so lines can
+    // be found in the bytes.
     qsizetype start = 0;
-    while (start < body.size()) {
-        qsizetype end = body.indexOf('\n', start);
-        if (end < 0)
-            end = body.size();
-        qsizetype stop = end;
-        if (stop > start && body[stop - 1] == '\r')
-            --stop;
-        doc.m_lines.append(
-            parseLine(body.sliced(start, stop - start).toByteArray(), doc.m_encoding));
-        start = end + 1;
+    for (qsizetype i = 0; i < b.size(); ++i) {
+        if (b[i] != '\r' && b[i] != '\n')
+            continue;
+        add(start, i);
+        if (b[i] == '\r' && i + 1 < b.size() && b[i + 1] == '\n')
+            ++i;
+        start = i + 1;
     }
+    if (start < b.size())
+        add(start, b.size());
     return doc;
 }
 
-QByteArray IniDocument::toBytes() const
+std::optional<QByteArray> IniDocument::assemble(TextCodec::Encoding target) const
+{
+    QByteArray out;
+    for (const Line &line : m_lines) {
+        if (line.changed) {
+            out += TextCodec::encode(line.text, target);
+        } else if (target == m_encoding || TextCodec::isAscii(line.raw)) {
+            out += line.raw;
+        } else {
+            // Only bytes that their text gives back exactly may be written in another encoding.
+            if (TextCodec::encode(line.text, m_encoding) != line.raw)
+                return std::nullopt;
+            out += TextCodec::encode(line.text, target);
+        }
+        out += "\r\n";
+    }
+    return out;
+}
+
+std::optional<QByteArray> IniDocument::toBytes() const
 {
     using Enc = TextCodec::Encoding;
-    const bool wasUtf8Text = m_encoding == Enc::Utf8 && m_nonAscii;
-    bool cp949 = !wasUtf8Text;
+    // A file that holds UTF-8 text, or says it is UTF-8 with a byte-order mark, stays UTF-8.
+    bool cp949 = !(m_encoding == Enc::Utf8 && (m_nonAscii || m_bom));
     if (cp949)
         for (const Line &line : m_lines)
             if (line.changed && !TextCodec::fitsCp949(line.text)) {
                 cp949 = false;
                 break;
             }
-
-    auto assemble = [this](Enc target) {
-        QByteArray out;
-        for (const Line &line : m_lines) {
-            if (line.changed)
-                out += TextCodec::encode(line.text, target);
-            else if (target == m_encoding || TextCodec::isAscii(line.raw))
-                out += line.raw;
-            else
-                out += TextCodec::encode(TextCodec::decode(line.raw, m_encoding), target);
-            out += "\r\n";
-        }
-        return out;
-    };
-
     if (cp949) {
-        const QByteArray out = assemble(Enc::Cp949);
+        const std::optional<QByteArray> body = assemble(Enc::Cp949);
         // Code page 949 bytes that happen to form valid UTF-8 would be misread next time.
-        if (TextCodec::isAscii(out) || !TextCodec::isValidUtf8(out))
-            return out;
+        if (body && (TextCodec::isAscii(*body) || !TextCodec::isValidUtf8(*body)))
+            return TextCodec::fileBytes(*body, m_bom);
     }
-    return assemble(Enc::Utf8);
+    const std::optional<QByteArray> body = assemble(Enc::Utf8);
+    if (!body)
+        return std::nullopt;
+    return TextCodec::fileBytes(*body, m_bom);
 }
 
 qsizetype IniDocument::findSection(const QString &section) const
@@ -182,16 +185,12 @@ std::optional<QString> IniDocument::value(const QString &section, const QString 
 
 QString IniDocument::valueOf(const Line &line, Length length) const
 {
-    QString text;
-    if (line.changed)
-        text = line.text.mid(line.eq + 1).trimmed();
-    else
-        text =
-            TextCodec::decode(trimBlanks(QByteArrayView(line.raw).sliced(line.eq + 1)), m_encoding);
+    QStringView text = trimBlanks(QStringView(line.text).sliced(line.eq + 1));
     if (text.size() >= 2 && (text.front() == u'"' || text.front() == u'\'')
         && text.back() == text.front())
-        text = text.mid(1, text.size() - 2);
-    return length == Length::Whole ? text : TextCodec::cutToBytes(text, kMaxValueBytes);
+        text = text.sliced(1, text.size() - 2);
+    return length == Length::Whole ? text.toString()
+                                   : TextCodec::cutToBytes(text.toString(), kMaxValueBytes);
 }
 
 QList<std::pair<QString, QString>> IniDocument::entries(const QString &section, Length length) const
@@ -241,14 +240,12 @@ void IniDocument::setValue(const QString &section, const QString &key, const QSt
         m_lines[at] = makeLine(m_lines.at(at).name + u'=' + oneLine(value));
         return;
     }
-    // After the section's last non-blank line, so blank separator lines stay below it.
+    // After the section's last entry, so that comments and blank lines that end it stay below.
     qsizetype insertAt = header + 1;
     const qsizetype end = sectionEnd(header);
     for (qsizetype i = header + 1; i < end; ++i) {
-        const Line &line = m_lines.at(i);
-        const bool blank =
-            line.changed ? line.text.trimmed().isEmpty() : trimBlanks(line.raw).isEmpty();
-        if (!blank)
+        const Kind kind = m_lines.at(i).kind;
+        if (kind != Kind::Blank && kind != Kind::Comment)
             insertAt = i + 1;
     }
     m_lines.insert(insertAt, makeLine(key + u'=' + oneLine(value)));
@@ -272,7 +269,9 @@ bool IniDocument::removeSection(const QString &section)
 {
     bool removed = false;
     for (qsizetype header = findSection(section); header >= 0; header = findSection(section)) {
-        m_lines.remove(header, sectionEnd(header) - header);
+        for (qsizetype i = sectionEnd(header) - 1; i >= header; --i)
+            if (m_lines.at(i).kind != Kind::Comment)
+                m_lines.removeAt(i);
         removed = true;
     }
     return removed;

@@ -9,11 +9,16 @@
 #include <optional>
 
 // One INI file held in memory between reading it and writing it back. Lines that no change
-// touches keep their exact bytes; only changed lines are encoded anew.
+// touches keep their exact bytes; only changed lines are encoded anew. Every line is written
+// with CR LF.
 //
-// Rules: "[name]" opens a section; "key=value" holds a value, split at the first "=";
-// section and key names match without regard to case and the first match wins; values are
-// read with blanks removed at both ends and one pair of enclosing quotes removed.
+// Rules, as the Windows profile functions have them: a line ends at CR LF, CR or LF; "[name]"
+// opens a section; a line whose first non-blank character is ";" is a comment, which is no key
+// and stays where it is, also when its section is erased; "key=value" holds a value, split at
+// the first "="; section and key names match without regard to case and the first match wins;
+// names and values are read with blanks (space, tab, vertical tab) removed at both ends and one
+// pair of enclosing quotes removed from the value. A new key goes after the last key or other
+// entry of its section, ahead of the comments and blank lines that end it.
 class IniDocument
 {
 public:
@@ -26,8 +31,10 @@ public:
     IniDocument() = default;
     static IniDocument fromBytes(const QByteArray &bytes);
 
-    // The file's bytes, CR LF line ends, in the encoding the text rules pick.
-    QByteArray toBytes() const;
+    // The file's bytes, in the encoding the text rules pick, with the byte-order mark the file
+    // had. Nothing when the content cannot be written without losing bytes: a code page 949
+    // file holding bytes that 949 has no character for cannot become UTF-8.
+    std::optional<QByteArray> toBytes() const;
 
     std::optional<QString> value(const QString &section, const QString &key,
                                  Length length = Length::Cut) const;
@@ -40,26 +47,28 @@ public:
     void setValue(const QString &section, const QString &key, const QString &value);
     // Removes every line of that key in the section; false when there was none.
     bool removeKey(const QString &section, const QString &key);
-    // Removes every section of that name with its lines; false when there was none.
+    // Removes every section of that name with its lines but the comments; false when there
+    // was none.
     bool removeSection(const QString &section);
 
     TextCodec::Encoding sourceEncoding() const { return m_encoding; }
 
 private:
-    enum class Kind { Other, Section, Key };
+    enum class Kind { Other, Blank, Comment, Section, Key };
     struct Line
     {
         QByteArray raw; // bytes in the source encoding; unused when changed
-        QString text;   // the line's new text when changed
+        QString text;   // the line as text, for reading and for writing a changed line
         bool changed = false;
         Kind kind = Kind::Other;
-        QString name;      // section or key name, trimmed
-        qsizetype eq = -1; // position of the first "=" in raw
+        QString name;      // section or key name, without blanks around it
+        qsizetype eq = -1; // position of the first "=" in text
     };
 
     QString valueOf(const Line &line, Length length) const;
-    static Line parseLine(QByteArray raw, TextCodec::Encoding encoding);
+    static Line parse(QString text);
     static Line makeLine(const QString &text);
+    std::optional<QByteArray> assemble(TextCodec::Encoding target) const;
     qsizetype findSection(const QString &section) const;
     qsizetype sectionEnd(qsizetype header) const;
     qsizetype findKey(qsizetype header, const QString &key) const;
@@ -67,4 +76,5 @@ private:
     QList<Line> m_lines;
     TextCodec::Encoding m_encoding = TextCodec::Encoding::Cp949;
     bool m_nonAscii = false;
+    bool m_bom = false;
 };

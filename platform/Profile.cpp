@@ -27,10 +27,12 @@ IniDocument loadForWrite(const QString &file, QByteArray &original, bool &existe
 
 bool store(const QString &file, const IniDocument &doc, const QByteArray &original, bool existed)
 {
-    const QByteArray bytes = doc.toBytes();
-    if (existed && bytes == original)
+    const std::optional<QByteArray> bytes = doc.toBytes();
+    if (!bytes)
+        return false;
+    if (existed && *bytes == original)
         return true;
-    return FileSystem::writeAtomically(file, bytes);
+    return FileSystem::writeAtomically(file, *bytes);
 }
 
 int hexValue(QChar c)

@@ -24,12 +24,29 @@ QStringEncoder cp949Encoder()
     return encoder;
 }
 
-bool isAsciiText(const QString &text)
+bool isAsciiText(QStringView text)
 {
     for (QChar ch : text)
         if (ch.unicode() >= 0x80)
             return false;
     return true;
+}
+
+// One character (one UTF-16 unit or a surrogate pair), with converters that are used again for
+// every character of a text.
+int charWidth(QStringView one, QStringEncoder &encoder, QStringDecoder &decoder)
+{
+    if (one.size() == 1 && one.front().unicode() < 0x80)
+        return 1;
+    encoder.resetState();
+    const QByteArray bytes = encoder.encode(one);
+    if (!encoder.hasError() && !bytes.isEmpty()) {
+        decoder.resetState();
+        const QString back = decoder.decode(bytes);
+        if (!decoder.hasError() && back == one)
+            return int(bytes.size());
+    }
+    return int(one.toUtf8().size());
 }
 
 } // namespace
@@ -96,10 +113,33 @@ TextCodec::Encoding TextCodec::detect(QByteArrayView bytes)
     return isValidUtf8(bytes) ? Encoding::Utf8 : Encoding::Cp949;
 }
 
+TextCodec::Body TextCodec::fileBody(QByteArrayView file)
+{
+    Body body;
+    body.bom = hasUtf8Bom(file);
+    body.bytes = body.bom ? file.sliced(3) : file;
+    body.encoding = detect(body.bytes);
+    return body;
+}
+
+QByteArray TextCodec::fileBytes(const QByteArray &body, bool bom)
+{
+    if (!bom && !hasUtf8Bom(body))
+        return body;
+    return QByteArray("\xEF\xBB\xBF") + body;
+}
+
 QString TextCodec::decode(QByteArrayView bytes, Encoding encoding)
 {
-    if (encoding == Encoding::Utf8 || isAscii(bytes))
-        return QString::fromUtf8(bytes);
+    if (isAscii(bytes))
+        return QString::fromLatin1(bytes);
+    if (encoding == Encoding::Utf8) {
+        // QString::fromUtf8 would drop a leading U+FEFF.
+        QStringDecoder decoder(QStringConverter::Utf8,
+                               QStringConverter::Flag::Stateless
+                                   | QStringConverter::Flag::ConvertInitialBom);
+        return decoder.decode(bytes);
+    }
     QStringDecoder decoder = cp949Decoder();
     return decoder.decode(bytes);
 }
@@ -132,37 +172,40 @@ int TextCodec::byteWidth(char32_t codePoint)
 {
     if (codePoint < 0x80)
         return 1;
-    const QString one = QString::fromUcs4(&codePoint, 1);
-    if (fitsCp949(one))
-        return int(encode(one, Encoding::Cp949).size());
-    return int(one.toUtf8().size());
+    // Not QString::fromUcs4: it drops a leading U+FEFF.
+    char16_t units[2];
+    qsizetype size = 1;
+    if (QChar::requiresSurrogates(codePoint)) {
+        units[0] = QChar::highSurrogate(codePoint);
+        units[1] = QChar::lowSurrogate(codePoint);
+        size = 2;
+    } else {
+        units[0] = char16_t(codePoint);
+    }
+    QStringEncoder encoder = cp949Encoder();
+    QStringDecoder decoder = cp949Decoder();
+    return charWidth(QStringView(units, size), encoder, decoder);
 }
 
 QString TextCodec::cutToBytes(const QString &text, int maxBytes)
 {
-    // Every UTF-16 unit takes at most three bytes in either encoding.
+    // No character takes more than three bytes per UTF-16 unit.
     if (text.size() * 3 <= maxBytes)
         return text;
-    // No character takes less than one byte, so nothing past maxBytes units can fit.
-    const QString head = text.left(maxBytes);
-    // Code page 949 has one-byte ASCII and two-byte everything else.
-    const bool all949 = fitsCp949(head);
+    QStringEncoder encoder = cp949Encoder();
+    QStringDecoder decoder = cp949Decoder();
+    const QStringView view(text);
     int used = 0;
     qsizetype i = 0;
-    while (i < head.size()) {
-        char32_t cp = head.at(i).unicode();
+    while (i < view.size()) {
         qsizetype units = 1;
-        if (head.at(i).isHighSurrogate() && i + 1 == head.size())
-            break; // its other half was cut off with the tail
-        if (head.at(i).isHighSurrogate() && head.at(i + 1).isLowSurrogate()) {
-            cp = QChar::surrogateToUcs4(head.at(i), head.at(i + 1));
+        if (view.at(i).isHighSurrogate() && i + 1 < view.size() && view.at(i + 1).isLowSurrogate())
             units = 2;
-        }
-        const int w = cp < 0x80 ? 1 : (all949 ? 2 : byteWidth(cp));
+        const int w = charWidth(view.sliced(i, units), encoder, decoder);
         if (used + w > maxBytes)
             break;
         used += w;
         i += units;
     }
-    return head.left(i);
+    return text.left(i);
 }

@@ -19,15 +19,30 @@ public:
     // Encoding of a whole file's bytes (a UTF-8 BOM counts as UTF-8 when the rest is valid).
     static Encoding detect(QByteArrayView bytes);
 
+    // A file's text as the reader sees it: one leading UTF-8 BOM is skipped, whatever follows.
+    struct Body
+    {
+        QByteArrayView bytes;
+        bool bom = false;
+        Encoding encoding = Encoding::Utf8;
+    };
+    static Body fileBody(QByteArrayView file);
+    // The file bytes that give body back through fileBody: a BOM goes first when the file had one,
+    // and also when body itself starts with the bytes of one, which the reader would skip.
+    static QByteArray fileBytes(const QByteArray &body, bool bom);
+
+    // A leading U+FEFF is kept as a character; only fileBody skips a BOM.
     static QString decode(QByteArrayView bytes, Encoding encoding);
     static QByteArray encode(const QString &text, Encoding encoding);
 
     // True when every character survives a round trip through code page 949.
     static bool fitsCp949(const QString &text);
 
-    // Bytes a character takes in code page 949, or in UTF-8 when 949 has no such character.
+    // Bytes a character takes in code page 949 (one for ASCII and for 0x80 and 0xFF, two for the
+    // rest), or in UTF-8 when 949 has no such character.
     static int byteWidth(char32_t codePoint);
 
-    // The longest prefix of text that takes at most maxBytes, never splitting a character.
+    // The longest prefix of text whose characters take at most maxBytes as byteWidth counts them,
+    // never splitting a character.
     static QString cutToBytes(const QString &text, int maxBytes);
 };

@@ -1,4 +1,5 @@
 #include "platform/Errors.h"
+#include "platform/IniDocument.h"
 #include "platform/Profile.h"
 #include "platform/TextCodec.h"
 #include "support/TestFiles.h"
@@ -31,12 +32,21 @@ private slots:
     void missingFileReadsDefaultsAndIsNeverCreated();
     void missingDirectoryIsAWriteError();
     void unreadableFileIsNotReplaced();
+    void valueStaysOnItsLine_data();
     void valueStaysOnItsLine();
     void longValueIsCut();
+    void changedLineReadsLikeStored_data();
+    void changedLineReadsLikeStored();
     void notAnIniFile_data();
     void notAnIniFile();
 
     void cp949FileStaysByteForByte();
+    void undecodableBytesStay_data();
+    void undecodableBytesStay();
+    void byteOrderMark_data();
+    void byteOrderMark();
+    void feffValue_data();
+    void feffValue();
     void encodingOfRewrites_data();
     void encodingOfRewrites();
     void replacementKeepsPermissions();
@@ -133,6 +143,47 @@ void TestProfile::read_data()
     QTest::newRow("korean key") << cp949(QStringLiteral("[자료]\r\n이름=값\r\n"))
                                 << QStringLiteral("자료") << QStringLiteral("이름")
                                 << QStringLiteral("값");
+    // A lone CR ends a line too (files from old Mac editors).
+    QTest::newRow("CR only") << QByteArray("[a]\rk=1\r[s]\rk=v\r") << "s"
+                             << "k"
+                             << "v";
+    QTest::newRow("mixed line ends") << QByteArray("[a]\nx=1\r[s]\r\nk=v") << "s"
+                                     << "k"
+                                     << "v";
+    QTest::newRow("LF CR is two line ends") << QByteArray("[s]\n\rk=v") << "s"
+                                            << "k"
+                                            << "v";
+    // A line whose first non-blank character is ";" is a comment, never a key.
+    QTest::newRow("comment") << QByteArray("[s]\r\n;k=v\r\n") << "s"
+                             << ";k"
+                             << "<default>";
+    QTest::newRow("blanks before comment") << QByteArray("[s]\r\n \t\v;k=v\r\n") << "s"
+                                           << ";k"
+                                           << "<default>";
+    QTest::newRow("semicolon inside key") << QByteArray("[s]\r\nk;x=v\r\n") << "s"
+                                          << "k;x"
+                                          << "v";
+    QTest::newRow("semicolon starts value") << QByteArray("[s]\r\nk=;v\r\n") << "s"
+                                            << "k"
+                                            << ";v";
+    QTest::newRow("semicolon in section name") << QByteArray("[;s]\r\nk=v\r\n") << ";s"
+                                               << "k"
+                                               << "v";
+    QTest::newRow("tabs around key and value") << QByteArray("[s]\r\n\tk\t=\t v\t\r\n") << "s"
+                                               << "k"
+                                               << "v";
+    QTest::newRow("ideographic space is no blank")
+        << QStringLiteral("[s]\r\nk=\u3000v\u3000\r\n").toUtf8() << "s"
+        << "k" << QStringLiteral("\u3000v\u3000");
+    QTest::newRow("empty double quotes") << QByteArray("[s]\r\nk=\"\"\r\n") << "s"
+                                         << "k"
+                                         << "";
+    QTest::newRow("empty single quotes") << QByteArray("[s]\r\nk=''\r\n") << "s"
+                                         << "k"
+                                         << "";
+    QTest::newRow("open quote") << QByteArray("[s]\r\nk=\"a\r\n") << "s"
+                                << "k"
+                                << "\"a";
 }
 
 void TestProfile::read()
@@ -180,6 +231,29 @@ void TestProfile::write_data()
         << QByteArray("; note\r\n[data]\r\nnot a key\r\nA=1\r\n") << "data"
         << "A"
         << "2" << QByteArray("; note\r\n[data]\r\nnot a key\r\nA=2\r\n");
+    // A new key goes after the section's last entry, ahead of comments and blank lines.
+    QTest::newRow("new key before trailing comments")
+        << QByteArray("[data]\r\nA=1\r\n; note\r\n\r\n[Memo]\r\nmany=1\r\n") << "data"
+        << "B"
+        << "2" << QByteArray("[data]\r\nA=1\r\nB=2\r\n; note\r\n\r\n[Memo]\r\nmany=1\r\n");
+    QTest::newRow("comments between keys stay")
+        << QByteArray("[data]\r\nA=1\r\n;c\r\nC=3\r\n;d\r\n") << "data"
+        << "B"
+        << "2" << QByteArray("[data]\r\nA=1\r\n;c\r\nC=3\r\nB=2\r\n;d\r\n");
+    QTest::newRow("section of comments only")
+        << QByteArray("[data]\r\n;c\r\n[x]\r\n") << "data"
+        << "B"
+        << "2" << QByteArray("[data]\r\nB=2\r\n;c\r\n[x]\r\n");
+    QTest::newRow("commented key is not replaced")
+        << QByteArray("[data]\r\n;B=old\r\nA=1\r\n") << "data"
+        << "B"
+        << "2" << QByteArray("[data]\r\n;B=old\r\nA=1\r\nB=2\r\n");
+    QTest::newRow("CR only, replace") << QByteArray("[data]\rA=1\r") << "data"
+                                      << "A"
+                                      << "2" << QByteArray("[data]\r\nA=2\r\n");
+    QTest::newRow("CR only, new key") << QByteArray("[data]\rA=1\r[x]\r") << "data"
+                                      << "B"
+                                      << "2" << QByteArray("[data]\r\nA=1\r\nB=2\r\n[x]\r\n");
 }
 
 void TestProfile::write()
@@ -223,6 +297,18 @@ void TestProfile::deleteAndErase_data()
     QTest::newRow("erase duplicate sections")
         << QByteArray("[Memo]\r\n1=a\r\n[data]\r\nA=1\r\n[Memo]\r\n1=b\r\n") << true << "Memo"
         << "" << QByteArray("[data]\r\nA=1\r\n");
+    // Comments are no part of a section: erasing it leaves them where they were.
+    QTest::newRow("erase keeps comments")
+        << QByteArray(";c0\r\n[Memo]\r\n;c1\r\nmany=1\r\n1=x\r\n[data]\r\n;c2\r\nA=1\r\n") << true
+        << "Memo"
+        << "" << QByteArray(";c0\r\n;c1\r\n[data]\r\n;c2\r\nA=1\r\n");
+    QTest::newRow("delete commented key") << QByteArray("[data]\r\n;A=1\r\n") << false << "data"
+                                          << ";A" << QByteArray("[data]\r\n;A=1\r\n");
+    QTest::newRow("delete keeps comment above")
+        << QByteArray("[data]\r\n;about A\r\nA=1\r\n") << false << "data"
+        << "A" << QByteArray("[data]\r\n;about A\r\n");
+    QTest::newRow("erase, CR only") << QByteArray("[Memo]\rmany=1\r[data]\rA=1\r") << true << "Memo"
+                                    << "" << QByteArray("[data]\r\nA=1\r\n");
 }
 
 void TestProfile::deleteAndErase()
@@ -274,20 +360,29 @@ void TestProfile::parseInteger()
 void TestProfile::sectionHasKeys_data()
 {
     QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<bool>("expected");
-    QTest::newRow("keys") << QByteArray("[Memo]\r\nmany=1\r\n") << true;
-    QTest::newRow("empty section") << QByteArray("[Memo]\r\n[data]\r\nA=1\r\n") << false;
-    QTest::newRow("no section") << QByteArray("[data]\r\nA=1\r\n") << false;
-    QTest::newRow("lines without equals") << QByteArray("[Memo]\r\nhello\r\n") << false;
-    QTest::newRow("case") << QByteArray("[MEMO]\r\n1=x\r\n") << true;
+    QTest::addColumn<QStringList>("keys");
+    QTest::newRow("keys") << QByteArray("[Memo]\r\nmany=1\r\n") << QStringList{"many"};
+    QTest::newRow("empty section") << QByteArray("[Memo]\r\n[data]\r\nA=1\r\n") << QStringList{};
+    QTest::newRow("no section") << QByteArray("[data]\r\nA=1\r\n") << QStringList{};
+    QTest::newRow("lines without equals") << QByteArray("[Memo]\r\nhello\r\n") << QStringList{};
+    QTest::newRow("case") << QByteArray("[MEMO]\r\n1=x\r\n") << QStringList{"1"};
+    QTest::newRow("comments only")
+        << QByteArray("[Memo]\r\n;many=1\r\n\t;1=x\r\n") << QStringList{};
+    QTest::newRow("comment and key")
+        << QByteArray("[Memo]\r\n;many=9\r\nmany=1\r\n") << QStringList{"many"};
+    QTest::newRow("CR only") << QByteArray("[Memo]\rmany=1\r1=x\r") << QStringList{"many", "1"};
 }
 
 void TestProfile::sectionHasKeys()
 {
     QFETCH(QByteArray, file);
-    QFETCH(bool, expected);
+    QFETCH(QStringList, keys);
     TestFiles::write(path(), file);
-    QCOMPARE(profile::sectionHasKeys(path(), QStringLiteral("Memo")), expected);
+    QCOMPARE(profile::sectionHasKeys(path(), QStringLiteral("Memo")), !keys.isEmpty());
+    QStringList listed;
+    for (const auto &entry : profile::Snapshot(path()).entries(QStringLiteral("Memo")))
+        listed.append(entry.first);
+    QCOMPARE(listed, keys);
 }
 
 void TestProfile::firstWriteCreatesFile()
@@ -344,11 +439,35 @@ void TestProfile::unreadableFileIsNotReplaced()
     QVERIFY(QFileInfo(path()).isDir());
 }
 
+void TestProfile::valueStaysOnItsLine_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("lineBreak");
+    QTest::addColumn<QByteArray>("after");
+    const QByteArray replace = "[data]\r\nHand=0\r\n";
+    const QByteArray add = "[data]\r\nA=1\r\n";
+    for (const char *lineBreak : {"\n", "\r", "\r\n"}) {
+        const QByteArray name = QByteArray(lineBreak).toPercentEncoding();
+        QTest::addRow("replace key, %s", name.constData())
+            << replace << lineBreak << QByteArray("[data]\r\nHand=1 [evil] x=2\r\n");
+        QTest::addRow("add key, %s", name.constData())
+            << add << lineBreak << QByteArray("[data]\r\nA=1\r\nHand=1 [evil] x=2\r\n");
+        QTest::addRow("new section, %s", name.constData())
+            << QByteArray() << lineBreak << QByteArray("[data]\r\nHand=1 [evil] x=2\r\n");
+    }
+}
+
 void TestProfile::valueStaysOnItsLine()
 {
+    QFETCH(QByteArray, before);
+    QFETCH(QString, lineBreak);
+    QFETCH(QByteArray, after);
+    if (!before.isEmpty())
+        TestFiles::write(path(), before);
     profile::writeString(path(), QStringLiteral("data"), QStringLiteral("Hand"),
-                         QStringLiteral("1\r\n[evil]\nx=2"));
-    QCOMPARE(TestFiles::read(path()), QByteArray("[data]\r\nHand=1 [evil] x=2\r\n"));
+                         u'1' + lineBreak + QStringLiteral("[evil]") + lineBreak
+                             + QStringLiteral("x=2"));
+    QCOMPARE(TestFiles::read(path()), after);
     QVERIFY(!profile::sectionHasKeys(path(), QStringLiteral("evil")));
 }
 
@@ -360,6 +479,37 @@ void TestProfile::longValueIsCut()
     QCOMPARE(TestFiles::read(path()).size(), qsizetype(8 + 5 + 3000 + 2));
     QCOMPARE(profile::readString(path(), QStringLiteral("data"), QStringLiteral("Memo")),
              QString(1023, u'가'));
+}
+
+void TestProfile::changedLineReadsLikeStored_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("tabs") << "\t v\t"
+                          << "v";
+    QTest::newRow("vertical tabs") << "\vv\v"
+                                   << "v";
+    QTest::newRow("ideographic spaces")
+        << QStringLiteral("\u3000v\u3000") << QStringLiteral("\u3000v\u3000");
+    QTest::newRow("no-break spaces")
+        << QStringLiteral("\u00A0v\u00A0") << QStringLiteral("\u00A0v\u00A0");
+    QTest::newRow("empty quotes") << "\"\""
+                                  << "";
+    QTest::newRow("open quote") << "\"a"
+                                << "\"a";
+}
+
+void TestProfile::changedLineReadsLikeStored()
+{
+    QFETCH(QString, value);
+    QFETCH(QString, expected);
+    IniDocument doc = IniDocument::fromBytes("[s]\r\nk=old\r\n");
+    doc.setValue(QStringLiteral("s"), QStringLiteral("k"), value);
+    const std::optional<QByteArray> bytes = doc.toBytes();
+    QVERIFY(bytes);
+    const IniDocument stored = IniDocument::fromBytes(*bytes);
+    QCOMPARE(doc.value(QStringLiteral("s"), QStringLiteral("k")), expected);
+    QCOMPARE(stored.value(QStringLiteral("s"), QStringLiteral("k")), expected);
 }
 
 void TestProfile::notAnIniFile_data()
@@ -408,6 +558,111 @@ void TestProfile::cp949FileStaysByteForByte()
     QByteArray expected = original;
     expected.replace("010-1111-2222", "010-3333-4444");
     QCOMPARE(TestFiles::read(path()), expected);
+}
+
+void TestProfile::undecodableBytesStay_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QByteArray>("after"); // empty: the write fails and the file stays
+    // Bytes that code page 949 has no character for: a lead byte with an unassigned trail byte,
+    // a lead byte before a blank, a lead byte at the end of a line.
+    const QByteArray head = cp949(QStringLiteral("[data]\r\nONme=한빛\r\n"));
+    const QByteArray odd = "Memo=\xA2\xE8 x\xA1 y\xFE\r\n";
+    const QByteArray memo = "[Memo]\r\nmany=1\r\n1=\xFE\r\n";
+    QTest::newRow("write") << "write" << QStringLiteral("홍길동")
+                           << head + odd + "Hand=" + cp949(QStringLiteral("홍길동")) + "\r\n"
+                                  + memo;
+    QTest::newRow("delete key") << "delete" << QString() << QByteArray("[data]\r\n") + odd + memo;
+    QTest::newRow("erase section") << "erase" << QString() << head + odd;
+    // As UTF-8 those bytes would turn into U+FFFD; the file cannot change encoding without losing
+    // them, so such a write fails and leaves the file as it was.
+    QTest::newRow("value beyond 949") << "write" << QStringLiteral("😀") << QByteArray();
+}
+
+void TestProfile::undecodableBytesStay()
+{
+    QFETCH(QString, operation);
+    QFETCH(QString, value);
+    QFETCH(QByteArray, after);
+    const QByteArray before = cp949(QStringLiteral("[data]\r\nONme=한빛\r\n"))
+                              + "Memo=\xA2\xE8 x\xA1 y\xFE\r\n[Memo]\r\nmany=1\r\n1=\xFE\r\n";
+    TestFiles::write(path(), before);
+    const QString data = QStringLiteral("data");
+    if (after.isEmpty()) {
+        QVERIFY_THROWS_EXCEPTION(WriteError,
+                                 profile::writeString(path(), data, QStringLiteral("Hand"), value));
+        QCOMPARE(TestFiles::read(path()), before);
+        return;
+    }
+    if (operation == u"write")
+        profile::writeString(path(), data, QStringLiteral("Hand"), value);
+    else if (operation == u"delete")
+        QVERIFY(profile::deleteKey(path(), data, QStringLiteral("ONme")));
+    else
+        profile::eraseSection(path(), QStringLiteral("Memo"));
+    QCOMPARE(TestFiles::read(path()), after);
+}
+
+void TestProfile::byteOrderMark_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("value"); // for key k of section s
+    QTest::addColumn<QByteArray>("after");
+    const QByteArray bom = "\xEF\xBB\xBF";
+    // The second mark is text of the first line, which is then no section header.
+    QTest::newRow("double bom") << bom + bom + "[data]\r\nA=1\r\n[s]\r\nk=v\r\n"
+                                << "w" << bom + bom + "[data]\r\nA=1\r\n[s]\r\nk=w\r\n";
+    QTest::newRow("bom, ascii, hangul value")
+        << bom + "[s]\r\nk=v\r\n"
+        << QStringLiteral("한") << bom + QStringLiteral("[s]\r\nk=한\r\n").toUtf8();
+    QTest::newRow("bom, utf8") << bom + QStringLiteral("[s]\r\nk=가\r\n").toUtf8()
+                               << QStringLiteral("나")
+                               << bom + QStringLiteral("[s]\r\nk=나\r\n").toUtf8();
+    // A mark before code page 949 text is skipped all the same, and written back.
+    QTest::newRow("bom, cp949") << bom + cp949(QStringLiteral("[s]\r\nk=가\r\n"))
+                                << QStringLiteral("나")
+                                << bom + cp949(QStringLiteral("[s]\r\nk=나\r\n"));
+}
+
+void TestProfile::byteOrderMark()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QString, value);
+    QFETCH(QByteArray, after);
+    TestFiles::write(path(), before);
+    const QList<std::pair<QString, QString>> untouched =
+        profile::Snapshot(path()).entries(QStringLiteral("data"));
+    profile::writeString(path(), QStringLiteral("s"), QStringLiteral("k"), value);
+    QCOMPARE(TestFiles::read(path()), after);
+    QCOMPARE(profile::readString(path(), QStringLiteral("s"), QStringLiteral("k")), value);
+    // What the write did not touch reads as before.
+    QVERIFY(profile::Snapshot(path()).entries(QStringLiteral("data")) == untouched);
+}
+
+void TestProfile::feffValue_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("cut");
+    const QChar feff(0xFEFF);
+    QTest::newRow("alone") << QString(feff) << QString(feff);
+    QTest::newRow("first") << (feff + QStringLiteral("가")) << (feff + QStringLiteral("가"));
+    QTest::newRow("last") << (QStringLiteral("a") + feff) << (QStringLiteral("a") + feff);
+    // Three bytes each, like any character code page 949 does not have.
+    QTest::newRow("cut") << QString(700, feff) << QString(682, feff);
+}
+
+void TestProfile::feffValue()
+{
+    QFETCH(QString, value);
+    QFETCH(QString, cut);
+    const QString data = QStringLiteral("data");
+    profile::writeString(path(), data, QStringLiteral("Hand"), value);
+    profile::writeString(path(), data, QStringLiteral("EMail"), QStringLiteral("a@b.kr"));
+    QCOMPARE(profile::readString(path(), data, QStringLiteral("Hand")), cut);
+    QCOMPARE(profile::Snapshot(path()).readString(data, QStringLiteral("Hand"), {},
+                                                  IniDocument::Length::Whole),
+             value);
 }
 
 void TestProfile::encodingOfRewrites_data()
