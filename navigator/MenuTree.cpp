@@ -6,6 +6,7 @@
 #include "app/main.h"
 #include "platform/Application.h"
 #include "platform/DialogService.h"
+#include "records/PhoneFun.h"
 #include "records/book.h"
 #include "widgets/funcs.h"
 #include "zuTree.h"
@@ -240,6 +241,7 @@ void TfrmMenuAndTree::InitPane()
     Splitter1->setStretchFactor(1, 0);
     Splitter1->setSizes({400, 97});
     connect(Tree, &QTreeWidget::itemSelectionChanged, this, &TfrmMenuAndTree::actSelectedUpdate);
+    connect(Tree, &TzuTree::rootLoaded, this, &TfrmMenuAndTree::actSelectedUpdate);
 
     if (zuPrjInfo)
         Tree->LoadRoot(zuPrjInfo->ReadDataDir());
@@ -348,6 +350,9 @@ void TfrmMenuAndTree::tbiCloseClick()
 void TfrmMenuAndTree::actSelectedUpdate()
 {
     const bool selected = Tree && Tree->SelectedNode();
+    // Nothing can be created where there is no data directory.
+    actFileNewFolder->setEnabled(!Tree || Tree->HasDataDir());
+    actFileNewNote->setEnabled(!Tree || Tree->HasDataDir());
     actFileDelete->setEnabled(selected);
     actFind->setEnabled(selected && !m_searching);
     actRename->setEnabled(selected);
@@ -390,7 +395,7 @@ void TfrmMenuAndTree::SearchRecords(const QString &text)
         ShowWarningMessage(this, QStringLiteral("Warning"), QStringLiteral("No matched file"));
     } else {
         const RecordSearch search(text);
-        const qsizetype prefix = root.size() + 1;
+        const qsizetype prefix = WithSeparator(root).size();
         QStringList labels;
         QElapsedTimer sinceRepaint;
         sinceRepaint.start();

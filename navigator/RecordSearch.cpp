@@ -103,7 +103,7 @@ struct Walker
     {
         if (!firstVisit(dir))
             return;
-        const QString prefix = dir + QDir::separator();
+        const QString prefix = WithSeparator(dir);
         DirectoryListing::forEach(dir, [&](const DirectoryListing::Entry &e) {
             if (e.name.startsWith(u'.'))
                 return true;

@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QTimer>
 
 #include <algorithm>
@@ -192,18 +193,22 @@ void TzuTree::LoadRoot(const QString &dir)
     clear();
     HotNode = nullptr;
     ForgetCut();
-    RootDir = dir;
-    if (!RootDir.isEmpty() && (RootDir.back() == Sep || RootDir.back() == u'/'))
-        RootDir.chop(1);
-    LoadFolder(nullptr, RootDir);
+    RootDir = WithoutTrailingSeparator(dir);
+    // Without a folder to show, an empty path would stand for the working folder and every
+    // path built on it for the file system's root.
+    m_hasDataDir = !RootDir.isEmpty() && QFileInfo(RootDir).isDir();
+    if (m_hasDataDir)
+        LoadFolder(nullptr, RootDir);
     m_attached = true;
+    viewport()->update();
+    emit rootLoaded();
 }
 
 QTreeWidgetItem *TzuTree::NewFolderNode(const QString &name, const QString &dir)
 {
     auto *node = new QTreeWidgetItem(QStringList{name});
     SetKind(node, ImgFolder, ImgFolderOpen);
-    if (HasVisibleEntries(dir + Sep + name))
+    if (HasVisibleEntries(JoinPath(dir, name)))
         node->addChild(new QTreeWidgetItem(QStringList{PlaceholderText}));
     return node;
 }
@@ -277,7 +282,7 @@ QString TzuTree::NodePath(const QTreeWidgetItem *node) const
     QString path = node->text(0);
     for (const QTreeWidgetItem *p = node->parent(); p; p = p->parent())
         path = p->text(0) + Sep + path;
-    return RootDir + Sep + path;
+    return JoinPath(RootDir, path);
 }
 
 QString TzuTree::SelectionPath() const
@@ -341,6 +346,30 @@ void TzuTree::ExpandFolder(QTreeWidgetItem *node)
             LoadChildren(node);
     }
     LastExpandTick = TickCount();
+}
+
+QString TzuTree::NoDataDirText() const
+{
+    if (m_hasDataDir)
+        return {};
+    if (RootDir.isEmpty())
+        return QStringLiteral(
+            "데이터 폴더가 정해지지 않았습니다.\n환경설정에서 데이터 폴더를 고르십시오.");
+    return QStringLiteral("데이터 폴더가 없습니다:\n%1\n환경설정에서 다른 폴더를 고르거나, 폴더가 "
+                          "있는 드라이브를 연결한 뒤 트리갱신을 누르십시오.")
+        .arg(QDir::toNativeSeparators(RootDir));
+}
+
+void TzuTree::paintEvent(QPaintEvent *event)
+{
+    QTreeWidget::paintEvent(event);
+    const QString text = NoDataDirText();
+    if (text.isEmpty())
+        return;
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
+    painter.drawText(viewport()->rect().adjusted(8, 8, -8, -8),
+                     Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
 }
 
 bool TzuTree::OnLabel(QTreeWidgetItem *node, const QPoint &pos) const
@@ -478,6 +507,8 @@ void TzuTree::PlainMessage(const QString &text)
 void TzuTree::PreparePopup(QTreeWidgetItem *hot)
 {
     HotNode = hot;
+    mnuNewFolder->setEnabled(m_hasDataDir);
+    mnuNewRecord->setEnabled(m_hasDataDir);
     mnuCut->setEnabled(hot != nullptr);
     mnuRename->setEnabled(hot != nullptr);
     mnuDelete->setEnabled(hot != nullptr);
@@ -572,13 +603,15 @@ QTreeWidgetItem *TzuTree::PlaceNode(QTreeWidgetItem *parent, const QString &name
 
 void TzuTree::CreateEntry(bool atRoot, bool folder)
 {
+    if (!m_hasDataDir)
+        return;
     QTreeWidgetItem *selected = SelectedNode();
     QTreeWidgetItem *parent = nullptr;
     if (!atRoot && selected)
         parent = IsFolder(selected) ? selected : selected->parent();
     if (parent)
         LoadChildren(parent);
-    QString dir = NodePath(parent) + Sep;
+    QString dir = WithSeparator(NodePath(parent));
 
     TfrmNewData dialog(window());
     if (folder) {
@@ -594,7 +627,7 @@ void TzuTree::CreateEntry(bool atRoot, bool folder)
         name = dialog.EnteredName();
         if (dialog.chkIsRoot->isChecked()) {
             parent = nullptr;
-            dir = RootDir + Sep;
+            dir = WithSeparator(RootDir);
         }
     }
     if (name.isEmpty())
@@ -711,7 +744,7 @@ void TzuTree::RenameNode(QTreeWidgetItem *node)
         return;
     QTreeWidgetItem *parent = node->parent();
     LoadChildren(parent);
-    const QString dir = NodePath(parent) + Sep;
+    const QString dir = WithSeparator(NodePath(parent));
     const QString oldName = node->text(0);
     const bool record = IsRecord(node);
 
@@ -756,7 +789,7 @@ bool TzuTree::ShellFileOperation(const QString &from, const QString &to, int fun
     case FoMove: return ShellFiles::MoveInto(sources, to, window());
     case FoCopy:
         for (const QString &source : sources)
-            if (!ShellFiles::CopyRecursively(source, to + Sep + FileNamePart(source)))
+            if (!ShellFiles::CopyRecursively(source, JoinPath(to, FileNamePart(source))))
                 return false;
         return true;
     case FoDelete:
@@ -790,7 +823,7 @@ void TzuTree::DeleteNode(QTreeWidgetItem *node)
          DialogService::Ok | DialogService::Cancel, DialogService::Cancel});
     if (answer != DialogService::Ok)
         return;
-    const QString path = NodePath(node->parent()) + Sep + node->text(0)
+    const QString path = JoinPath(NodePath(node->parent()), node->text(0))
                          + (IsRecord(node) ? QStringLiteral(".txt") : QString());
     bool deleted = false;
     if (DeletePath(path)) {

@@ -39,7 +39,13 @@ public:
     // The four node images: closed folder, open folder, sheet, sheet with pen.
     void SetImages(const QList<QPixmap> &images);
 
+    // Shows dir; an empty path or one that names no folder shows an empty tree that cannot
+    // be edited, with a note saying why.
     void LoadRoot(const QString &dir);
+    // False while there is no data directory to show.
+    bool HasDataDir() const { return m_hasDataDir; }
+    // What the empty tree says when there is no data directory; empty otherwise.
+    QString NoDataDirText() const;
     void LoadFolder(QTreeWidgetItem *node, const QString &dir);
     static bool HasVisibleEntries(const QString &dir);
     QString NodePath(const QTreeWidgetItem *node) const;
@@ -99,6 +105,10 @@ public:
     // A drop of the selected node on a point of the viewport.
     void DropAt(const QPoint &pos);
 
+signals:
+    // A data directory was loaded (or found missing) anew.
+    void rootLoaded();
+
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
@@ -107,6 +117,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void OnSelectionChange();
@@ -134,6 +145,7 @@ private:
 
     QList<QIcon> m_icons; // per kind: normal image, selected image
     bool m_attached = true;
+    bool m_hasDataDir = false;
 };
 
 // The one record tree of the process.

@@ -46,7 +46,7 @@ void TfrmNewData::btnConfirmClick()
     const QString name = EnteredName();
     QString target = FolderPath;
     if (chkIsRoot->isChecked() && RecordTree)
-        target = RecordTree->RootDir + QDir::separator();
+        target = WithSeparator(RecordTree->RootDir);
     if (const int problem = CheckEntryName(name, target, FolderMode, true)) {
         ShowNameMessage(problem, this);
         if (problem == NameMsgForbidden)

@@ -3,6 +3,7 @@
 #include "platform/DialogService.h"
 #include "platform/FileSystem.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 bool IsPathSeparator(QChar c)
@@ -14,6 +15,33 @@ bool IsPathSeparator(QChar c)
     // Backslashes and colons are ordinary characters in file names here.
     return c == u'/';
 #endif
+}
+
+QString WithSeparator(const QString &dir)
+{
+    if (!dir.isEmpty() && IsPathSeparator(dir.back()))
+        return dir;
+    return dir + QDir::separator();
+}
+
+QString WithoutTrailingSeparator(const QString &dir)
+{
+    if (dir.isEmpty() || !IsPathSeparator(dir.back()))
+        return dir;
+    const QString shorter = dir.left(dir.size() - 1);
+    // "/" and "C:\" name a folder; "" and "C:" do not (the latter is a drive's current folder).
+    if (shorter.isEmpty())
+        return dir;
+#ifdef Q_OS_WIN
+    if (shorter.size() == 2 && shorter.back() == u':')
+        return dir;
+#endif
+    return shorter;
+}
+
+QString JoinPath(const QString &dir, const QString &name)
+{
+    return WithSeparator(dir) + name;
 }
 
 bool IsValidName(const QString &name)
@@ -48,11 +76,12 @@ int CheckEntryName(const QString &name, const QString &targetFolder, bool folder
         return NameMsgEmpty;
     if (!IsValidName(name))
         return NameMsgForbidden;
+    // Whatever stands at that path, a folder or a file, is in the way: a folder Kim and a
+    // record Kim.txt can live side by side, a folder Kim and a file Kim cannot.
     if (checkExists) {
-        // Only an entry of the same kind is in the way.
-        const QFileInfo existing(FileSystem::resolve(
-            targetFolder + name + (folder ? QString() : QStringLiteral(".txt"))));
-        if (folder ? existing.isDir() : existing.isFile())
+        const QFileInfo at(FileSystem::resolve(
+            JoinPath(targetFolder, name + (folder ? QString() : QStringLiteral(".txt")))));
+        if (at.exists() || at.isSymLink())
             return NameMsgExists;
     }
     return 0;
@@ -111,9 +140,7 @@ QString ProposeRecordName(const QString &folderPath)
     QString base = FileNamePart(withoutTrailingSeparators(folderPath));
     if (base.isEmpty())
         base = QStringLiteral("New");
-    QString dir = folderPath;
-    if (dir.isEmpty() || !IsPathSeparator(dir.back()))
-        dir += u'/';
+    const QString dir = WithSeparator(folderPath);
     for (int n = 1;; ++n) {
         const QString candidate =
             base + u'_' + QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));

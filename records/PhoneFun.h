@@ -50,3 +50,10 @@ QString ProposeRecordName(const QString &folderPath);
 
 // True for the characters that end a path component here.
 bool IsPathSeparator(QChar c);
+
+// dir with exactly one separator at its end (a root such as "/" or "C:\" as it is).
+QString WithSeparator(const QString &dir);
+// dir without one trailing separator, unless that would leave no folder ("/", "C:\").
+QString WithoutTrailingSeparator(const QString &dir);
+// name inside dir, with one separator between them.
+QString JoinPath(const QString &dir, const QString &name);

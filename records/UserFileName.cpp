@@ -62,7 +62,7 @@ void TfrmUserFileName::btnConfirmClick()
     const QString name = EnteredName();
     QString target = FolderPath;
     if (chkIsRoot->isChecked() && RecordTree)
-        target = RecordTree->RootDir + QDir::separator();
+        target = WithSeparator(RecordTree->RootDir);
     if (const int problem = CheckEntryName(name, target, m_folderMode, ExistCheck)) {
         ShowNameMessage(problem, this);
         if (problem == NameMsgEmpty)

@@ -32,6 +32,7 @@ private slots:
     void paneWidth();
     void directoryButtons_data();
     void directoryButtons();
+    void clearedDirectoryIsNoDataDirectory();
     void findNeedsASelection();
     void find_data();
     void find();
@@ -214,6 +215,25 @@ void TestMenuTree::directoryButtons()
         QCOMPARE(pane->Tree->RootDir, m_data);
         QVERIFY(pane->tbiDataDir->isChecked());
     }
+}
+
+void TestMenuTree::clearedDirectoryIsNoDataDirectory()
+{
+    // The second directory is cleared in the settings after its button was enabled.
+    writeSettings("DirData=" + m_data.toUtf8() + "\r\n2ND=" + m_second.toUtf8() + "\r\n");
+    auto pane = makePane();
+    QVERIFY(pane->tbi2ndDir->isEnabled());
+    QVERIFY(pane->actFileNewFolder->isEnabled());
+    writeSettings("DirData=" + m_data.toUtf8() + "\r\n2ND=\r\n");
+    pane->tbi2ndDir->trigger();
+    QCOMPARE(pane->Tree->topLevelItemCount(), 0);
+    QVERIFY(!pane->Tree->NoDataDirText().isEmpty());
+    QVERIFY(!pane->actFileNewFolder->isEnabled());
+    QVERIFY(!pane->actFileNewNote->isEnabled());
+    pane->tbiDataDir->trigger();
+    QVERIFY(pane->Tree->HasDataDir());
+    QVERIFY(pane->actFileNewFolder->isEnabled());
+    QVERIFY(pane->actFileNewNote->isEnabled());
 }
 
 void TestMenuTree::findNeedsASelection()

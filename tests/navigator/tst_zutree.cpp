@@ -1,11 +1,13 @@
 #include "navigator/zuTree.h"
 #include "platform/Application.h"
+#include "support/ScriptedDialogs.h"
 #include "support/TestFiles.h"
 #include "support/TreeHelpers.h"
 
 #include <QDir>
 #include <QFile>
 #include <QMouseEvent>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -41,6 +43,7 @@ private slots:
     void loadRootTrailingSeparator();
     void missingOrBrokenRoot_data();
     void missingOrBrokenRoot();
+    void fileSystemRootStaysARoot();
     void pathsOfNodes();
     void selectionShowsRecord();
     void setSelectedFileRefreshRule();
@@ -169,17 +172,51 @@ void TestZuTree::missingOrBrokenRoot_data()
     QTest::addColumn<QString>("which");
     QTest::newRow("missing") << "missing";
     QTest::newRow("a file") << "file";
+    QTest::newRow("empty path") << "";
 }
 
 void TestZuTree::missingOrBrokenRoot()
 {
     QFETCH(QString, which);
-    MakeEntries(m_dir->path(), {"file"});
+    // The working folder holds entries, which an empty path must not bring in.
+    MakeEntries(m_dir->path(), {"file", "cwd/Kim.txt", "cwd/A/"});
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(m_dir->filePath("cwd"));
+    const auto back = qScopeGuard([&] { QDir::setCurrent(before); });
     m_tree->SelectedFile = "/previous.txt";
-    m_tree->LoadRoot(m_dir->filePath(which));
+    m_tree->LoadRoot(which.isEmpty() ? which : m_dir->filePath(which));
     QCOMPARE(m_tree->topLevelItemCount(), 0);
     QCOMPARE(m_tree->SelectedFile, QStringLiteral("/previous.txt"));
     QVERIFY(m_shown.isEmpty());
+    QVERIFY(!m_tree->HasDataDir());
+    QVERIFY(m_tree->NoDataDirText().contains(QStringLiteral("데이터 폴더")));
+    // Nothing can be created anywhere.
+    ScriptedDialogs dialogs;
+    m_tree->CreateFolder(true);
+    m_tree->CreateRecord(false);
+    QCOMPARE(dialogs.asked.size(), 0);
+    QCOMPARE(QDir(m_dir->filePath("cwd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             QStringList({"A", "Kim.txt"}));
+
+    // Once the folder is there, a refresh shows it.
+    MakeEntries(m_dir->path(), {"missing/Lee.txt"});
+    m_tree->LoadRoot(m_tree->RootDir);
+    QCOMPARE(m_tree->HasDataDir(), which == u"missing");
+    QCOMPARE(m_tree->NoDataDirText().isEmpty(), which == u"missing");
+}
+
+void TestZuTree::fileSystemRootStaysARoot()
+{
+#ifdef Q_OS_WIN
+    QSKIP("The test lists the root of a Unix file system.");
+#endif
+    m_tree->LoadRoot(QStringLiteral("/"));
+    QCOMPARE(m_tree->RootDir, QStringLiteral("/"));
+    QVERIFY(m_tree->HasDataDir());
+    QVERIFY(m_tree->topLevelItemCount() > 0);
+    const QTreeWidgetItem *first = m_tree->topLevelItem(0);
+    QCOMPARE(m_tree->NodePath(first), "/" + first->text(0));
+    QVERIFY(QFileInfo::exists(m_tree->NodePath(first)));
 }
 
 void TestZuTree::pathsOfNodes()

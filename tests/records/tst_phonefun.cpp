@@ -148,6 +148,7 @@ void TestPhoneFun::proposeRecordName()
     for (const QString &d : dirs)
         QVERIFY(QDir().mkdir(folder + u'/' + d));
     QCOMPARE(ProposeRecordName(QDir::toNativeSeparators(folder) + QDir::separator()), expected);
+    QCOMPARE(ProposeRecordName(QDir::toNativeSeparators(folder)), expected);
     QCOMPARE(ProposeRecordName(QDir::separator()), QStringLiteral("New_01"));
 }
 

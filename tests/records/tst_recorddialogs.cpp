@@ -150,6 +150,11 @@ void TestRecordDialogs::newEntry_data()
         << "Kim" << true << false << QStringList{"Friends/Kim/"} << 3 << "";
     QTest::newRow("record beside folder")
         << "Kim" << false << false << QStringList{"Friends/Kim/"} << 0 << "Friends/Kim.txt";
+    // The same name on disk, whatever its kind, is in the way.
+    QTest::newRow("folder onto a file of its name")
+        << "Kim" << true << false << QStringList{"Friends/Kim"} << 3 << "";
+    QTest::newRow("record onto a folder of its file name")
+        << "Kim" << false << false << QStringList{"Friends/Kim.txt/"} << 3 << "";
     QTest::newRow("at root") << "Lee" << false << true << QStringList() << 0 << "Lee.txt";
     QTest::newRow("folder at root") << "Co" << true << true << QStringList() << 0 << "Co/";
     QTest::newRow("quote and leading __")
