@@ -1,9 +1,21 @@
 #include "FileSystem.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#ifdef Q_OS_WIN
 #include <QSaveFile>
+#else
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <climits>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace FileSystem {
 
@@ -26,6 +38,111 @@ QString findCaseVariant(const QString &dir, const QString &name)
             return entry;
     return {};
 }
+
+const QLatin1StringView kTempInfix(".vandrel-");
+constexpr int kTempRandomChars = 6;
+
+bool isTemporaryName(const QString &name)
+{
+    // "." + at least one character of the file's name + ".vandrel-" + six letters or digits
+    const qsizetype stem = name.size() - kTempInfix.size() - kTempRandomChars;
+    if (stem < 2 || !name.startsWith(u'.')
+        || QStringView(name).sliced(stem, kTempInfix.size()) != kTempInfix)
+        return false;
+    for (QChar c : QStringView(name).last(kTempRandomChars))
+        if (!((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')))
+            return false;
+    return true;
+}
+
+#ifndef Q_OS_WIN
+QString temporaryName(QString name)
+{
+    static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    QString suffix = kTempInfix;
+    for (int i = 0; i < kTempRandomChars; ++i)
+        suffix += QLatin1Char(kChars[QRandomGenerator::global()->bounded(62)]);
+    // A long name is shortened so that the temporary name still fits the file system's limit.
+    while (name.size() > 1 && QFile::encodeName(u'.' + name + suffix).size() > NAME_MAX) {
+        name.chop(1);
+        if (name.back().isHighSurrogate())
+            name.chop(1);
+    }
+    return u'.' + name + suffix;
+}
+
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        left -= n;
+    }
+    return true;
+}
+
+// The POSIX way: create the temporary file exclusively, give it the old file's mode and owner,
+// write and sync it, rename it over the old file and sync the folder.
+bool replaceFile(const QString &target, const QByteArray &bytes)
+{
+    const QFileInfo info(target);
+    const QString dir = info.absolutePath();
+    const QByteArray targetName = QFile::encodeName(target);
+    struct stat old
+    {};
+    const bool existed = ::stat(targetName.constData(), &old) == 0;
+    // As with the profile functions, a read-only file is not written.
+    if (existed
+        && (!S_ISREG(old.st_mode)
+            || ::faccessat(AT_FDCWD, targetName.constData(), W_OK, AT_EACCESS) != 0))
+        return false;
+
+    QByteArray tempName;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        tempName = QFile::encodeName(dir + u'/' + temporaryName(info.fileName()));
+        fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
+    if (fd < 0)
+        return false;
+
+    bool ok = true;
+    if (existed) {
+        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+        if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
+            // Only root may give the file back to its owner; anyone else's save makes it theirs,
+            // as with any program that saves by rename.
+            const int kept = ::fchown(fd, old.st_uid, old.st_gid);
+            Q_UNUSED(kept);
+        }
+    }
+    ok = ok && writeAll(fd, bytes) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(tempName.constData(), targetName.constData()) == 0;
+    if (!ok) {
+        ::unlink(tempName.constData());
+        return false;
+    }
+#ifdef Q_OS_LINUX
+    // The rename itself is only safe once the folder is on the disk.
+    const int dirFd =
+        ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+#endif
+    return true;
+}
+#endif
 
 } // namespace
 
@@ -111,7 +228,13 @@ bool readAll(const QString &path, QByteArray &bytes)
 
 bool writeAtomically(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(resolve(path));
+    QString target = resolve(path);
+    // A link stays a link; the file it points to is replaced.
+    const QFileInfo info(target);
+    if (info.isSymLink() && info.exists())
+        target = info.canonicalFilePath();
+#ifdef Q_OS_WIN
+    QSaveFile file(target);
     // Writing in place would lose the all-or-nothing guarantee.
     file.setDirectWriteFallback(false);
     if (!file.open(QIODevice::WriteOnly))
@@ -121,6 +244,30 @@ bool writeAtomically(const QString &path, const QByteArray &bytes)
         return false;
     }
     return file.commit();
+#else
+    return replaceFile(target, bytes);
+#endif
+}
+
+bool removeStaleTemporaryFiles(const QString &dir)
+{
+    const QDir folder(resolve(dir));
+    if (!folder.exists())
+        return true;
+    if (!folder.isReadable())
+        return false;
+    const qint64 before = QDateTime::currentSecsSinceEpoch() - TemporaryFileGraceSeconds;
+    bool ok = true;
+    const QFileInfoList files =
+        folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    for (const QFileInfo &file : files) {
+        if (!isTemporaryName(file.fileName()) || file.isSymLink() || !file.isFile()
+            || file.lastModified().toSecsSinceEpoch() >= before)
+            continue;
+        if (!QFile::remove(file.absoluteFilePath()))
+            ok = false;
+    }
+    return ok;
 }
 
 } // namespace FileSystem

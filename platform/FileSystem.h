@@ -19,8 +19,20 @@ bool sameNameIgnoringAsciiCase(const QString &a, const QString &b);
 // Reads the whole file; an empty result and false when it cannot be read.
 bool readAll(const QString &path, QByteArray &bytes);
 
-// Replaces the file through a temporary file in the same directory and a rename,
-// keeping the old file's permissions. False when anything fails; the old file is then untouched.
+// Replaces the file through a temporary file in the same directory and a rename, keeping the
+// old file's permissions; the data is on the disk before the rename. False when anything fails;
+// the old file is then untouched and the temporary file gone. The temporary file is named
+// ".<name>.vandrel-XXXXXX" (six letters or digits): hidden, so that neither the record tree nor
+// the search sees one that a crash left behind.
 bool writeAtomically(const QString &path, const QByteArray &bytes);
+
+// How long a temporary file of writeAtomically may be in use by a running write.
+constexpr int TemporaryFileGraceSeconds = 300;
+
+// Deletes the regular files in dir (not below it) that are named like writeAtomically's
+// temporary files and are older than the grace period: what crashed or killed writes left
+// behind. Links, folders and every other name are left alone. False when a leftover could not
+// be deleted or dir could not be read; a missing dir is no error.
+bool removeStaleTemporaryFiles(const QString &dir);
 
 } // namespace FileSystem

@@ -3,8 +3,64 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#ifdef Q_OS_LINUX
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+QStringList entries(const QString &dir)
+{
+    return QDir(dir).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+#ifdef Q_OS_LINUX
+// Makes path an hour old, without following a link.
+bool age(const QString &path)
+{
+    const timespec old[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
+    return utimensat(AT_FDCWD, QFile::encodeName(path).constData(), old, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// A small tmpfs, unmounted when the object goes, also after a failed check.
+class Tmpfs
+{
+public:
+    ~Tmpfs()
+    {
+        if (!m_dir.isEmpty())
+            umount2(m_dir.constData(), MNT_DETACH);
+    }
+    bool mountAt(const QString &dir)
+    {
+        const QByteArray path = QFile::encodeName(dir);
+        if (mount("tmpfs", path.constData(), "tmpfs", 0, "size=64k") != 0)
+            return false;
+        m_dir = path;
+        return true;
+    }
+    bool makeReadOnly()
+    {
+        return mount(nullptr, m_dir.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
+
+private:
+    QByteArray m_dir;
+};
+#endif
+
+} // namespace
 
 class TestFileSystem : public QObject
 {
@@ -13,7 +69,11 @@ private slots:
     void resolve_data();
     void resolve();
     void writeAtomicallyReplacesWhole();
-    void writeAtomicallyFailsCleanly();
+    void failedWriteLeavesOldFile_data();
+    void failedWriteLeavesOldFile();
+    void killedWriteLeavesOnlyItsOwnHiddenFile();
+    void removeStaleTemporaryFiles_data();
+    void removeStaleTemporaryFiles();
 };
 
 void TestFileSystem::resolve_data()
@@ -65,13 +125,136 @@ void TestFileSystem::writeAtomicallyReplacesWhole()
     QCOMPARE(TestFiles::read(file), QByteArray("short"));
 }
 
-void TestFileSystem::writeAtomicallyFailsCleanly()
+void TestFileSystem::failedWriteLeavesOldFile_data()
 {
+    QTest::addColumn<QString>("trap");
+    QTest::newRow("missing folder") << "missing";
+    QTest::newRow("read-only file system") << "read-only";
+    QTest::newRow("full file system") << "full";
+}
+
+void TestFileSystem::failedWriteLeavesOldFile()
+{
+    QFETCH(QString, trap);
     QTemporaryDir dir;
-    QVERIFY(!FileSystem::writeAtomically(dir.filePath(QStringLiteral("missing/a.txt")), "x"));
-    QVERIFY(QDir(dir.path())
-                .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
-                .isEmpty());
+    if (trap == u"missing") {
+        QVERIFY(!FileSystem::writeAtomically(dir.filePath(QStringLiteral("missing/a.txt")), "x"));
+        QVERIFY(entries(dir.path()).isEmpty());
+        return;
+    }
+#ifdef Q_OS_LINUX
+    // Permissions stop no one running as root; a file system of its own stops everyone.
+    const QString folder = dir.filePath(QStringLiteral("mnt"));
+    QVERIFY(QDir().mkdir(folder));
+    Tmpfs tmpfs;
+    if (!tmpfs.mountAt(folder))
+        QSKIP("cannot mount a tmpfs here (needs root)");
+    const QString file = folder + QStringLiteral("/a.txt");
+    TestFiles::write(file, "old");
+    if (trap == u"read-only")
+        QVERIFY(tmpfs.makeReadOnly());
+    // The full case is far larger than the 64 KiB the file system holds.
+    QVERIFY(!FileSystem::writeAtomically(file, QByteArray(trap == u"full" ? 1 << 20 : 10, 'x')));
+    QCOMPARE(TestFiles::read(file), QByteArray("old"));
+    QCOMPARE(entries(folder), QStringList{"a.txt"});
+#else
+    QSKIP("needs a file system of its own");
+#endif
+}
+
+void TestFileSystem::killedWriteLeavesOnlyItsOwnHiddenFile()
+{
+#ifdef Q_OS_LINUX
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("a.txt"));
+    TestFiles::write(file, "old");
+    const pid_t child = fork();
+    if (child == 0) {
+        // The kernel kills the writer at 4 KiB, as a crash in the middle of a save would.
+        const rlimit noCore{0, 0};
+        const rlimit small{4096, 4096};
+        setrlimit(RLIMIT_CORE, &noCore);
+        setrlimit(RLIMIT_FSIZE, &small);
+        FileSystem::writeAtomically(file, QByteArray(1 << 20, 'x'));
+        _exit(0);
+    }
+    int status = 0;
+    QCOMPARE(waitpid(child, &status, 0), child);
+    QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ);
+    QCOMPARE(TestFiles::read(file), QByteArray("old"));
+    // What the killed write leaves is its hidden temporary file, for the cleanup to find.
+    QStringList left = entries(dir.path());
+    QCOMPARE(left.size(), 2);
+    left.removeOne(QStringLiteral("a.txt"));
+    const QString leftover = left.first();
+    QVERIFY2(QRegularExpression(QStringLiteral("^\\.a\\.txt\\.vandrel-[A-Za-z0-9]{6}$"))
+                 .match(leftover)
+                 .hasMatch(),
+             qPrintable(leftover));
+    // Within the grace period it might be a write in progress; after it, it goes.
+    QVERIFY(FileSystem::removeStaleTemporaryFiles(dir.path()));
+    QCOMPARE(entries(dir.path()).size(), 2);
+    QVERIFY(age(dir.filePath(leftover)));
+    QVERIFY(FileSystem::removeStaleTemporaryFiles(dir.path()));
+    QCOMPARE(entries(dir.path()), QStringList{"a.txt"});
+#else
+    QSKIP("needs fork and a file size limit");
+#endif
+}
+
+void TestFileSystem::removeStaleTemporaryFiles_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("kind"); // file, folder or link
+    QTest::addColumn<bool>("removed");
+    QTest::newRow("leftover") << ".a.txt.vandrel-Ab12Cd"
+                              << "file" << true;
+    QTest::newRow("leftover of a folder record") << ".__g_t.zu.vandrel-000000"
+                                                 << "file" << true;
+    QTest::newRow("QSaveFile's pattern") << "a.txt.ABC123"
+                                         << "file" << false;
+    QTest::newRow("short suffix") << ".a.txt.vandrel-1"
+                                  << "file" << false;
+    QTest::newRow("long suffix") << ".a.txt.vandrel-Ab12Cde"
+                                 << "file" << false;
+    QTest::newRow("not hidden") << "a.txt.vandrel-Ab12Cd"
+                                << "file" << false;
+    QTest::newRow("no name") << ".vandrel-Ab12Cd"
+                             << "file" << false;
+    QTest::newRow("user file") << "a.txt"
+                               << "file" << false;
+    QTest::newRow("hidden user file") << ".a.txt"
+                                      << "file" << false;
+    QTest::newRow("folder") << ".a.vandrel-Ab12Cd"
+                            << "folder" << false;
+    QTest::newRow("link") << ".b.txt.vandrel-Ab12Cd"
+                          << "link" << false;
+}
+
+void TestFileSystem::removeStaleTemporaryFiles()
+{
+#ifdef Q_OS_LINUX
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
+    QFETCH(bool, removed);
+    QTemporaryDir dir;
+    const QString user = dir.filePath(QStringLiteral("b.txt"));
+    TestFiles::write(user, "keep");
+    QVERIFY(age(user));
+    const QString path = dir.filePath(name);
+    if (kind == u"folder")
+        QVERIFY(QDir().mkdir(path));
+    else if (kind == u"link")
+        QVERIFY(QFile::link(user, path));
+    else
+        TestFiles::write(path, "x");
+    QVERIFY(age(path));
+    QVERIFY(FileSystem::removeStaleTemporaryFiles(dir.path()));
+    QCOMPARE(QFileInfo(path).exists() || QFileInfo(path).isSymLink(), !removed);
+    QCOMPARE(TestFiles::read(user), QByteArray("keep"));
+#else
+    QSKIP("sets file times with utimensat");
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestFileSystem)
