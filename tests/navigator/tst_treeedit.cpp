@@ -3,6 +3,7 @@
 #include "platform/ShellFiles.h"
 #include "records/NewData.h"
 #include "records/UserFileName.h"
+#include "support/FileTraps.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestFiles.h"
 #include "support/TreeHelpers.h"
@@ -91,6 +92,8 @@ private slots:
     void moveAsksBeforeReplacing_data();
     void moveAsksBeforeReplacing();
     void moveIntoSameFolderIsRefused();
+    void moveFailureChangesNothing_data();
+    void moveFailureChangesNothing();
     void dropEvent();
 
 private:
@@ -636,6 +639,37 @@ void TestTreeEdit::moveIntoSameFolderIsRefused()
     QCOMPARE(dialogs.messageCount(), 1);
     QVERIFY(QFileInfo(path("A/Kim.txt")).isFile());
     QVERIFY(child(*m_tree, a, "Kim"));
+}
+
+void TestTreeEdit::moveFailureChangesNothing_data()
+{
+    QTest::addColumn<QString>("spoiled");
+    QTest::addColumn<QString>("locked");
+    QTest::newRow("companion cannot be copied") << "__Kim/b.jpg" << QString();
+    QTest::newRow("companion only partly deletable") << QString() << "__Kim/z";
+}
+
+void TestTreeEdit::moveFailureChangesNothing()
+{
+    QFETCH(QString, spoiled);
+    QFETCH(QString, locked);
+    // A is another file system: the record and its companion folder are copied and deleted.
+    FileTraps traps;
+    if (!traps.otherFileSystemAt(path("A")))
+        QSKIP(qPrintable(traps.why()));
+    make({"Kim.txt", "__Kim/a.jpg", "__Kim/b.jpg", "__Kim/z/c.jpg", "A/Lee.txt"});
+    if (!spoiled.isEmpty() && !traps.spoilCopy(path(spoiled)))
+        QSKIP(qPrintable(traps.why()));
+    if (!locked.isEmpty() && !traps.lockFolder(path(locked)))
+        QSKIP(qPrintable(traps.why()));
+    const auto before = Snapshot(m_dir->path());
+    const auto inA = Snapshot(path("A"));
+    ScriptedDialogs dialogs;
+    m_tree->MoveNode(child(*m_tree, nullptr, "A"), child(*m_tree, nullptr, "Kim"));
+    QCOMPARE(dialogs.messageCount(), 1);
+    QCOMPARE(Snapshot(m_dir->path()), before);
+    QCOMPARE(Snapshot(path("A")), inA);
+    QVERIFY(child(*m_tree, nullptr, "Kim"));
 }
 
 void TestTreeEdit::dropEvent()
