@@ -209,8 +209,6 @@ void TestFileSystem::removeStaleTemporaryFiles_data()
     QTest::addColumn<bool>("removed");
     QTest::newRow("leftover") << ".a.txt.vandrel-Ab12Cd"
                               << "file" << true;
-    QTest::newRow("leftover of a folder record") << ".__g_t.zu.vandrel-000000"
-                                                 << "file" << true;
     QTest::newRow("QSaveFile's pattern") << "a.txt.ABC123"
                                          << "file" << false;
     QTest::newRow("short suffix") << ".a.txt.vandrel-1"
@@ -223,8 +221,6 @@ void TestFileSystem::removeStaleTemporaryFiles_data()
                              << "file" << false;
     QTest::newRow("user file") << "a.txt"
                                << "file" << false;
-    QTest::newRow("hidden user file") << ".a.txt"
-                                      << "file" << false;
     QTest::newRow("folder") << ".a.vandrel-Ab12Cd"
                             << "folder" << false;
     QTest::newRow("link") << ".b.txt.vandrel-Ab12Cd"
