@@ -180,6 +180,7 @@ void TestShellFiles::moveRefusesToSwapFolders()
 {
     make({"A/x.txt", "Dest/A/y.txt"});
     ScriptedDialogs dialogs;
+    dialogs.queueButton(DialogService::Yes); // were it asked
     QVERIFY(!ShellFiles::MoveInto({p("A")}, p("Dest")));
     QVERIFY(QFileInfo(p("A/x.txt")).isFile());
     QVERIFY(QFileInfo(p("Dest/A/y.txt")).isFile());
@@ -206,6 +207,7 @@ void TestShellFiles::moveAcrossFileSystems()
 void TestShellFiles::copyContentsMerges()
 {
     make({"src/a.txt", "src/sub/b.txt", "dst/a.txt", "dst/keep.txt", "dst/sub/old.txt"});
+    ScriptedDialogs dialogs;
     QVERIFY(ShellFiles::CopyContents(p("src"), p("dst")));
     QCOMPARE(TestFiles::read(p("dst/a.txt")), QByteArray("src/a.txt"));
     QCOMPARE(TestFiles::read(p("dst/sub/b.txt")), QByteArray("src/sub/b.txt"));
@@ -239,8 +241,10 @@ void TestShellFiles::copyContentsFailureRestores()
     if (!traps.spoilCopy(p("src/" + spoiled)))
         QSKIP(qPrintable(traps.why()));
     const auto before = Snapshot(p("dst"));
+    ScriptedDialogs dialogs;
     QVERIFY(!ShellFiles::CopyContents(p("src"), p("dst")));
     QCOMPARE(Snapshot(p("dst")), before);
+    QCOMPARE(dialogs.messageCount(), 0); // undone completely: the caller tells the user
 }
 
 void TestShellFiles::copyKeepsLinks()
