@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QListWidget>
@@ -386,7 +387,8 @@ void TfrmMenuAndTree::SearchRecords(const QString &text)
     FoundPaths.clear();
 
     const QString root = Tree ? Tree->RootDir : QString();
-    const QStringList files = RecordSearch::CollectFiles(root);
+    QStringList unreadable;
+    const QStringList files = RecordSearch::CollectFiles(root, &unreadable);
     if (bar) {
         bar->setMaximum(int(qMin<qsizetype>(files.size(), INT_MAX)));
         bar->setValue(0);
@@ -423,6 +425,18 @@ void TfrmMenuAndTree::SearchRecords(const QString &text)
         } else {
             ShowWarningMessage(this, QStringLiteral("Warning"), QStringLiteral("Not Found"));
         }
+    }
+    if (!unreadable.isEmpty()) {
+        QStringList shown;
+        for (const QString &path : unreadable.mid(0, 10))
+            shown << QStringLiteral("  ")
+                         + QDir::toNativeSeparators(path.mid(WithSeparator(root).size()));
+        if (unreadable.size() > 10)
+            shown << QStringLiteral("  … (%1개 더)").arg(unreadable.size() - 10);
+        ShowWarningMessage(this, QStringLiteral("Warning"),
+                           QStringLiteral("다음 항목은 이름이 UTF-8이 아니어서 찾지 못했습니다. 그 "
+                                          "폴더를 트리에서 열면 이름을 바꿀 수 있습니다:\n\n%1")
+                               .arg(shown.join(u'\n')));
     }
 }
 

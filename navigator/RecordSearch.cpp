@@ -76,6 +76,7 @@ size_t qHash(const DirId &id, size_t seed = 0)
 struct Walker
 {
     QStringList files;
+    QStringList unreadable; // record files and folders whose names are no UTF-8
 #ifdef Q_OS_UNIX
     QSet<DirId> seen;
 #else
@@ -107,6 +108,12 @@ struct Walker
         DirectoryListing::forEach(dir, [&](const DirectoryListing::Entry &e) {
             if (e.name.startsWith(u'.'))
                 return true;
+            if (!e.rawName.isEmpty()) {
+                if (e.isDir || e.name.endsWith(QLatin1String(".txt"))
+                    || e.name.endsWith(QLatin1String(".zu")))
+                    unreadable.append(prefix + e.name);
+                return true;
+            }
             if (e.isDir) {
                 walk(prefix + e.name);
             } else if (e.isFile
@@ -241,10 +248,12 @@ bool RecordSearch::FindIn(QByteArrayView bytes, const QByteArray &pattern, bool 
     return false;
 }
 
-QStringList RecordSearch::CollectFiles(const QString &dir)
+QStringList RecordSearch::CollectFiles(const QString &dir, QStringList *unreadable)
 {
     Walker walker;
     walker.walk(dir);
+    if (unreadable)
+        *unreadable = walker.unreadable;
     return walker.files;
 }
 

@@ -26,6 +26,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
+#include <QTreeWidgetItemIterator>
 
 #include <algorithm>
 
@@ -223,19 +224,29 @@ QTreeWidgetItem *TzuTree::NewRecordNode(const QString &fileName)
 
 void TzuTree::LoadFolder(QTreeWidgetItem *node, const QString &dir)
 {
+    // What a killed save left behind goes when its folder is next seen.
+    FileSystem::removeStaleTemporaryFiles(dir);
     QStringList records;
     QStringList folders;
+    QList<UnreadableName> unreadable;
     DirectoryListing::forEach(dir, [&](const DirectoryListing::Entry &e) {
         if (e.name.startsWith(u'.'))
             return true; // hidden, like the folders
-        if (e.isFile) {
-            if (e.name.size() >= 4 && e.name.right(4).compare(u".txt", Qt::CaseInsensitive) == 0)
-                records << e.name;
-        } else if (e.isDir && !e.name.startsWith(u'.') && !e.name.startsWith(u"__")) {
-            folders << e.name;
+        const bool record = e.isFile && IsRecordFileName(e.name);
+        if (!e.rawName.isEmpty()) {
+            // No path made of the name reaches it: not shown, but the user is told.
+            if (record || e.isDir)
+                unreadable.append({e.name, e.rawName});
+            return true;
         }
+        if (record)
+            records << e.name;
+        else if (e.isDir && !e.name.startsWith(u"__"))
+            folders << e.name;
         return true;
     });
+    if (!unreadable.isEmpty())
+        OfferNameRepair(dir, unreadable);
     sortNames(folders);
     sortNames(records);
 
@@ -346,6 +357,85 @@ void TzuTree::ExpandFolder(QTreeWidgetItem *node)
             LoadChildren(node);
     }
     LastExpandTick = TickCount();
+}
+
+bool TzuTree::IsRecordFileName(const QString &name)
+{
+    return name.size() >= 4 && name.right(4).compare(u".txt", Qt::CaseInsensitive) == 0;
+}
+
+void TzuTree::OfferNameRepair(const QString &dir, const QList<UnreadableName> &names)
+{
+    // Once per folder and session; after the loading that found them, not inside it.
+    if (m_repairOffered.contains(dir))
+        return;
+    m_repairOffered.insert(dir);
+    QTimer::singleShot(0, this, [this, dir, names] {
+        VandrelApplication::guarded([&] { RepairNames(dir, names); });
+    });
+}
+
+void TzuTree::RepairNames(const QString &dir, const QList<UnreadableName> &names)
+{
+    constexpr int Listed = 10;
+    QStringList shown;
+    for (const UnreadableName &n : names.mid(0, Listed))
+        shown << QStringLiteral("  ") + n.readable;
+    if (names.size() > Listed)
+        shown << QStringLiteral("  … (%1개 더)").arg(names.size() - Listed);
+    const auto answer = DialogService::current().message(
+        {window(), DialogService::Icon::Question, VandrelApplication::title(),
+         QStringLiteral("%1 폴더의 다음 항목은 이름이 UTF-8이 아니어서(한글 Windows의 코드 "
+                        "페이지 949로 된 이름) 트리에 보이지 않고, 열거나 찾을 수 없습니다:\n\n%2"
+                        "\n\n이름을 위와 같이 바꿀까요? 내용은 바뀌지 않습니다.")
+             .arg(QDir::toNativeSeparators(dir), shown.join(u'\n')),
+         DialogService::Yes | DialogService::No, DialogService::Yes});
+    if (answer != DialogService::Yes)
+        return;
+    QStringList failed;
+    int renamed = 0;
+    for (const UnreadableName &n : names) {
+        // A name that is no code page 949 either, or that breaks the name rules, stays.
+        if (n.readable.contains(QChar::ReplacementCharacter) || !IsValidName(n.readable)
+            || !DirectoryListing::RenameRaw(dir, n.raw, n.readable))
+            failed << QStringLiteral("  ") + n.readable;
+        else
+            ++renamed;
+    }
+    if (renamed > 0)
+        ReloadFolder(dir);
+    if (!failed.isEmpty())
+        PlainMessage(QStringLiteral("다음 항목은 이름을 바꾸지 못했습니다. 파일 관리자에서 "
+                                    "이름을 바꾸어 주십시오:\n\n%1")
+                         .arg(failed.join(u'\n')));
+}
+
+void TzuTree::ReloadFolder(const QString &dir)
+{
+    if (dir == RootDir) {
+        LoadRoot(RootDir);
+        return;
+    }
+    for (QTreeWidgetItemIterator it(this); *it; ++it) {
+        QTreeWidgetItem *node = *it;
+        if (!IsFolder(node) || NodePath(node) != dir)
+            continue;
+        const bool wasSelectedInside = [&] {
+            for (const QTreeWidgetItem *p = SelectedNode(); p; p = p->parent())
+                if (p == node)
+                    return true;
+            return false;
+        }();
+        m_attached = false;
+        while (node->childCount() > 0)
+            RemoveNode(node->child(0));
+        node->addChild(new QTreeWidgetItem(QStringList{PlaceholderText}));
+        LoadChildren(node);
+        if (wasSelectedInside && !SelectedNode())
+            setCurrentItem(node);
+        m_attached = true;
+        return;
+    }
 }
 
 QString TzuTree::NoDataDirText() const

@@ -3,6 +3,7 @@
 #include <QIcon>
 #include <QList>
 #include <QPixmap>
+#include <QSet>
 #include <QTreeWidget>
 
 #include <functional>
@@ -48,6 +49,8 @@ public:
     QString NoDataDirText() const;
     void LoadFolder(QTreeWidgetItem *node, const QString &dir);
     static bool HasVisibleEntries(const QString &dir);
+    // A record file's name: ends in ".txt", in any letter case.
+    static bool IsRecordFileName(const QString &name);
     QString NodePath(const QTreeWidgetItem *node) const;
     QString SelectionPath() const;
     void SetSelectedFile(const QString &path);
@@ -120,6 +123,15 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // An entry whose name's bytes are no UTF-8, and how it reads as code page 949.
+    struct UnreadableName
+    {
+        QString readable;
+        QByteArray raw;
+    };
+    void OfferNameRepair(const QString &dir, const QList<UnreadableName> &names);
+    void RepairNames(const QString &dir, const QList<UnreadableName> &names);
+    void ReloadFolder(const QString &dir);
     void OnSelectionChange();
     void OnExpanded(QTreeWidgetItem *node);
     bool OnLabel(QTreeWidgetItem *node, const QPoint &pos) const;
@@ -146,6 +158,7 @@ private:
     QList<QIcon> m_icons; // per kind: normal image, selected image
     bool m_attached = true;
     bool m_hasDataDir = false;
+    QSet<QString> m_repairOffered; // folders whose unreadable names the user was asked about
 };
 
 // The one record tree of the process.

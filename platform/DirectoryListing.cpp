@@ -1,14 +1,30 @@
 #include "DirectoryListing.h"
 
+#include "TextCodec.h"
+
 #include <QDirIterator>
 #include <QFile>
 
 #ifdef Q_OS_UNIX
+#include <cstdio>
 #include <dirent.h>
 #include <sys/stat.h>
 #endif
 
 namespace DirectoryListing {
+
+namespace {
+
+// Bytes that are no UTF-8 are most likely code page 949, the Korean Windows encoding.
+[[maybe_unused]] QString readableName(const QByteArray &raw)
+{
+    const QString cp949 = TextCodec::decode(raw, TextCodec::Encoding::Cp949);
+    if (TextCodec::encode(cp949, TextCodec::Encoding::Cp949) == raw)
+        return cp949;
+    return QString::fromUtf8(raw);
+}
+
+} // namespace
 
 bool forEach(const QString &dir, const std::function<bool(const Entry &)> &visit)
 {
@@ -23,7 +39,14 @@ bool forEach(const QString &dir, const std::function<bool(const Entry &)> &visit
         const char *n = e->d_name;
         if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
             continue;
-        entry.name = QFile::decodeName(n);
+        const QByteArrayView bytes(n);
+        entry.rawName.clear();
+        if (TextCodec::isValidUtf8(bytes)) {
+            entry.name = QFile::decodeName(n);
+        } else {
+            entry.rawName = bytes.toByteArray();
+            entry.name = readableName(entry.rawName);
+        }
         entry.isDir = e->d_type == DT_DIR;
         entry.isFile = e->d_type == DT_REG;
         if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
@@ -55,6 +78,24 @@ bool forEach(const QString &dir, const std::function<bool(const Entry &)> &visit
             break;
     }
     return true;
+#endif
+}
+
+bool RenameRaw(const QString &dir, const QByteArray &rawName, const QString &newName)
+{
+#ifdef Q_OS_UNIX
+    const QByteArray base = QFile::encodeName(dir) + '/';
+    const QByteArray to = base + QFile::encodeName(newName);
+    struct stat st
+    {};
+    if (::lstat(to.constData(), &st) == 0)
+        return false; // never over another entry
+    return ::rename((base + rawName).constData(), to.constData()) == 0;
+#else
+    Q_UNUSED(dir);
+    Q_UNUSED(rawName);
+    Q_UNUSED(newName);
+    return false; // names are Unicode there
 #endif
 }
 

@@ -142,6 +142,14 @@ void TestRecordSearch::collectFiles()
     found.sort();
     QCOMPARE(found,
              QStringList({"Co/__g_t.zu", "Co/x.txt", "__Kim/memo.txt", "a.txt", "deep/er/z.zu"}));
+#ifdef Q_OS_UNIX
+    // A name that is no UTF-8 is reported, never handed out as a path that reaches nothing.
+    TestFiles::writeRawName(dir.filePath("Co"), TestFiles::cp949(QStringLiteral("김.txt")), "x");
+    QStringList unreadable;
+    QCOMPARE(RecordSearch::CollectFiles(dir.path(), &unreadable).size(), 5);
+    QCOMPARE(unreadable, QStringList{dir.filePath(QStringLiteral("Co/김.txt"))});
+    TestFiles::removeRawName(dir.filePath("Co"), TestFiles::cp949(QStringLiteral("김.txt")));
+#endif
     QVERIFY(RecordSearch::CollectFiles(dir.filePath("missing")).isEmpty());
 }
 

@@ -53,6 +53,8 @@ private slots:
     void keysLoad();
     void vanishedFolderStaysClosed();
     void linkLoopDoesNotHang();
+    void namesThatAreNoUtf8_data();
+    void namesThatAreNoUtf8();
     void locatePath_data();
     void locatePath();
 
@@ -349,6 +351,49 @@ void TestZuTree::vanishedFolderStaysClosed()
     m_tree->LoadChildren(a);
     QVERIFY(TzuTree::FirstChildIsPlaceholder(a));
     QVERIFY(!a->isExpanded());
+}
+
+void TestZuTree::namesThatAreNoUtf8_data()
+{
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<bool>("agree");
+    QTest::addColumn<QString>("shownAfter"); // the record node after the question, or empty
+    const QByteArray kim = TestFiles::cp949(QStringLiteral("김철수.txt"));
+    QTest::newRow("renamed") << kim << true << QStringLiteral("김철수");
+    QTest::newRow("declined") << kim << false << QString();
+    // 0x81 0x20 is no code page 949 either: it cannot be given a readable name.
+    QTest::newRow("no code page 949") << QByteArray("\x81\x20.txt") << true << QString();
+}
+
+void TestZuTree::namesThatAreNoUtf8()
+{
+    QFETCH(QByteArray, raw);
+    QFETCH(bool, agree);
+    QFETCH(QString, shownAfter);
+    MakeEntries(m_dir->path(), {"Lee.txt"});
+    TestFiles::writeRawName(m_dir->path(), raw, "[data]\r\nHand=010\r\n");
+    // What is left under a name Qt cannot spell goes by its bytes.
+    const auto tidy = qScopeGuard([&] { TestFiles::removeRawName(m_dir->path(), raw); });
+    ScriptedDialogs dialogs;
+    dialogs.queueButton(agree ? DialogService::Yes : DialogService::No);
+    m_tree->LoadRoot(root());
+    // Not shown, since no path made of its name would reach it.
+    QCOMPARE(m_tree->topLevelItemCount(), 1);
+    QTRY_COMPARE(dialogs.messageCount() >= 1, true);
+    QVERIFY(dialogs.asked.first().message.text.contains(QStringLiteral("UTF-8")));
+    QStringList expected{"Lee"};
+    if (!shownAfter.isEmpty())
+        expected.append(shownAfter);
+    QCOMPARE(TreeHelpers::NodeTexts(*m_tree, nullptr, false), expected);
+    const bool failedToRename = agree && shownAfter.isEmpty();
+    QCOMPARE(dialogs.messageCount(), failedToRename ? 2 : 1);
+    if (!shownAfter.isEmpty())
+        QCOMPARE(TestFiles::read(m_dir->filePath(shownAfter + ".txt")),
+                 QByteArray("[data]\r\nHand=010\r\n"));
+    // Asked once: loading the folder again asks nothing more.
+    m_tree->LoadRoot(root());
+    QTest::qWait(1);
+    QCOMPARE(dialogs.messageCount(), failedToRename ? 2 : 1);
 }
 
 void TestZuTree::linkLoopDoesNotHang()
