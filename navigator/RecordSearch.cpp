@@ -227,9 +227,10 @@ bool RecordSearch::FindIn(QByteArrayView bytes, const QByteArray &pattern, bool 
             return false;
         const size_t pos = size_t(at - base);
         // The line holding the match, and its first "=", which no code page 949 character
-        // can hide since "=" is never the second byte of one.
+        // can hide since "=" is never the second byte of one; neither are CR and LF.
+        // Lines end with LF, CR LF or a lone CR, as text readers split them.
         size_t lineStart = pos;
-        while (lineStart > 0 && base[lineStart - 1] != '\n')
+        while (lineStart > 0 && base[lineStart - 1] != '\n' && base[lineStart - 1] != '\r')
             --lineStart;
         const char *eq =
             static_cast<const char *>(std::memchr(base + lineStart, '=', pos - lineStart));

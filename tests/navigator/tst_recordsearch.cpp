@@ -85,6 +85,21 @@ void TestRecordSearch::contents_data()
         << cp949(QStringLiteral("[data]\r\nONme=한글\r\n")) << false;
     QTest::newRow("emoji typed, cp949 file") << QStringLiteral("😀") << korean << false;
     QTest::newRow("empty file") << "a" << QByteArray() << false;
+    // Letters right after a Hangul syllable fold too, in either encoding.
+    QTest::newRow("after hangul, cp949")
+        << "kim" << cp949(QStringLiteral("[data]\r\nONme=김Kim\r\n")) << true;
+    QTest::newRow("after hangul, utf-8")
+        << "kim" << QStringLiteral("[data]\r\nONme=김Kim😀\r\n").toUtf8() << true;
+    // Only A-Z fold: "@" and "[" lie just outside and stay themselves.
+    QTest::newRow("A folds") << "a" << QByteArray("[data]\r\nONme=A\r\n") << true;
+    QTest::newRow("Z folds") << "z" << QByteArray("[data]\r\nONme=Z\r\n") << true;
+    QTest::newRow("@ is no letter") << "`" << QByteArray("[data]\r\nONme=@\r\n") << false;
+    QTest::newRow("[ is no letter") << "{" << QByteArray("[data]\r\nONme=[\r\n") << false;
+    // Keys stay unsearched whatever ends the lines.
+    QTest::newRow("LF only, key") << "kim" << QByteArray("[data]\nKim=x\nHand=1\n") << false;
+    QTest::newRow("LF only, value") << "kim" << QByteArray("[data]\nHand=kim\n") << true;
+    QTest::newRow("CR only, key") << "kim" << QByteArray("[data]\rHand=1\rKim=x\r") << false;
+    QTest::newRow("CR only, value") << "kim" << QByteArray("[data]\rHand=1\rONme=kim\r") << true;
 }
 
 void TestRecordSearch::contents()
