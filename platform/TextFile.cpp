@@ -7,13 +7,10 @@ bool TextFile::Load(const QString &path)
     QByteArray bytes;
     if (!FileSystem::readAll(path, bytes))
         return false;
-    QByteArrayView body(bytes);
-    m_bom.clear();
-    if (TextCodec::hasUtf8Bom(body)) {
-        m_bom = bytes.left(3);
-        body = body.sliced(3);
-    }
-    m_encoding = TextCodec::detect(body);
+    const TextCodec::Body file = TextCodec::fileBody(bytes);
+    const QByteArrayView body = file.bytes;
+    m_bom = file.bom;
+    m_encoding = file.encoding;
     m_wasUtf8Text = m_encoding == TextCodec::Encoding::Utf8 && !TextCodec::isAscii(body);
     m_raw.clear();
     lines.clear();
@@ -40,14 +37,14 @@ bool TextFile::Save(const QString &path) const
         return i >= m_loaded.size() || lines.at(i) != m_loaded.at(i);
     };
     // A file with a byte-order mark is UTF-8 to every reader and stays so.
-    bool cp949 = !m_wasUtf8Text && m_bom.isEmpty();
+    bool cp949 = !m_wasUtf8Text && !m_bom;
     for (qsizetype i = 0; cp949 && i < lines.size(); ++i)
         if (changed(i) && !TextCodec::fitsCp949(lines.at(i)))
             cp949 = false;
 
     // Unchanged lines keep their bytes when the file keeps its encoding.
     const auto assemble = [&](Enc target, bool *lossless) {
-        QByteArray out = m_bom;
+        QByteArray out;
         for (qsizetype i = 0; i < lines.size(); ++i) {
             if (i > 0)
                 out += '\n';
@@ -62,7 +59,7 @@ bool TextFile::Save(const QString &path) const
                 out += again;
             }
         }
-        return out;
+        return TextCodec::fileBytes(out, m_bom);
     };
     bool lossless = true;
     if (cp949) {

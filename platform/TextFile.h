@@ -24,7 +24,7 @@ public:
     QStringList lines;
 
 private:
-    QByteArray m_bom;
+    bool m_bom = false;
     QList<QByteArray> m_raw; // the loaded lines' bytes, line ends included but for "\n"
     QStringList m_loaded;
     TextCodec::Encoding m_encoding = TextCodec::Encoding::Cp949;
