@@ -186,7 +186,8 @@ bool TFolderPickerDialog::Execute()
     // A new folder closes the chooser; it opens again with that folder selected.
     for (;;) {
         TFolderBrowser browser(*this, start, OwnerWindow());
-        const std::optional<QString> chosen = DialogService::current().chooseFolder(browser);
+        const std::optional<QString> chosen = DialogService::current().chooseFolder(
+            browser, [&] { return browser.SelectedFolder(); });
         if (!browser.CreatedFolder().isEmpty()) {
             start = browser.CreatedFolder();
             continue;

@@ -1,8 +1,7 @@
 #include "DialogService.h"
 
-#include "picker/FolderBrowser.h"
-
 #include <QApplication>
+#include <QDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -84,11 +83,12 @@ DialogService *g_installed = nullptr;
 
 DialogService::~DialogService() = default;
 
-std::optional<QString> DialogService::chooseFolder(TFolderBrowser &browser)
+std::optional<QString> DialogService::chooseFolder(QDialog &chooser,
+                                                   const std::function<QString()> &selected)
 {
-    if (execDialog(browser) != QDialog::Accepted)
+    if (execDialog(chooser) != QDialog::Accepted)
         return std::nullopt;
-    return browser.SelectedFolder();
+    return selected();
 }
 
 DialogService &DialogService::current()

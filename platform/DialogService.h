@@ -2,11 +2,11 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QDialog;
 class QWidget;
-class TFolderBrowser;
 
 // Every message box, question and input query of the program goes through here, so that
 // tests can answer them without a person.
@@ -43,9 +43,11 @@ public:
     // Shows one of the program's own dialogs modally; its result (QDialog::Accepted or
     // QDialog::Rejected).
     virtual int execDialog(QDialog &dialog) = 0;
-    // Shows a folder chooser once; the chosen folder, or nothing when it was closed otherwise.
-    // By default the chooser is shown like the program's own dialogs.
-    virtual std::optional<QString> chooseFolder(TFolderBrowser &browser);
+    // Shows a folder chooser once; the chosen folder (what selected gives after OK), or nothing
+    // when it was closed otherwise. By default the chooser is shown like the program's own
+    // dialogs.
+    virtual std::optional<QString> chooseFolder(QDialog &chooser,
+                                                const std::function<QString()> &selected);
 
     // The service in use: the one installed, else the one showing real dialogs.
     static DialogService &current();

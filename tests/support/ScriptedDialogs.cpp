@@ -66,8 +66,11 @@ void ScriptedDialogs::queueFolderBrowser(std::function<int(TFolderBrowser &)> ac
     });
 }
 
-std::optional<QString> ScriptedDialogs::chooseFolder(TFolderBrowser &browser)
+std::optional<QString> ScriptedDialogs::chooseFolder(QDialog &chooser,
+                                                     const std::function<QString()> &)
 {
+    // The program's only folder chooser.
+    auto &browser = static_cast<TFolderBrowser &>(chooser);
     Asked a;
     a.isFolder = true;
     a.folderStart = browser.StartFolder();

@@ -48,7 +48,8 @@ public:
     Button message(const Message &request) override;
     std::optional<QString> input(const Input &request) override;
     int execDialog(QDialog &dialog) override;
-    std::optional<QString> chooseFolder(TFolderBrowser &browser) override;
+    std::optional<QString> chooseFolder(QDialog &chooser,
+                                        const std::function<QString()> &selected) override;
 
     QList<Asked> asked;
     int messageCount() const;
