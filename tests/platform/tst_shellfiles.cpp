@@ -127,7 +127,7 @@ void TestShellFiles::moveIsAllOrNothing()
 
     const bool moved = ShellFiles::MoveInto({p("Kim.txt"), p("__Kim")}, p("Dest"));
     QCOMPARE(moved, trap == NoTrap);
-    QCOMPARE(dialogs.asked.first().message.icon, DialogService::Icon::Question);
+    QVERIFY(dialogs.messageTexts().value(0).contains(QStringLiteral("Replace it?")));
     QVERIFY(QDir(p("Dest")).entryList({"*.vandrel-replaced*"}, QDir::AllEntries).isEmpty());
     if (moved) {
         QCOMPARE(dialogs.messageCount(), 1);
