@@ -51,6 +51,9 @@ public:
     // was none.
     bool removeSection(const QString &section);
 
+    // True when the document holds no line at all.
+    bool isEmpty() const { return m_lines.isEmpty(); }
+
     TextCodec::Encoding sourceEncoding() const { return m_encoding; }
 
 private:

@@ -104,6 +104,19 @@ Snapshot::Snapshot(const QString &file)
         m_doc = IniDocument::fromBytes(bytes);
 }
 
+Edit::Edit(const QString &file)
+    : m_file(file)
+    , m_doc(loadForWrite(file, m_original, m_existed))
+{}
+
+void Edit::commit()
+{
+    if (!m_existed && m_doc.isEmpty())
+        return;
+    if (!store(m_file, m_doc, m_original, m_existed))
+        throw WriteError(m_file);
+}
+
 QString Snapshot::readString(const QString &section, const QString &key,
                              const QString &defaultValue, IniDocument::Length length) const
 {

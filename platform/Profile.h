@@ -48,4 +48,24 @@ private:
     bool m_exists = false;
 };
 
+// Several writes to one file that replace it once: the file ends up either as it was or with
+// every change, whatever happens in between.
+class Edit
+{
+public:
+    // Reads the file; raises WriteError when it exists but cannot be read.
+    explicit Edit(const QString &file);
+    IniDocument &document() { return m_doc; }
+    // Replaces the file once when its bytes changed (a missing file is created only when the
+    // document holds something); raises WriteError when that fails.
+    void commit();
+
+private:
+    QString m_file;
+    // Filled while m_doc is read, so declared before it.
+    QByteArray m_original;
+    bool m_existed = false;
+    IniDocument m_doc;
+};
+
 } // namespace profile

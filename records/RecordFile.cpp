@@ -60,26 +60,30 @@ const RecordField *FindRecordField(const QString &name)
 
 void SaveRecord(const QList<FieldValue> &fields, const QString &path)
 {
+    // Every field goes into one document and the file is replaced once.
+    profile::Edit edit(path);
+    IniDocument &doc = edit.document();
     for (const FieldValue &field : fields) {
         if (!field.multiLine) {
             if (field.skip)
                 continue;
             const QString text = TrimName(field.text);
             if (text.isEmpty())
-                profile::deleteKey(path, RecordDataSection, field.name); // a failure is ignored
+                doc.removeKey(RecordDataSection, field.name);
             else
-                profile::writeString(path, RecordDataSection, field.name, text);
+                doc.setValue(RecordDataSection, field.name, text);
             continue;
         }
         const qsizetype n = field.lines.size();
         if (n == 0) {
-            profile::eraseSection(path, field.name);
+            doc.removeSection(field.name);
             continue;
         }
-        profile::writeInteger(path, field.name, RecordManyKey, int(n));
+        doc.setValue(field.name, RecordManyKey, QString::number(n));
         for (qsizetype i = 0; i < n; ++i)
-            profile::writeString(path, field.name, QString::number(i + 1), field.lines.at(i));
+            doc.setValue(field.name, QString::number(i + 1), field.lines.at(i));
     }
+    edit.commit();
 }
 
 QString ReadRecordValue(const profile::Snapshot &record, const QString &field,

@@ -52,7 +52,8 @@ struct FieldValue
 // Writes the fields into the record file at path: a blank single-line field deletes its key,
 // any other is written trimmed into "data"; a multi-line field writes "many" and keys 1..n
 // untrimmed into its own section, or erases that section when it has no lines. Nothing else
-// is written. A failed write raises WriteError and stops the save there.
+// is written. The file is replaced once, so it holds either the old record or the new one; a
+// failed write raises WriteError and leaves the old record.
 void SaveRecord(const QList<FieldValue> &fields, const QString &path);
 
 // The value of a single-line field ("" when missing).

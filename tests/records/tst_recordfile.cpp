@@ -8,8 +8,15 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+
+#ifdef Q_OS_LINUX
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 using TestFiles::cp949;
 
@@ -78,6 +85,7 @@ private slots:
     void cp949RecordRoundTripsByteForByte();
     void textOutside949RoundTrips();
     void failedWriteStopsAndKeepsFile();
+    void oneSaveIsOneReplacement();
     void formRoundTrip();
     void textBoxLines_data();
     void textBoxLines();
@@ -272,6 +280,59 @@ void TestRecordFile::failedWriteStopsAndKeepsFile()
     QVERIFY(QDir().mkdir(path()));
     QVERIFY_THROWS_EXCEPTION(WriteError, SaveRecord(fields, path()));
     QVERIFY(QFileInfo(path()).isDir());
+}
+
+void TestRecordFile::oneSaveIsOneReplacement()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("counts renames with inotify");
+#else
+    // Every rename onto the record is one replacement of the file.
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QVERIFY(watch >= 0);
+    const auto closeWatch = qScopeGuard([&] { ::close(watch); });
+    QVERIFY(::inotify_add_watch(watch, QFile::encodeName(m_dir->path()).constData(),
+                                IN_MOVED_TO | IN_CLOSE_WRITE)
+            >= 0);
+    const auto replacements = [&] {
+        int count = 0;
+        alignas(inotify_event) char buffer[8192];
+        for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;) {
+            for (char *p = buffer; p < buffer + n;) {
+                const auto *event = reinterpret_cast<const inotify_event *>(p);
+                if (event->len && QByteArray(event->name) == "Kim.txt")
+                    ++count;
+                p += sizeof(inotify_event) + event->len;
+            }
+        }
+        return count;
+    };
+    TestFiles::write(path(), cp949(realisticRecord()));
+    replacements();
+    QList<FieldValue> fields = loadAsForm(path());
+    for (FieldValue &f : fields) {
+        if (f.multiLine)
+            f.lines << QStringLiteral("추가");
+        else
+            f.text = QStringLiteral("새 값");
+    }
+    SaveRecord(fields, path());
+    QCOMPARE(replacements(), 1);
+    const QList<FieldValue> back = loadAsForm(path());
+    for (qsizetype i = 0; i < fields.size(); ++i)
+        QCOMPARE(back[i].text + back[i].lines.join(u'|'),
+                 fields[i].text + fields[i].lines.join(u'|'));
+    const auto inode = [&] {
+        struct stat st
+        {};
+        ::stat(QFile::encodeName(path()).constData(), &st);
+        return st.st_ino;
+    };
+    const auto before = inode();
+    SaveRecord(fields, path());
+    QCOMPARE(replacements(), 0);
+    QCOMPARE(inode(), before);
+#endif
 }
 
 void TestRecordFile::formRoundTrip()
