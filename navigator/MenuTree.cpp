@@ -6,6 +6,7 @@
 #include "app/main.h"
 #include "platform/Application.h"
 #include "platform/DialogService.h"
+#include "platform/Paths.h"
 #include "records/PhoneFun.h"
 #include "records/book.h"
 #include "widgets/funcs.h"
@@ -397,7 +398,7 @@ void TfrmMenuAndTree::SearchRecords(const QString &text)
         ShowWarningMessage(this, QStringLiteral("Warning"), QStringLiteral("No matched file"));
     } else {
         const RecordSearch search(text);
-        const qsizetype prefix = WithSeparator(root).size();
+        const qsizetype prefix = Paths::WithSeparator(root).size();
         QStringList labels;
         QElapsedTimer sinceRepaint;
         sinceRepaint.start();
@@ -430,7 +431,7 @@ void TfrmMenuAndTree::SearchRecords(const QString &text)
         QStringList shown;
         for (const QString &path : unreadable.mid(0, 10))
             shown << QStringLiteral("  ")
-                         + QDir::toNativeSeparators(path.mid(WithSeparator(root).size()));
+                         + QDir::toNativeSeparators(path.mid(Paths::WithSeparator(root).size()));
         if (unreadable.size() > 10)
             shown << QStringLiteral("  … (%1개 더)").arg(unreadable.size() - 10);
         ShowWarningMessage(this, QStringLiteral("Warning"),

@@ -2,6 +2,7 @@
 
 #include "platform/DirectoryListing.h"
 #include "platform/FileSystem.h"
+#include "platform/Paths.h"
 #include "platform/TextCodec.h"
 #include "records/PhoneFun.h"
 
@@ -104,7 +105,7 @@ struct Walker
     {
         if (!firstVisit(dir))
             return;
-        const QString prefix = WithSeparator(dir);
+        const QString prefix = Paths::WithSeparator(dir);
         DirectoryListing::forEach(dir, [&](const DirectoryListing::Entry &e) {
             if (e.name.startsWith(u'.'))
                 return true;
@@ -130,11 +131,7 @@ struct Walker
 
 QString RecordSearch::Normalize(const QString &text)
 {
-    QString out = text.trimmed();
-    for (QChar &c : out)
-        if (c.unicode() >= u'A' && c.unicode() <= u'Z')
-            c = QChar(char16_t(c.unicode() + 32));
-    return out;
+    return Paths::AsciiLower(text.trimmed());
 }
 
 RecordSearch::RecordSearch(const QString &text)

@@ -5,6 +5,7 @@
 #include "platform/DialogService.h"
 #include "platform/DirectoryListing.h"
 #include "platform/FileSystem.h"
+#include "platform/Paths.h"
 #include "platform/ShellFiles.h"
 #include "platform/TextFile.h"
 #include "records/NewData.h"
@@ -36,16 +37,7 @@ const QString TzuTree::PlaceholderText = QStringLiteral("-\x07");
 
 namespace {
 
-const QChar Sep = QDir::separator();
-
-QString asciiLower(const QString &text)
-{
-    QString out = text;
-    for (QChar &c : out)
-        if (c.unicode() >= u'A' && c.unicode() <= u'Z')
-            c = QChar(char16_t(c.unicode() + 32));
-    return out;
-}
+const QChar Sep = Paths::Separator();
 
 // Names in the order the user's language sorts them, letter case aside.
 void sortNames(QStringList &names)
@@ -194,7 +186,7 @@ void TzuTree::LoadRoot(const QString &dir)
     clear();
     HotNode = nullptr;
     ForgetCut();
-    RootDir = WithoutTrailingSeparator(dir);
+    RootDir = Paths::WithoutTrailingSeparator(dir);
     // Without a folder to show, an empty path would stand for the working folder and every
     // path built on it for the file system's root.
     m_hasDataDir = !RootDir.isEmpty() && QFileInfo(RootDir).isDir();
@@ -209,7 +201,7 @@ QTreeWidgetItem *TzuTree::NewFolderNode(const QString &name, const QString &dir)
 {
     auto *node = new QTreeWidgetItem(QStringList{name});
     SetKind(node, ImgFolder, ImgFolderOpen);
-    if (HasVisibleEntries(JoinPath(dir, name)))
+    if (HasVisibleEntries(Paths::Join(dir, name)))
         node->addChild(new QTreeWidgetItem(QStringList{PlaceholderText}));
     return node;
 }
@@ -293,7 +285,7 @@ QString TzuTree::NodePath(const QTreeWidgetItem *node) const
     QString path = node->text(0);
     for (const QTreeWidgetItem *p = node->parent(); p; p = p->parent())
         path = p->text(0) + Sep + path;
-    return JoinPath(RootDir, path);
+    return Paths::Join(RootDir, path);
 }
 
 QString TzuTree::SelectionPath() const
@@ -517,12 +509,12 @@ void TzuTree::keyPressEvent(QKeyEvent *event)
 bool TzuTree::Descend(QTreeWidgetItem *parent, const QStringList &parts, qsizetype level,
                       bool wantFolder)
 {
-    const QString wanted = asciiLower(parts.at(level));
+    const QString wanted = Paths::AsciiLower(parts.at(level));
     const bool last = level == parts.size() - 1;
     const int count = parent ? parent->childCount() : topLevelItemCount();
     for (int i = 0; i < count; ++i) {
         QTreeWidgetItem *candidate = parent ? parent->child(i) : topLevelItem(i);
-        if (IsPlaceholder(candidate) || asciiLower(candidate->text(0)) != wanted)
+        if (IsPlaceholder(candidate) || Paths::AsciiLower(candidate->text(0)) != wanted)
             continue;
         if (last) {
             if ((wantFolder && !IsFolder(candidate)) || (!wantFolder && !IsRecord(candidate)))
@@ -701,7 +693,7 @@ void TzuTree::CreateEntry(bool atRoot, bool folder)
         parent = IsFolder(selected) ? selected : selected->parent();
     if (parent)
         LoadChildren(parent);
-    QString dir = WithSeparator(NodePath(parent));
+    QString dir = Paths::WithSeparator(NodePath(parent));
 
     TfrmNewData dialog(window());
     if (folder) {
@@ -717,7 +709,7 @@ void TzuTree::CreateEntry(bool atRoot, bool folder)
         name = dialog.EnteredName();
         if (dialog.chkIsRoot->isChecked()) {
             parent = nullptr;
-            dir = WithSeparator(RootDir);
+            dir = Paths::WithSeparator(RootDir);
         }
     }
     if (name.isEmpty())
@@ -739,7 +731,7 @@ void TzuTree::CreateRecord(bool atRoot)
 
 QString TzuTree::CompanionFolder(const QString &path)
 {
-    const QString name = FileNamePart(path);
+    const QString name = Paths::FileName(path);
     const qsizetype dot = name.lastIndexOf(u'.');
     return path.left(path.size() - name.size()) + QStringLiteral("__")
            + (dot < 0 ? name : name.left(dot));
@@ -816,15 +808,16 @@ QString TzuTree::RenameOnDisk(const QString &dir, const QString &oldName, const 
                 QFile::rename(to, from); // the record stays with its companion folder
                 return QStringLiteral("Rename failed: the files of %1 could not be copied to %2. "
                                       "Nothing was renamed.")
-                    .arg(FileNamePart(companionFrom), FileNamePart(companionTo));
+                    .arg(Paths::FileName(companionFrom), Paths::FileName(companionTo));
             }
             ShellFileOperation(companionFrom, QString(), FoDelete, FofNoConfirmation);
         }
     }
-    if (!RenameReferences(to, FileNamePart(companionFrom), FileNamePart(companionTo)) && warning)
+    if (!RenameReferences(to, Paths::FileName(companionFrom), Paths::FileName(companionTo))
+        && warning)
         *warning =
             QStringLiteral("이름은 바뀌었지만 %1 안에서 %2를 가리키는 곳은 고치지 못했습니다.")
-                .arg(FileNamePart(to), FileNamePart(companionFrom));
+                .arg(Paths::FileName(to), Paths::FileName(companionFrom));
     return {};
 }
 
@@ -834,7 +827,7 @@ void TzuTree::RenameNode(QTreeWidgetItem *node)
         return;
     QTreeWidgetItem *parent = node->parent();
     LoadChildren(parent);
-    const QString dir = WithSeparator(NodePath(parent));
+    const QString dir = Paths::WithSeparator(NodePath(parent));
     const QString oldName = node->text(0);
     const bool record = IsRecord(node);
 
@@ -879,7 +872,7 @@ bool TzuTree::ShellFileOperation(const QString &from, const QString &to, int fun
     case FoMove: return ShellFiles::MoveInto(sources, to, window());
     case FoCopy:
         for (const QString &source : sources)
-            if (!ShellFiles::CopyRecursively(source, JoinPath(to, FileNamePart(source))))
+            if (!ShellFiles::CopyRecursively(source, Paths::Join(to, Paths::FileName(source))))
                 return false;
         return true;
     case FoDelete:
@@ -913,7 +906,7 @@ void TzuTree::DeleteNode(QTreeWidgetItem *node)
          DialogService::Ok | DialogService::Cancel, DialogService::Cancel});
     if (answer != DialogService::Ok)
         return;
-    const QString path = JoinPath(NodePath(node->parent()), node->text(0))
+    const QString path = Paths::Join(NodePath(node->parent()), node->text(0))
                          + (IsRecord(node) ? QStringLiteral(".txt") : QString());
     bool deleted = false;
     if (DeletePath(path)) {

@@ -1,5 +1,7 @@
 #include "FileSystem.h"
 
+#include "Paths.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -21,12 +23,6 @@ namespace FileSystem {
 
 namespace {
 
-QChar asciiLower(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= u'A' && u <= u'Z') ? QChar(char16_t(u + 32)) : c;
-}
-
 // The entry of dir named like name but for ASCII letter case; empty when there is none.
 QString findCaseVariant(const QString &dir, const QString &name)
 {
@@ -34,7 +30,7 @@ QString findCaseVariant(const QString &dir, const QString &name)
     const QStringList entries = d.entryList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString &entry : entries)
-        if (sameNameIgnoringAsciiCase(entry, name))
+        if (Paths::SameIgnoringAsciiCase(entry, name))
             return entry;
     return {};
 }
@@ -145,16 +141,6 @@ bool replaceFile(const QString &target, const QByteArray &bytes)
 #endif
 
 } // namespace
-
-bool sameNameIgnoringAsciiCase(const QString &a, const QString &b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i)
-        if (asciiLower(a.at(i)) != asciiLower(b.at(i)))
-            return false;
-    return true;
-}
 
 bool exists(const QString &path)
 {

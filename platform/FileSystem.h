@@ -14,8 +14,6 @@ QString resolve(const QString &path);
 
 bool exists(const QString &path);
 
-bool sameNameIgnoringAsciiCase(const QString &a, const QString &b);
-
 // Reads the whole file; an empty result and false when it cannot be read.
 bool readAll(const QString &path, QByteArray &bytes);
 

@@ -1,6 +1,7 @@
 #include "ShellFiles.h"
 
 #include "DialogService.h"
+#include "Paths.h"
 
 #include <QDir>
 #include <QFile>
@@ -51,11 +52,6 @@ QString shown(const QString &path)
 QString nameOf(const QString &path)
 {
     return QFileInfo(clean(path)).fileName();
-}
-
-QString join(const QString &dir, const QString &name)
-{
-    return dir.endsWith(u'/') ? dir + name : dir + u'/' + name;
 }
 
 // The entry itself, a link not followed.
@@ -112,7 +108,7 @@ QString canonicalOf(const QString &path)
     }
     QString result = QFileInfo(existing).canonicalFilePath();
     for (const QString &part : std::as_const(rest))
-        result = join(result, part);
+        result = Paths::Join(result, part);
     return result;
 }
 
@@ -121,15 +117,15 @@ bool isWithin(const QString &path, const QString &dir)
 {
     const QString p = canonicalOf(path);
     const QString d = canonicalOf(dir);
-    return p == d || p.startsWith(join(d, QString()));
+    return p == d || p.startsWith(Paths::Join(d, QString()));
 }
 
 // Whether moving source to target would leave it where it is, or put it over the entry it
 // leads to (a link and what it links to).
 bool sameEntry(const QString &source, const QString &target)
 {
-    if (join(canonicalOf(QFileInfo(source).path()), nameOf(source))
-        == join(canonicalOf(QFileInfo(target).path()), nameOf(target)))
+    if (Paths::Join(canonicalOf(QFileInfo(source).path()), nameOf(source))
+        == Paths::Join(canonicalOf(QFileInfo(target).path()), nameOf(target)))
         return true;
     const QString s = QFileInfo(source).canonicalFilePath();
     return !s.isEmpty() && s == QFileInfo(target).canonicalFilePath();
@@ -159,7 +155,7 @@ bool removeEntry(const QString &path, bool keepGoing, QString *why)
             return false;
         bool ok = true;
         for (const QString &name : std::as_const(names)) {
-            if (!removeEntry(join(path, name), keepGoing, why)) {
+            if (!removeEntry(Paths::Join(path, name), keepGoing, why)) {
                 ok = false;
                 if (!keepGoing)
                     return false;
@@ -223,7 +219,7 @@ bool copyEntry(const QString &source, const QString &target, QString *why)
         if (!namesIn(source, names, why))
             return false;
         for (const QString &name : std::as_const(names))
-            if (!copyEntry(join(source, name), join(target, name), why))
+            if (!copyEntry(Paths::Join(source, name), Paths::Join(target, name), why))
                 return false;
         return true;
     }
@@ -261,7 +257,7 @@ bool restoreMissing(const QString &copy, const QString &original, QString *why)
         return false;
     bool ok = true;
     for (const QString &name : std::as_const(names))
-        ok = restoreMissing(join(copy, name), join(original, name), why) && ok;
+        ok = restoreMissing(Paths::Join(copy, name), Paths::Join(original, name), why) && ok;
     return ok;
 }
 
@@ -374,8 +370,8 @@ bool mergeInto(const QString &from, const QString &to, Journal &journal)
     if (!namesIn(from, names, nullptr))
         return false;
     for (const QString &name : std::as_const(names)) {
-        const QString source = join(from, name);
-        const QString target = join(to, name);
+        const QString source = Paths::Join(from, name);
+        const QString target = Paths::Join(to, name);
         if (isRealDir(source) && isRealDir(target)) {
             if (!mergeInto(source, target, journal))
                 return false;
@@ -477,7 +473,7 @@ bool MoveInto(const QStringList &sources, const QString &destDir, QWidget *owner
     QList<std::pair<QString, QString>> moves; // source, target
     for (const QString &s : sources) {
         const QString source = clean(s);
-        moves.append({source, join(dest, nameOf(source))});
+        moves.append({source, Paths::Join(dest, nameOf(source))});
     }
 
     // Refuse and ask about every clash first, so that a "No" leaves everything untouched.

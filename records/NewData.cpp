@@ -4,6 +4,7 @@
 #include "navigator/zuTree.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
+#include "platform/Paths.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -46,7 +47,7 @@ void TfrmNewData::btnConfirmClick()
     const QString name = EnteredName();
     QString target = FolderPath;
     if (chkIsRoot->isChecked() && RecordTree)
-        target = WithSeparator(RecordTree->RootDir);
+        target = Paths::WithSeparator(RecordTree->RootDir);
     if (const int problem = CheckEntryName(name, target, FolderMode, true)) {
         ShowNameMessage(problem, this);
         if (problem == NameMsgForbidden)

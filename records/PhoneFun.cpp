@@ -2,47 +2,10 @@
 
 #include "platform/DialogService.h"
 #include "platform/FileSystem.h"
+#include "platform/Paths.h"
 
 #include <QDir>
 #include <QFileInfo>
-
-bool IsPathSeparator(QChar c)
-{
-#ifdef Q_OS_WIN
-    // A drive letter's colon ends a component too.
-    return c == u'\\' || c == u'/' || c == u':';
-#else
-    // Backslashes and colons are ordinary characters in file names here.
-    return c == u'/';
-#endif
-}
-
-QString WithSeparator(const QString &dir)
-{
-    if (!dir.isEmpty() && IsPathSeparator(dir.back()))
-        return dir;
-    return dir + QDir::separator();
-}
-
-QString WithoutTrailingSeparator(const QString &dir)
-{
-    if (dir.isEmpty() || !IsPathSeparator(dir.back()))
-        return dir;
-    const QString shorter = dir.left(dir.size() - 1);
-    // "/" and "C:\" name a folder; "" and "C:" do not (the latter is a drive's current folder).
-    if (shorter.isEmpty())
-        return dir;
-#ifdef Q_OS_WIN
-    if (shorter.size() == 2 && shorter.back() == u':')
-        return dir;
-#endif
-    return shorter;
-}
-
-QString JoinPath(const QString &dir, const QString &name)
-{
-    return WithSeparator(dir) + name;
-}
 
 bool IsValidName(const QString &name)
 {
@@ -80,7 +43,7 @@ int CheckEntryName(const QString &name, const QString &targetFolder, bool folder
     // record Kim.txt can live side by side, a folder Kim and a file Kim cannot.
     if (checkExists) {
         const QFileInfo at(FileSystem::resolve(
-            JoinPath(targetFolder, name + (folder ? QString() : QStringLiteral(".txt")))));
+            Paths::Join(targetFolder, name + (folder ? QString() : QStringLiteral(".txt")))));
         if (at.exists() || at.isSymLink())
             return NameMsgExists;
     }
@@ -98,38 +61,22 @@ QString TrimName(const QString &text)
     return text.mid(begin, end - begin);
 }
 
-QString FileNamePart(const QString &path)
-{
-    qsizetype i = path.size();
-    while (i > 0 && !IsPathSeparator(path.at(i - 1)))
-        --i;
-    return path.mid(i);
-}
-
 QString FileBaseName(const QString &path)
 {
-    const QString name = FileNamePart(path);
+    const QString name = Paths::FileName(path);
     const qsizetype dot = name.lastIndexOf(u'.');
     return dot < 0 ? name : name.left(dot);
 }
 
-// The path without its trailing separators.
-static QString withoutTrailingSeparators(QString path)
-{
-    while (!path.isEmpty() && IsPathSeparator(path.back()))
-        path.chop(1);
-    return path;
-}
-
 QString ContainingFolderName(const QString &path)
 {
-    const QString name = FileNamePart(path);
-    return FileNamePart(withoutTrailingSeparators(path.left(path.size() - name.size())));
+    const QString name = Paths::FileName(path);
+    return Paths::FileName(Paths::WithoutTrailingSeparators(path.left(path.size() - name.size())));
 }
 
 QString RecordDisplayName(const QString &path)
 {
-    const QString name = FileNamePart(path);
+    const QString name = Paths::FileName(path);
     if (name == FolderRecordName)
         return ContainingFolderName(path);
     return name.left(qMax<qsizetype>(0, name.size() - 4));
@@ -137,10 +84,10 @@ QString RecordDisplayName(const QString &path)
 
 QString ProposeRecordName(const QString &folderPath)
 {
-    QString base = FileNamePart(withoutTrailingSeparators(folderPath));
+    QString base = Paths::FileName(Paths::WithoutTrailingSeparators(folderPath));
     if (base.isEmpty())
         base = QStringLiteral("New");
-    const QString dir = WithSeparator(folderPath);
+    const QString dir = Paths::WithSeparator(folderPath);
     for (int n = 1;; ++n) {
         const QString candidate =
             base + u'_' + QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));

@@ -32,9 +32,6 @@ QString TrimName(const QString &text);
 // The file name part of a path, cut before its last "."; a name without "." whole.
 QString FileBaseName(const QString &path);
 
-// The file name part of a path: everything after the last path separator.
-QString FileNamePart(const QString &path);
-
 // Name of the folder record file inside a folder.
 inline const QString FolderRecordName = QStringLiteral("__g_t.zu");
 
@@ -47,13 +44,3 @@ QString RecordDisplayName(const QString &path);
 // A free name for a new record in a folder given with a trailing separator:
 // the folder's name, "_" and the lowest number from 01 up whose ".txt" file does not exist.
 QString ProposeRecordName(const QString &folderPath);
-
-// True for the characters that end a path component here.
-bool IsPathSeparator(QChar c);
-
-// dir with exactly one separator at its end (a root such as "/" or "C:\" as it is).
-QString WithSeparator(const QString &dir);
-// dir without one trailing separator, unless that would leave no folder ("/", "C:\").
-QString WithoutTrailingSeparator(const QString &dir);
-// name inside dir, with one separator between them.
-QString JoinPath(const QString &dir, const QString &name);

@@ -3,6 +3,7 @@
 #include "PhoneFun.h"
 #include "navigator/zuTree.h"
 #include "platform/FileSystem.h"
+#include "platform/Paths.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -62,7 +63,7 @@ void TfrmUserFileName::btnConfirmClick()
     const QString name = EnteredName();
     QString target = FolderPath;
     if (chkIsRoot->isChecked() && RecordTree)
-        target = WithSeparator(RecordTree->RootDir);
+        target = Paths::WithSeparator(RecordTree->RootDir);
     if (const int problem = CheckEntryName(name, target, m_folderMode, ExistCheck)) {
         ShowNameMessage(problem, this);
         if (problem == NameMsgEmpty)

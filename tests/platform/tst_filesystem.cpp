@@ -1,4 +1,5 @@
 #include "platform/FileSystem.h"
+#include "platform/Paths.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
@@ -66,6 +67,8 @@ class TestFileSystem : public QObject
 {
     Q_OBJECT
 private slots:
+    void pathRules_data();
+    void pathRules();
     void resolve_data();
     void resolve();
     void writeAtomicallyReplacesWhole();
@@ -75,6 +78,42 @@ private slots:
     void removeStaleTemporaryFiles_data();
     void removeStaleTemporaryFiles();
 };
+
+void TestFileSystem::pathRules_data()
+{
+    // Unix rules; "|" separates what each rule gives.
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("expected"); // with | without one | joined with "x" | file name
+    QTest::newRow("folder") << "/data/Co"
+                            << "/data/Co/|/data/Co|/data/Co/x|Co";
+    QTest::newRow("folder with separator") << "/data/Co/"
+                                           << "/data/Co/|/data/Co|/data/Co/x|";
+    QTest::newRow("two separators") << "/data//"
+                                    << "/data//|/data/|/data//x|";
+    QTest::newRow("root stays a root") << "/"
+                                       << "/|/|/x|";
+    QTest::newRow("empty") << ""
+                           << "/||/x|";
+    QTest::newRow("backslash is a character") << "C:\\a\\b"
+                                              << "C:\\a\\b/|C:\\a\\b|C:\\a\\b/x|C:\\a\\b";
+}
+
+void TestFileSystem::pathRules()
+{
+#ifdef Q_OS_WIN
+    QSKIP("Unix path rules");
+#endif
+    QFETCH(QString, path);
+    QFETCH(QString, expected);
+    QCOMPARE(QStringList({Paths::WithSeparator(path), Paths::WithoutTrailingSeparator(path),
+                          Paths::Join(path, QStringLiteral("x")), Paths::FileName(path)})
+                 .join(u'|'),
+             expected);
+    // Only A-Z fold; the letters next to them in the table and Hangul stay.
+    QCOMPARE(Paths::AsciiLower(QStringLiteral("@AZ[`az{김K")), QStringLiteral("@az[`az{김k"));
+    QVERIFY(Paths::SameIgnoringAsciiCase(QStringLiteral("KIM.TXT"), QStringLiteral("kim.txt")));
+    QVERIFY(!Paths::SameIgnoringAsciiCase(QStringLiteral("Ä"), QStringLiteral("ä")));
+}
 
 void TestFileSystem::resolve_data()
 {
