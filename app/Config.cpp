@@ -12,7 +12,6 @@
 #include <QDir>
 #include <QFontMetrics>
 #include <QPainter>
-#include <QPushButton>
 #include <QRadioButton>
 
 namespace {
@@ -43,10 +42,11 @@ QFont buttonFont()
     return font;
 }
 
-QPushButton *smallButton(const QString &text, const char *name, int tag, const QRect &geometry,
-                         QWidget *parent)
+TzuGradiButton *smallButton(const QString &text, const char *name, int tag, const QRect &geometry,
+                            TfrmBlueDialog *parent)
 {
-    auto *button = new QPushButton(text, parent);
+    auto *button = new TzuGradiButton(text, parent);
+    button->SetColors(parent->zuGradiColors1);
     button->setObjectName(QString::fromLatin1(name));
     button->setProperty("tag", tag);
     button->setFont(buttonFont());
@@ -186,9 +186,9 @@ TfrmConfig::TfrmConfig(QWidget *parent)
     dlgFolder->SetOwner(this);
     dlgFolder->Loaded();
 
-    for (QPushButton *button : {btnDirData, zuGradiButton1, zuGradiButton2})
+    for (TzuGradiButton *button : {btnDirData, zuGradiButton1, zuGradiButton2})
         connect(button, &QPushButton::clicked, this, [this, button] { btnDirDataClick(button); });
-    for (QPushButton *button : {btnEraseDir2, btnEraseDir3})
+    for (TzuGradiButton *button : {btnEraseDir2, btnEraseDir3})
         connect(button, &QPushButton::clicked, this, [this, button] { OnEraseDirClick(button); });
 
     frmZuNoCaptionCreate();

@@ -8,7 +8,6 @@
 class QButtonGroup;
 class QCheckBox;
 class QFontMetrics;
-class QPushButton;
 class QRadioButton;
 class TFolderPickerDialog;
 
@@ -54,13 +53,13 @@ public:
     QLabel *Image2 = nullptr;
     QLabel *Image3 = nullptr;
     TPathPanel *pnlDirData = nullptr;
-    QPushButton *btnDirData = nullptr;
+    TzuGradiButton *btnDirData = nullptr;
     TPathPanel *pnlDir2nd = nullptr;
-    QPushButton *zuGradiButton1 = nullptr;
-    QPushButton *btnEraseDir2 = nullptr;
+    TzuGradiButton *zuGradiButton1 = nullptr;
+    TzuGradiButton *btnEraseDir2 = nullptr;
     TPathPanel *pnlDir3rd = nullptr;
-    QPushButton *zuGradiButton2 = nullptr;
-    QPushButton *btnEraseDir3 = nullptr;
+    TzuGradiButton *zuGradiButton2 = nullptr;
+    TzuGradiButton *btnEraseDir3 = nullptr;
     TRadioGroup *radPrgStart = nullptr;
     QCheckBox *chkToTray = nullptr;
     TFolderPickerDialog *dlgFolder = nullptr;

@@ -18,7 +18,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QPushButton>
 
 namespace {
 
@@ -102,10 +101,12 @@ TfrmBook::TfrmBook(QWidget *parent)
     labName->setFont(bold);
     labName->setCursor(Qt::PointingHandCursor);
 
-    zuGradiButton1 = new QPushButton(QStringLiteral("수정"), this);
+    zuGradiColors2 = NewGradiColors2(this);
+    zuGradiButton1 = new TzuGradiButton(QStringLiteral("수정"), this);
     zuGradiButton1->setObjectName(QStringLiteral("zuGradiButton1"));
     zuGradiButton1->setGeometry(476 - 70, 7, 60, 22);
     zuGradiButton1->setEnabled(false);
+    zuGradiButton1->SetColors(zuGradiColors2);
 
     int y = 36;
     m_blockLines << y;

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "widgets/zuGradiBtn.h"
+
 #include <QFrame>
 #include <QList>
 
 class QLabel;
 class QPlainTextEdit;
-class QPushButton;
 
 // The record view: the right-hand pane that shows one record, read-only. Clicks on values copy
 // them, open web addresses, or with Ctrl held hand a telephone number to the dialling program.
@@ -20,7 +21,8 @@ public:
     QPlainTextEdit *OAdd = nullptr;
     QPlainTextEdit *HAdd = nullptr;
     QWidget *pntBlack = nullptr;
-    QPushButton *zuGradiButton1 = nullptr;
+    TzuGradiColors *zuGradiColors2 = nullptr;
+    TzuGradiButton *zuGradiButton1 = nullptr;
 
     // The value label of a single-line field.
     QLabel *ValueLabel(const QString &field) const;

@@ -2,21 +2,23 @@
 
 #include "platform/Application.h"
 
-#include <QPushButton>
-
 TfrmBlueDialog::TfrmBlueDialog(QWidget *parent)
     : TfrmZuGrayDialog(parent)
 {
     SetClientSize(356, 209);
-    btnConfirm = new QPushButton(QStringLiteral("확인(&Y)"), this);
+    zuGradiColors1 = NewGradiColors1(this);
+    btnConfirm = new TzuGradiButton(QStringLiteral("확인(&Y)"), this);
     btnConfirm->setObjectName(QStringLiteral("btnConfirm"));
     btnConfirm->setGeometry(168, 152, 59, 22);
     btnConfirm->setDefault(true);
     btnConfirm->setAutoDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("취소(&C)"), this);
+    btnConfirm->SetColors(zuGradiColors1);
+    btnConfirm->SetMarked(true);
+    btnCancel = new TzuGradiButton(QStringLiteral("취소(&C)"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnCancel->setGeometry(255, 152, 59, 22);
     btnCancel->setAutoDefault(false);
+    btnCancel->SetColors(zuGradiColors1);
     // A failed save is reported like any other error and the dialog stays open.
     connect(btnConfirm, &QPushButton::clicked, this,
             [this] { VandrelApplication::guarded([this] { btnConfirmClick(); }); });

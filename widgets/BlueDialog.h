@@ -1,8 +1,7 @@
 #pragma once
 
+#include "zuGradiBtn.h"
 #include "zuGrayDialog.h"
-
-class QPushButton;
 
 // The confirm/cancel dialog base: "확인(&Y)" is the default button and derived dialogs decide
 // what it does; "취소(&C)" closes with the cancel result.
@@ -12,8 +11,9 @@ class TfrmBlueDialog : public TfrmZuGrayDialog
 public:
     explicit TfrmBlueDialog(QWidget *parent = nullptr);
 
-    QPushButton *btnConfirm = nullptr;
-    QPushButton *btnCancel = nullptr;
+    TzuGradiColors *zuGradiColors1 = nullptr;
+    TzuGradiButton *btnConfirm = nullptr;
+    TzuGradiButton *btnCancel = nullptr;
 
 protected:
     // What the confirm button does; by default it closes with OK.
