@@ -4,6 +4,7 @@
 #include "picker/FolderPicker.h"
 #include "platform/Application.h"
 #include "platform/DialogService.h"
+#include "platform/Paths.h"
 #include "platform/UiFont.h"
 #include "widgets/funcs.h"
 
@@ -16,20 +17,11 @@
 
 namespace {
 
-bool isDelimiter(QChar c)
-{
-#ifdef Q_OS_WIN
-    return c == u'\\' || c == u':';
-#else
-    return c == u'/';
-#endif
-}
-
 // The text up to and including its last delimiter; empty when it has none.
 QString folderPart(const QString &text)
 {
     for (qsizetype i = text.size() - 1; i >= 0; --i)
-        if (isDelimiter(text.at(i)))
+        if (Paths::EndsComponent(text.at(i)))
             return text.left(i + 1);
     return {};
 }
@@ -265,7 +257,7 @@ void TfrmConfig::btnConfirmClick()
 
 QString TfrmConfig::StripPathEnd(const QString &text)
 {
-    if (!text.isEmpty() && isDelimiter(text.back()))
+    if (!text.isEmpty() && Paths::EndsComponent(text.back()))
         return text.chopped(1);
     return text;
 }

@@ -310,7 +310,8 @@ void TfrmMenuAndTree::actRenameExecute()
 void TfrmMenuAndTree::actModifyExecute()
 {
     if (frmMainVR && frmMainVR->Book)
-        frmMainVR->Book->ModifyRecord();
+        frmMainVR->Book->ModifyRecord(Tree && Tree->SelectedNode() ? Tree->SelectedFile
+                                                                   : QString());
 }
 
 void TfrmMenuAndTree::tbiSetDirClick(QAction *button)

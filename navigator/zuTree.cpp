@@ -3,24 +3,18 @@
 #include "app/main.h"
 #include "platform/Application.h"
 #include "platform/DialogService.h"
-#include "platform/DirectoryListing.h"
-#include "platform/FileSystem.h"
 #include "platform/Paths.h"
-#include "platform/ShellFiles.h"
-#include "platform/TextFile.h"
 #include "records/NewData.h"
 #include "records/PhoneFun.h"
+#include "records/RecordStore.h"
 #include "records/UserFileName.h"
 #include "records/book.h"
 
 #include <QCheckBox>
-#include <QCollator>
 #include <QContextMenuEvent>
-#include <QDir>
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -38,34 +32,6 @@ const QString TzuTree::PlaceholderText = QStringLiteral("-\x07");
 namespace {
 
 const QChar Sep = Paths::Separator();
-
-// Names in the order the user's language sorts them, letter case aside.
-void sortNames(QStringList &names)
-{
-    if (names.size() < 2)
-        return;
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    if (collator.locale().language() == QLocale::C) {
-        // The C locale has no collation of its own; fold the case and compare.
-        std::stable_sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
-            return a.compare(b, Qt::CaseInsensitive) < 0;
-        });
-        return;
-    }
-    // One sort key per name is far cheaper than collating every comparison.
-    std::vector<std::pair<QCollatorSortKey, qsizetype>> keys;
-    keys.reserve(size_t(names.size()));
-    for (qsizetype i = 0; i < names.size(); ++i)
-        keys.emplace_back(collator.sortKey(names.at(i)), i);
-    std::stable_sort(keys.begin(), keys.end(),
-                     [](const auto &a, const auto &b) { return a.first.compare(b.first) < 0; });
-    QStringList sorted;
-    sorted.reserve(names.size());
-    for (const auto &k : keys)
-        sorted.append(names.at(k.second));
-    names = std::move(sorted);
-}
 
 } // namespace
 
@@ -189,7 +155,7 @@ void TzuTree::LoadRoot(const QString &dir)
     RootDir = Paths::WithoutTrailingSeparator(dir);
     // Without a folder to show, an empty path would stand for the working folder and every
     // path built on it for the file system's root.
-    m_hasDataDir = !RootDir.isEmpty() && QFileInfo(RootDir).isDir();
+    m_hasDataDir = RecordStore::IsDataDir(RootDir);
     if (m_hasDataDir)
         LoadFolder(nullptr, RootDir);
     m_attached = true;
@@ -216,31 +182,11 @@ QTreeWidgetItem *TzuTree::NewRecordNode(const QString &fileName)
 
 void TzuTree::LoadFolder(QTreeWidgetItem *node, const QString &dir)
 {
-    // What a killed save left behind goes when its folder is next seen.
-    FileSystem::removeStaleTemporaryFiles(dir);
-    QStringList records;
-    QStringList folders;
-    QList<UnreadableName> unreadable;
-    DirectoryListing::forEach(dir, [&](const DirectoryListing::Entry &e) {
-        if (e.name.startsWith(u'.'))
-            return true; // hidden, like the folders
-        const bool record = e.isFile && IsRecordFileName(e.name);
-        if (!e.rawName.isEmpty()) {
-            // No path made of the name reaches it: not shown, but the user is told.
-            if (record || e.isDir)
-                unreadable.append({e.name, e.rawName});
-            return true;
-        }
-        if (record)
-            records << e.name;
-        else if (e.isDir && !e.name.startsWith(u"__"))
-            folders << e.name;
-        return true;
-    });
-    if (!unreadable.isEmpty())
-        OfferNameRepair(dir, unreadable);
-    sortNames(folders);
-    sortNames(records);
+    const RecordStore::Listing listing = RecordStore::ListFolder(dir);
+    if (!listing.unreadable.isEmpty())
+        OfferNameRepair(dir, listing.unreadable);
+    const QStringList &folders = listing.folders;
+    const QStringList &records = listing.records;
 
     QList<QTreeWidgetItem *> made;
     made.reserve(folders.size() + records.size());
@@ -270,12 +216,7 @@ void TzuTree::LoadFolder(QTreeWidgetItem *node, const QString &dir)
 
 bool TzuTree::HasVisibleEntries(const QString &dir)
 {
-    bool found = false;
-    DirectoryListing::forEach(dir, [&](const DirectoryListing::Entry &e) {
-        found = !e.name.startsWith(u'.') && !e.name.startsWith(u"__");
-        return !found;
-    });
-    return found;
+    return RecordStore::HasVisibleEntries(dir);
 }
 
 QString TzuTree::NodePath(const QTreeWidgetItem *node) const
@@ -351,12 +292,7 @@ void TzuTree::ExpandFolder(QTreeWidgetItem *node)
     LastExpandTick = TickCount();
 }
 
-bool TzuTree::IsRecordFileName(const QString &name)
-{
-    return name.size() >= 4 && name.right(4).compare(u".txt", Qt::CaseInsensitive) == 0;
-}
-
-void TzuTree::OfferNameRepair(const QString &dir, const QList<UnreadableName> &names)
+void TzuTree::OfferNameRepair(const QString &dir, const QList<RecordStore::UnreadableName> &names)
 {
     // Once per folder and session; after the loading that found them, not inside it.
     if (m_repairOffered.contains(dir))
@@ -367,11 +303,11 @@ void TzuTree::OfferNameRepair(const QString &dir, const QList<UnreadableName> &n
     });
 }
 
-void TzuTree::RepairNames(const QString &dir, const QList<UnreadableName> &names)
+void TzuTree::RepairNames(const QString &dir, const QList<RecordStore::UnreadableName> &names)
 {
     constexpr int Listed = 10;
     QStringList shown;
-    for (const UnreadableName &n : names.mid(0, Listed))
+    for (const RecordStore::UnreadableName &n : names.mid(0, Listed))
         shown << QStringLiteral("  ") + n.readable;
     if (names.size() > Listed)
         shown << QStringLiteral("  … (%1개 더)").arg(names.size() - Listed);
@@ -380,26 +316,17 @@ void TzuTree::RepairNames(const QString &dir, const QList<UnreadableName> &names
          QStringLiteral("%1 폴더의 다음 항목은 이름이 UTF-8이 아니어서(한글 Windows의 코드 "
                         "페이지 949로 된 이름) 트리에 보이지 않고, 열거나 찾을 수 없습니다:\n\n%2"
                         "\n\n이름을 위와 같이 바꿀까요? 내용은 바뀌지 않습니다.")
-             .arg(QDir::toNativeSeparators(dir), shown.join(u'\n')),
+             .arg(Paths::Native(dir), shown.join(u'\n')),
          DialogService::Yes | DialogService::No, DialogService::Yes});
     if (answer != DialogService::Yes)
         return;
-    QStringList failed;
-    int renamed = 0;
-    for (const UnreadableName &n : names) {
-        // A name that is no code page 949 either, or that breaks the name rules, stays.
-        if (n.readable.contains(QChar::ReplacementCharacter) || !IsValidName(n.readable)
-            || !DirectoryListing::RenameRaw(dir, n.raw, n.readable))
-            failed << QStringLiteral("  ") + n.readable;
-        else
-            ++renamed;
-    }
-    if (renamed > 0)
+    const QStringList failed = RecordStore::RepairNames(dir, names);
+    if (failed.size() < names.size())
         ReloadFolder(dir);
     if (!failed.isEmpty())
         PlainMessage(QStringLiteral("다음 항목은 이름을 바꾸지 못했습니다. 파일 관리자에서 "
-                                    "이름을 바꾸어 주십시오:\n\n%1")
-                         .arg(failed.join(u'\n')));
+                                    "이름을 바꾸어 주십시오:\n\n  %1")
+                         .arg(failed.join(QStringLiteral("\n  "))));
 }
 
 void TzuTree::ReloadFolder(const QString &dir)
@@ -439,7 +366,7 @@ QString TzuTree::NoDataDirText() const
             "데이터 폴더가 정해지지 않았습니다.\n환경설정에서 데이터 폴더를 고르십시오.");
     return QStringLiteral("데이터 폴더가 없습니다:\n%1\n환경설정에서 다른 폴더를 고르거나, 폴더가 "
                           "있는 드라이브를 연결한 뒤 트리갱신을 누르십시오.")
-        .arg(QDir::toNativeSeparators(RootDir));
+        .arg(Paths::Native(RootDir));
 }
 
 void TzuTree::paintEvent(QPaintEvent *event)
@@ -698,10 +625,12 @@ void TzuTree::CreateEntry(bool atRoot, bool folder)
     TfrmNewData dialog(window());
     if (folder) {
         dialog.setWindowIcon(FolderDialogIcon);
+        dialog.RootFolder = Paths::WithSeparator(RootDir);
         dialog.FolderPath = dir;
         dialog.FolderMode = true;
     } else {
         dialog.setWindowIcon(RecordDialogIcon);
+        dialog.RootFolder = Paths::WithSeparator(RootDir);
         dialog.PrepareNewRecord(dir);
     }
     QString name;
@@ -731,94 +660,12 @@ void TzuTree::CreateRecord(bool atRoot)
 
 QString TzuTree::CompanionFolder(const QString &path)
 {
-    const QString name = Paths::FileName(path);
-    const qsizetype dot = name.lastIndexOf(u'.');
-    return path.left(path.size() - name.size()) + QStringLiteral("__")
-           + (dot < 0 ? name : name.left(dot));
+    return RecordStore::CompanionFolder(path);
 }
 
 bool TzuTree::RenameReferences(const QString &file, const QString &oldName, const QString &newName)
 {
-    if (oldName.isEmpty())
-        return true;
-    TextFile text;
-    if (!text.Load(file))
-        return false;
-    for (QString &line : text.lines) {
-        // Left to right, past each replacement, so that no pair of names can make it loop.
-        qsizetype from = 0;
-        for (;;) {
-            qsizetype best = -1;
-            for (QChar sep : {QChar(u'\\'), QChar(u'/')}) {
-                const qsizetype at = line.indexOf(u'"' + oldName + sep, from);
-                if (at >= 0 && (best < 0 || at < best))
-                    best = at;
-            }
-            if (best < 0)
-                break;
-            line.replace(best + 1, oldName.size(), newName);
-            from = best + 1 + newName.size() + 1;
-        }
-    }
-    return text.Save(file);
-}
-
-// Empty on success, else what to tell the user.
-QString TzuTree::RenameOnDisk(const QString &dir, const QString &oldName, const QString &newName,
-                              bool record, QString *warning)
-{
-    const QString failed = QStringLiteral("Rename failed");
-    const QString ext = record ? QStringLiteral(".txt") : QString();
-    const QString from = FileSystem::resolve(dir + oldName + ext);
-    const QString to = dir + newName + ext;
-    if (from == to)
-        return {}; // the same name: nothing to do
-    const QFileInfo fromInfo(from);
-    if (record ? !fromInfo.isFile() : !fromInfo.isDir())
-        return failed;
-    // Another entry of that name, also one differing only in letter case, is in the way;
-    // the entry itself under a new letter case is not.
-    const QString existing = FileSystem::resolve(to);
-    if (QFileInfo::exists(existing) && QFileInfo(existing) != fromInfo)
-        return failed;
-
-    if (!record) {
-        if (!QDir().rename(from, to))
-            return failed;
-        return {};
-    }
-
-    const QString companionFrom = FileSystem::resolve(CompanionFolder(from));
-    const bool hasCompanion = QFileInfo(companionFrom).isDir();
-    if (!QFile::rename(from, to))
-        return failed;
-    if (!hasCompanion)
-        return {};
-    const QString companionTo = CompanionFolder(to);
-    if (companionFrom != companionTo) {
-        const QString companionThere = FileSystem::resolve(companionTo);
-        const bool sameFolder = QFileInfo(companionThere) == QFileInfo(companionFrom);
-        bool moved = false;
-        if (sameFolder || !QFileInfo::exists(companionThere))
-            moved = QDir().rename(companionFrom, companionTo);
-        if (!moved) {
-            // Into an existing folder of that name: copy, and only then remove the old one.
-            if (!ShellFileOperation(companionFrom + Sep + QStringLiteral("*.*"), companionTo,
-                                    FoCopy, FofNoConfirmation)) {
-                QFile::rename(to, from); // the record stays with its companion folder
-                return QStringLiteral("Rename failed: the files of %1 could not be copied to %2. "
-                                      "Nothing was renamed.")
-                    .arg(Paths::FileName(companionFrom), Paths::FileName(companionTo));
-            }
-            ShellFileOperation(companionFrom, QString(), FoDelete, FofNoConfirmation);
-        }
-    }
-    if (!RenameReferences(to, Paths::FileName(companionFrom), Paths::FileName(companionTo))
-        && warning)
-        *warning =
-            QStringLiteral("이름은 바뀌었지만 %1 안에서 %2를 가리키는 곳은 고치지 못했습니다.")
-                .arg(Paths::FileName(to), Paths::FileName(companionFrom));
-    return {};
+    return RecordStore::RenameReferences(file, oldName, newName);
 }
 
 void TzuTree::RenameNode(QTreeWidgetItem *node)
@@ -833,6 +680,7 @@ void TzuTree::RenameNode(QTreeWidgetItem *node)
 
     TfrmUserFileName dialog(window());
     dialog.edtName->setText(oldName);
+    dialog.RootFolder = Paths::WithSeparator(RootDir);
     dialog.FolderPath = dir;
     dialog.ExistCheck = false;
     dialog.SetFolderMode(!record);
@@ -843,7 +691,7 @@ void TzuTree::RenameNode(QTreeWidgetItem *node)
         return;
 
     QString warning;
-    const QString problem = RenameOnDisk(dir, oldName, newName, record, &warning);
+    const QString problem = RecordStore::Rename(dir, oldName, newName, record, &warning);
     if (!problem.isEmpty()) {
         PlainMessage(problem);
         return;
@@ -857,43 +705,12 @@ void TzuTree::RenameNode(QTreeWidgetItem *node)
 
 bool TzuTree::ShellFileOperation(const QString &from, const QString &to, int func, int flags)
 {
-    // "folder\*.*" stands for everything inside the folder.
-    const QString all = QString(Sep) + QStringLiteral("*.*");
-    if (func == FoCopy && from.endsWith(all))
-        return ShellFiles::CopyContents(from.left(from.size() - all.size()), to);
-
-    QStringList sources{from};
-    if (from.endsWith(QStringLiteral(".txt"))) {
-        const QString companion = FileSystem::resolve(CompanionFolder(from));
-        if (QFileInfo(companion).isDir())
-            sources << companion;
-    }
-    switch (func) {
-    case FoMove: return ShellFiles::MoveInto(sources, to, window());
-    case FoCopy:
-        for (const QString &source : sources)
-            if (!ShellFiles::CopyRecursively(source, Paths::Join(to, Paths::FileName(source))))
-                return false;
-        return true;
-    case FoDelete:
-        if (flags & FofAllowUndo) {
-            QString why;
-            if (ShellFiles::MoveToTrash(sources, &why))
-                return true;
-            DialogService::current().message({window(), DialogService::Icon::Error,
-                                              QStringLiteral("Error"), why, DialogService::Ok,
-                                              DialogService::Ok});
-            return false;
-        }
-        return ShellFiles::DeletePermanently(sources);
-    default: return false;
-    }
+    return RecordStore::ShellFileOperation(from, to, func, flags);
 }
 
 bool TzuTree::DeletePath(const QString &path)
 {
-    return ShellFileOperation(FileSystem::resolve(path), QString(), FoDelete,
-                              FofAllowUndo | FofNoConfirmation);
+    return RecordStore::DeletePath(path);
 }
 
 void TzuTree::DeleteNode(QTreeWidgetItem *node)
@@ -957,7 +774,7 @@ void TzuTree::MoveNode(QTreeWidgetItem *target, QTreeWidgetItem *source)
     LoadChildren(target);
     if (srcPath == destDir)
         return;
-    if (!ShellFileOperation(FileSystem::resolve(srcPath), destDir, FoMove, 0))
+    if (!RecordStore::Move(srcPath, destDir))
         return;
 
     m_attached = false;

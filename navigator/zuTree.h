@@ -1,5 +1,7 @@
 #pragma once
 
+#include "records/RecordStore.h"
+
 #include <QIcon>
 #include <QList>
 #include <QPixmap>
@@ -49,8 +51,6 @@ public:
     QString NoDataDirText() const;
     void LoadFolder(QTreeWidgetItem *node, const QString &dir);
     static bool HasVisibleEntries(const QString &dir);
-    // A record file's name: ends in ".txt", in any letter case.
-    static bool IsRecordFileName(const QString &name);
     QString NodePath(const QTreeWidgetItem *node) const;
     QString SelectionPath() const;
     void SetSelectedFile(const QString &path);
@@ -75,8 +75,6 @@ public:
     QTreeWidgetItem *NewRecordNode(const QString &fileName);
 
     // Editing: these change the disk, then bring the tree and the selection in line.
-    enum ShellFunc { FoMove = 1, FoCopy = 2, FoDelete = 3 };
-    enum ShellFlags { FofNoConfirmation = 0x10, FofAllowUndo = 0x40 };
     void CreateFolder(bool atRoot);
     void CreateRecord(bool atRoot);
     void RenameNode(QTreeWidgetItem *node);
@@ -123,14 +121,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    // An entry whose name's bytes are no UTF-8, and how it reads as code page 949.
-    struct UnreadableName
-    {
-        QString readable;
-        QByteArray raw;
-    };
-    void OfferNameRepair(const QString &dir, const QList<UnreadableName> &names);
-    void RepairNames(const QString &dir, const QList<UnreadableName> &names);
+    void OfferNameRepair(const QString &dir, const QList<RecordStore::UnreadableName> &names);
+    void RepairNames(const QString &dir, const QList<RecordStore::UnreadableName> &names);
     void ReloadFolder(const QString &dir);
     void OnSelectionChange();
     void OnExpanded(QTreeWidgetItem *node);
@@ -140,9 +132,6 @@ private:
                  bool wantFolder);
     void CreateEntry(bool atRoot, bool folder);
     QTreeWidgetItem *PlaceNode(QTreeWidgetItem *parent, const QString &name, bool folder);
-    // Empty on success, else what to tell the user; *warning: what went wrong after the rename.
-    QString RenameOnDisk(const QString &dir, const QString &oldName, const QString &newName,
-                         bool record, QString *warning);
     void RemoveNode(QTreeWidgetItem *node);
     void ForgetCut();
     void PlainMessage(const QString &text);

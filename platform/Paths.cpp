@@ -1,5 +1,7 @@
 #include "Paths.h"
 
+#include <QDir>
+
 namespace Paths {
 
 QChar Separator()
@@ -9,6 +11,11 @@ QChar Separator()
 #else
     return u'/';
 #endif
+}
+
+QString Native(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
 }
 
 bool IsSeparator(QChar c)

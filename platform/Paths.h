@@ -17,6 +17,9 @@ bool IsSeparator(QChar c);
 // the colon of a drive ("C:name").
 bool EndsComponent(QChar c);
 
+// path with native separators, as the user is shown it.
+QString Native(const QString &path);
+
 // dir with exactly one separator at its end (a path that already ends with one as it is).
 QString WithSeparator(const QString &dir);
 

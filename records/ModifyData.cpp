@@ -2,7 +2,6 @@
 
 #include "PhoneFun.h"
 #include "RecordFile.h"
-#include "navigator/zuTree.h"
 #include "platform/FileSystem.h"
 
 #include <QFileInfo>
@@ -24,14 +23,9 @@ TfrmModifyData::TfrmModifyData(QWidget *parent)
     labName->setGeometry(20, 14, 450, 18);
 }
 
-QString TfrmModifyData::RecordPath() const
+void TfrmModifyData::LoadRecord(const QString &path)
 {
-    return RecordTree ? RecordTree->SelectedFile : QString();
-}
-
-void TfrmModifyData::LoadCurrentRecord()
-{
-    const QString path = RecordPath();
+    m_path = path;
     if (path.isEmpty() || !QFileInfo(FileSystem::resolve(path)).isFile()) {
         labName->clear();
         return;

@@ -4,7 +4,7 @@
 
 class QLabel;
 
-// "자료 수정": edits the record that the tree has selected.
+// "자료 수정": edits one record.
 class TfrmModifyData : public TfrmInputData
 {
     Q_OBJECT
@@ -13,11 +13,15 @@ public:
 
     QLabel *labName = nullptr;
 
-    // Fills the dialog from the record tree's selected file.
-    void LoadCurrentRecord();
+    // Fills the dialog from the record file at path (a record or a folder record), which a save
+    // then replaces.
+    void LoadRecord(const QString &path);
     // The file it loads from and saves to.
-    QString RecordPath() const;
+    QString RecordPath() const { return m_path; }
 
 protected:
     void btnConfirmClick() override;
+
+private:
+    QString m_path;
 };

@@ -1,7 +1,7 @@
 #include "NewData.h"
 
 #include "PhoneFun.h"
-#include "navigator/zuTree.h"
+#include "RecordStore.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
@@ -46,8 +46,8 @@ void TfrmNewData::btnConfirmClick()
 {
     const QString name = EnteredName();
     QString target = FolderPath;
-    if (chkIsRoot->isChecked() && RecordTree)
-        target = Paths::WithSeparator(RecordTree->RootDir);
+    if (chkIsRoot->isChecked())
+        target = RootFolder;
     if (const int problem = CheckEntryName(name, target, FolderMode, true)) {
         ShowNameMessage(problem, this);
         if (problem == NameMsgForbidden)
@@ -56,17 +56,10 @@ void TfrmNewData::btnConfirmClick()
             edtName->setFocus();
         return;
     }
-    if (FolderMode) {
-        const QString dir = target + name;
-        if (!QDir().mkpath(dir))
-            throw VandrelError(QStringLiteral("Unable to create the folder %1").arg(dir));
-        SaveFields(dir + QDir::separator() + FolderRecordName);
-    } else {
-        const QString file = target + name + QStringLiteral(".txt");
-        SaveFields(file);
-        // A record with nothing typed in still has to exist, or it would vanish from the tree.
-        if (!FileSystem::exists(file) && !FileSystem::writeAtomically(file, QByteArray()))
-            throw WriteError(file);
-    }
+    if (FolderMode)
+        RecordStore::CreateFolder(Paths::Join(target, name), FormFieldValues(*this));
+    else
+        RecordStore::CreateRecord(Paths::Join(target, name + QStringLiteral(".txt")),
+                                  FormFieldValues(*this));
     accept();
 }

@@ -18,6 +18,8 @@ public:
 
     // The folder the entry goes into, ending with a separator.
     QString FolderPath;
+    // The data directory, ending with a separator: where "루트에 생성" puts the entry.
+    QString RootFolder;
     bool FolderMode = false;
 
     // Stores the folder and proposes a free record name in it.

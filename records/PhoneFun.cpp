@@ -1,5 +1,6 @@
 #include "PhoneFun.h"
 
+#include "RecordStore.h"
 #include "platform/DialogService.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
@@ -41,12 +42,10 @@ int CheckEntryName(const QString &name, const QString &targetFolder, bool folder
         return NameMsgForbidden;
     // Whatever stands at that path, a folder or a file, is in the way: a folder Kim and a
     // record Kim.txt can live side by side, a folder Kim and a file Kim cannot.
-    if (checkExists) {
-        const QFileInfo at(FileSystem::resolve(
-            Paths::Join(targetFolder, name + (folder ? QString() : QStringLiteral(".txt")))));
-        if (at.exists() || at.isSymLink())
-            return NameMsgExists;
-    }
+    if (checkExists
+        && RecordStore::NameTaken(targetFolder,
+                                  name + (folder ? QString() : QStringLiteral(".txt"))))
+        return NameMsgExists;
     return 0;
 }
 

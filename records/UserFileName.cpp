@@ -1,7 +1,6 @@
 #include "UserFileName.h"
 
 #include "PhoneFun.h"
-#include "navigator/zuTree.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 
@@ -62,8 +61,8 @@ void TfrmUserFileName::btnConfirmClick()
 {
     const QString name = EnteredName();
     QString target = FolderPath;
-    if (chkIsRoot->isChecked() && RecordTree)
-        target = Paths::WithSeparator(RecordTree->RootDir);
+    if (chkIsRoot->isChecked())
+        target = RootFolder;
     if (const int problem = CheckEntryName(name, target, m_folderMode, ExistCheck)) {
         ShowNameMessage(problem, this);
         if (problem == NameMsgEmpty)

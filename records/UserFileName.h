@@ -16,6 +16,8 @@ public:
     QCheckBox *chkIsRoot = nullptr;
 
     QString FolderPath; // the folder holding the entry, ending with a separator
+    // The data directory, ending with a separator: where "루트에 생성" puts the entry.
+    QString RootFolder;
     bool ExistCheck = true;
 
     void SetFolderMode(bool folderMode);

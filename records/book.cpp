@@ -4,7 +4,6 @@
 #include "PhoneFun.h"
 #include "RecordFile.h"
 #include "app/ProjectInc.h"
-#include "navigator/zuTree.h"
 #include "platform/Desktop.h"
 #include "platform/DialogService.h"
 #include "platform/FileSystem.h"
@@ -311,15 +310,15 @@ void TfrmBook::ShowRecord(const QString &path)
     LoadRecordIntoView(*this, path);
 }
 
-void TfrmBook::ModifyRecord()
+void TfrmBook::ModifyRecord(const QString &path)
 {
-    if (!RecordTree || !RecordTree->SelectedNode())
+    if (path.isEmpty())
         return;
     TfrmModifyData dialog(window());
-    dialog.LoadCurrentRecord();
+    dialog.LoadRecord(path);
     // Shown again even when the path did not change, so that the saved values appear.
     if (DialogService::current().execDialog(dialog) == QDialog::Accepted)
-        ShowRecord(RecordTree->SelectedFile);
+        ShowRecord(path);
 }
 
 void LoadRecordIntoView(TfrmBook &view, const QString &path)

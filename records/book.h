@@ -31,8 +31,9 @@ public:
     void ClearRecord();
     // Shows the record file (or folder record) at path; clears the view when there is none.
     void ShowRecord(const QString &path);
-    // Edits the record tree's selected record and shows it again after a save.
-    void ModifyRecord();
+    // Edits the record file at path (the tree's selected one; empty when nothing is selected)
+    // and shows it again after a save.
+    void ModifyRecord(const QString &path);
 
     // The dialling program beside the executable.
     static QString SiblingProgramPath();

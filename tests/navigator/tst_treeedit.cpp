@@ -76,10 +76,6 @@ private slots:
     void renameCompanionCopyFailureKeepsEverything();
     void renameTellsOfReferencesLeft();
     void renameFolder();
-    void renameReferencesEnds_data();
-    void renameReferencesEnds();
-    void renameReferencesKeepsOtherBytes_data();
-    void renameReferencesKeepsOtherBytes();
     void deleteToTrash();
     void deleteLastNodeClearsView();
     void deleteRefusedByTrash();
@@ -367,79 +363,6 @@ void TestTreeEdit::renameFolder()
     QCOMPARE(a->text(0), QStringLiteral("Family"));
     QVERIFY(QFileInfo(path("Family/x.txt")).isFile());
     QCOMPARE(m_tree->SelectedFile, m_tree->RootDir + S + "Family" + S + "__g_t.zu");
-}
-
-void TestTreeEdit::renameReferencesEnds_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QString>("oldName");
-    QTest::addColumn<QString>("newName");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("plain") << "\"__A\\x\" \"__A/y\""
-                           << "__A"
-                           << "__B"
-                           << "\"__B\\x\" \"__B/y\"";
-    QTest::newRow("new holds quote and old") << "\"__A\\x\""
-                                             << "__A"
-                                             << "X\"__A"
-                                             << "\"X\"__A\\x\"";
-    QTest::newRow("new contains old") << "\"__A\\x\""
-                                      << "__A"
-                                      << "__A\\"
-                                      << "\"__A\\\\x\"";
-    QTest::newRow("unquoted stays") << "__A\\x"
-                                    << "__A"
-                                    << "__B"
-                                    << "__A\\x";
-    QTest::newRow("case counts") << "\"__a\\x\""
-                                 << "__A"
-                                 << "__B"
-                                 << "\"__a\\x\"";
-}
-
-void TestTreeEdit::renameReferencesEnds()
-{
-    QFETCH(QString, line);
-    QFETCH(QString, oldName);
-    QFETCH(QString, newName);
-    QFETCH(QString, expected);
-    const QString file = path("r.txt");
-    TestFiles::write(file, "[Memo]\r\n1=" + line.toUtf8() + "\r\n");
-    QVERIFY(TzuTree::RenameReferences(file, oldName, newName));
-    QCOMPARE(TestFiles::read(file), "[Memo]\r\n1=" + expected.toUtf8() + "\r\n");
-}
-
-void TestTreeEdit::renameReferencesKeepsOtherBytes_data()
-{
-    QTest::addColumn<QByteArray>("before");
-    QTest::addColumn<QString>("newName");
-    QTest::addColumn<QByteArray>("after"); // empty: not rewritten, and false
-    const QByteArray junk = "[data]\r\nHand=\x81\x20\xFF\x80 kept\r\n";
-    const QByteArray ref = cp949(QStringLiteral("[Memo]\r\n1=사진 \"__A\\x\"\r\n"));
-    QTest::newRow("cp949 bytes that do not decode")
-        << junk + ref << "__B" << junk + cp949(QStringLiteral("[Memo]\r\n1=사진 \"__B\\x\"\r\n"));
-    QTest::newRow("utf-8 stays utf-8")
-        << QStringLiteral("[Memo]\n1=사진 \"__A\\x\"\n2=똠방각하\n").toUtf8() << "__B"
-        << QStringLiteral("[Memo]\n1=사진 \"__B\\x\"\n2=똠방각하\n").toUtf8();
-    QTest::newRow("byte-order mark kept")
-        << QByteArray("\xEF\xBB\xBF[Memo]\r\n1=\"__A\\x\"\r\n") << "__B"
-        << QByteArray("\xEF\xBB\xBF[Memo]\r\n1=\"__B\\x\"\r\n");
-    QTest::newRow("new name beyond code page 949")
-        << ref << QStringLiteral("__B😀")
-        << QStringLiteral("[Memo]\r\n1=사진 \"__B😀\\x\"\r\n").toUtf8();
-    QTest::newRow("beyond code page 949, bytes that do not decode")
-        << junk + ref << QStringLiteral("__B😀") << QByteArray();
-}
-
-void TestTreeEdit::renameReferencesKeepsOtherBytes()
-{
-    QFETCH(QByteArray, before);
-    QFETCH(QString, newName);
-    QFETCH(QByteArray, after);
-    const QString file = path("r.txt");
-    TestFiles::write(file, before);
-    QCOMPARE(TzuTree::RenameReferences(file, QStringLiteral("__A"), newName), !after.isEmpty());
-    QCOMPARE(TestFiles::read(file), after.isEmpty() ? before : after);
 }
 
 void TestTreeEdit::deleteToTrash()

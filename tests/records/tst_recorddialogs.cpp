@@ -179,6 +179,7 @@ void TestRecordDialogs::newEntry()
         QDir(m_root->filePath("Friends")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     ScriptedDialogs dialogs;
     TfrmNewData dialog;
+    dialog.RootFolder = dir() + QDir::separator();
     dialog.FolderPath = dir("Friends") + QDir::separator();
     dialog.FolderMode = folder;
     dialog.show();
@@ -305,7 +306,7 @@ void TestRecordDialogs::editLoadsAndSaves()
                                                 "[Memo]\r\nmany=2\r\n1=a\r\n2=b\r\n")));
     m_tree->SetSelectedFile(QDir::toNativeSeparators(file));
     TfrmModifyData dialog;
-    dialog.LoadCurrentRecord();
+    dialog.LoadRecord(m_tree->SelectedFile);
     QCOMPARE(dialog.labName->text(), QStringLiteral("Kim"));
     QCOMPARE(dialog.Box("ONme")->text(), QStringLiteral("한빛"));
     QCOMPARE(dialog.TextBox("Memo")->toPlainText(), QStringLiteral("a\nb"));
@@ -320,7 +321,7 @@ void TestRecordDialogs::editLoadsAndSaves()
 
     // Cancel writes nothing.
     TfrmModifyData again;
-    again.LoadCurrentRecord();
+    again.LoadRecord(m_tree->SelectedFile);
     again.Box("ONme")->setText("changed");
     again.btnCancel->click();
     QCOMPARE(again.result(), int(QDialog::Rejected));
@@ -347,7 +348,7 @@ void TestRecordDialogs::editUnchangedRewritesNothing()
     TestFiles::write(file, original);
     m_tree->SetSelectedFile(dir("Friends") + QDir::separator());
     TfrmModifyData dialog;
-    dialog.LoadCurrentRecord();
+    dialog.LoadRecord(m_tree->SelectedFile);
     QCOMPARE(dialog.labName->text(), QStringLiteral("Friends"));
     dialog.show();
     dialog.btnConfirm->click();
@@ -358,7 +359,7 @@ void TestRecordDialogs::editFolderWithoutRecordCreatesIt()
 {
     m_tree->SetSelectedFile(dir("Friends") + QDir::separator());
     TfrmModifyData dialog;
-    dialog.LoadCurrentRecord();
+    dialog.LoadRecord(m_tree->SelectedFile);
     QVERIFY(dialog.labName->text().isEmpty());
     QVERIFY(dialog.Box("Hand")->text().isEmpty());
     dialog.Box("ONme")->setText("Club");

@@ -1,0 +1,272 @@
+#include "RecordStore.h"
+
+#include "PhoneFun.h"
+#include "platform/DialogService.h"
+#include "platform/DirectoryListing.h"
+#include "platform/Errors.h"
+#include "platform/FileSystem.h"
+#include "platform/Paths.h"
+#include "platform/ShellFiles.h"
+#include "platform/TextFile.h"
+
+#include <QCollator>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace RecordStore {
+
+namespace {
+
+const QString RecordExtension = QStringLiteral(".txt");
+
+// Names in the order the user's language sorts them, letter case aside.
+void sortNames(QStringList &names)
+{
+    if (names.size() < 2)
+        return;
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    if (collator.locale().language() == QLocale::C) {
+        // The C locale has no collation of its own; fold the case and compare.
+        std::stable_sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+            return a.compare(b, Qt::CaseInsensitive) < 0;
+        });
+        return;
+    }
+    // One sort key per name is far cheaper than collating every comparison.
+    std::vector<std::pair<QCollatorSortKey, qsizetype>> keys;
+    keys.reserve(size_t(names.size()));
+    for (qsizetype i = 0; i < names.size(); ++i)
+        keys.emplace_back(collator.sortKey(names.at(i)), i);
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const auto &a, const auto &b) { return a.first.compare(b.first) < 0; });
+    QStringList sorted;
+    sorted.reserve(names.size());
+    for (const auto &k : keys)
+        sorted.append(names.at(k.second));
+    names = std::move(sorted);
+}
+
+void reportError(const QString &text)
+{
+    DialogService::current().message({nullptr, DialogService::Icon::Error, QStringLiteral("Error"),
+                                      text, DialogService::Ok, DialogService::Ok});
+}
+
+} // namespace
+
+bool IsRecordFileName(const QString &name)
+{
+    return name.size() >= 4 && name.right(4).compare(RecordExtension, Qt::CaseInsensitive) == 0;
+}
+
+bool IsDataDir(const QString &dir)
+{
+    return !dir.isEmpty() && QFileInfo(dir).isDir();
+}
+
+Listing ListFolder(const QString &dir)
+{
+    // What a killed save left behind goes when its folder is next seen.
+    FileSystem::removeStaleTemporaryFiles(dir);
+    Listing listing;
+    DirectoryListing::forEach(dir, [&](const DirectoryListing::Entry &e) {
+        if (e.name.startsWith(u'.'))
+            return true; // hidden, like the folders
+        const bool record = e.isFile && IsRecordFileName(e.name);
+        if (!e.rawName.isEmpty()) {
+            // No path made of the name reaches it: not listed, but told.
+            if (record || e.isDir)
+                listing.unreadable.append({e.name, e.rawName});
+            return true;
+        }
+        if (record)
+            listing.records << e.name;
+        else if (e.isDir && !e.name.startsWith(u"__"))
+            listing.folders << e.name;
+        return true;
+    });
+    sortNames(listing.folders);
+    sortNames(listing.records);
+    return listing;
+}
+
+bool HasVisibleEntries(const QString &dir)
+{
+    bool found = false;
+    DirectoryListing::forEach(dir, [&](const DirectoryListing::Entry &e) {
+        found = !e.name.startsWith(u'.') && !e.name.startsWith(u"__");
+        return !found;
+    });
+    return found;
+}
+
+QStringList RepairNames(const QString &dir, const QList<UnreadableName> &names)
+{
+    QStringList failed;
+    for (const UnreadableName &n : names) {
+        // A name that is no code page 949 either, or that breaks the name rules, stays.
+        if (n.readable.contains(QChar::ReplacementCharacter) || !IsValidName(n.readable)
+            || !DirectoryListing::RenameRaw(dir, n.raw, n.readable))
+            failed << n.readable;
+    }
+    return failed;
+}
+
+bool NameTaken(const QString &folder, const QString &name)
+{
+    const QFileInfo at(FileSystem::resolve(Paths::Join(folder, name)));
+    return at.exists() || at.isSymLink();
+}
+
+void CreateFolder(const QString &dir, const QList<FieldValue> &fields)
+{
+    if (!QDir().mkpath(dir))
+        throw VandrelError(QStringLiteral("Unable to create the folder %1").arg(dir));
+    SaveRecord(fields, Paths::Join(dir, FolderRecordName));
+}
+
+void CreateRecord(const QString &file, const QList<FieldValue> &fields)
+{
+    SaveRecord(fields, file);
+    // A record with nothing typed in still has to exist, or it would vanish from the tree.
+    if (!FileSystem::exists(file) && !FileSystem::writeAtomically(file, QByteArray()))
+        throw WriteError(file);
+}
+
+QString CompanionFolder(const QString &path)
+{
+    const QString name = Paths::FileName(path);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return path.left(path.size() - name.size()) + QStringLiteral("__")
+           + (dot < 0 ? name : name.left(dot));
+}
+
+bool RenameReferences(const QString &file, const QString &oldName, const QString &newName)
+{
+    if (oldName.isEmpty())
+        return true;
+    TextFile text;
+    if (!text.Load(file))
+        return false;
+    for (QString &line : text.lines) {
+        // Left to right, past each replacement, so that no pair of names can make it loop.
+        qsizetype from = 0;
+        for (;;) {
+            qsizetype best = -1;
+            for (QChar sep : {QChar(u'\\'), QChar(u'/')}) {
+                const qsizetype at = line.indexOf(u'"' + oldName + sep, from);
+                if (at >= 0 && (best < 0 || at < best))
+                    best = at;
+            }
+            if (best < 0)
+                break;
+            line.replace(best + 1, oldName.size(), newName);
+            from = best + 1 + newName.size() + 1;
+        }
+    }
+    return text.Save(file);
+}
+
+QString Rename(const QString &dir, const QString &oldName, const QString &newName, bool record,
+               QString *warning)
+{
+    const QString failed = QStringLiteral("Rename failed");
+    const QString ext = record ? RecordExtension : QString();
+    const QString from = FileSystem::resolve(dir + oldName + ext);
+    const QString to = dir + newName + ext;
+    if (from == to)
+        return {}; // the same name: nothing to do
+    const QFileInfo fromInfo(from);
+    if (record ? !fromInfo.isFile() : !fromInfo.isDir())
+        return failed;
+    // Another entry of that name, also one differing only in letter case, is in the way;
+    // the entry itself under a new letter case is not.
+    const QString existing = FileSystem::resolve(to);
+    if (QFileInfo::exists(existing) && QFileInfo(existing) != fromInfo)
+        return failed;
+
+    if (!record)
+        return QDir().rename(from, to) ? QString() : failed;
+
+    const QString companionFrom = FileSystem::resolve(CompanionFolder(from));
+    const bool hasCompanion = QFileInfo(companionFrom).isDir();
+    if (!QFile::rename(from, to))
+        return failed;
+    if (!hasCompanion)
+        return {};
+    const QString companionTo = CompanionFolder(to);
+    if (companionFrom != companionTo) {
+        const QString companionThere = FileSystem::resolve(companionTo);
+        const bool sameFolder = QFileInfo(companionThere) == QFileInfo(companionFrom);
+        bool moved = false;
+        if (sameFolder || !QFileInfo::exists(companionThere))
+            moved = QDir().rename(companionFrom, companionTo);
+        if (!moved) {
+            // Into an existing folder of that name: copy, and only then remove the old one.
+            if (!ShellFileOperation(Paths::Join(companionFrom, QStringLiteral("*.*")), companionTo,
+                                    FoCopy, FofNoConfirmation)) {
+                QFile::rename(to, from); // the record stays with its companion folder
+                return QStringLiteral("Rename failed: the files of %1 could not be copied to %2. "
+                                      "Nothing was renamed.")
+                    .arg(Paths::FileName(companionFrom), Paths::FileName(companionTo));
+            }
+            ShellFileOperation(companionFrom, QString(), FoDelete, FofNoConfirmation);
+        }
+    }
+    if (!RenameReferences(to, Paths::FileName(companionFrom), Paths::FileName(companionTo))
+        && warning)
+        *warning =
+            QStringLiteral("이름은 바뀌었지만 %1 안에서 %2를 가리키는 곳은 고치지 못했습니다.")
+                .arg(Paths::FileName(to), Paths::FileName(companionFrom));
+    return {};
+}
+
+bool ShellFileOperation(const QString &from, const QString &to, int func, int flags)
+{
+    // "folder\*.*" stands for everything inside the folder.
+    const QString all = Paths::Join(QString(), QStringLiteral("*.*"));
+    if (func == FoCopy && from.endsWith(all))
+        return ShellFiles::CopyContents(from.left(from.size() - all.size()), to);
+
+    QStringList sources{from};
+    if (from.endsWith(RecordExtension)) {
+        const QString companion = FileSystem::resolve(CompanionFolder(from));
+        if (QFileInfo(companion).isDir())
+            sources << companion;
+    }
+    switch (func) {
+    case FoMove: return ShellFiles::MoveInto(sources, to);
+    case FoCopy:
+        for (const QString &source : sources)
+            if (!ShellFiles::CopyRecursively(source, Paths::Join(to, Paths::FileName(source))))
+                return false;
+        return true;
+    case FoDelete:
+        if (flags & FofAllowUndo) {
+            QString why;
+            if (ShellFiles::MoveToTrash(sources, &why))
+                return true;
+            reportError(why);
+            return false;
+        }
+        return ShellFiles::DeletePermanently(sources);
+    default: return false;
+    }
+}
+
+bool DeletePath(const QString &path)
+{
+    return ShellFileOperation(FileSystem::resolve(path), QString(), FoDelete,
+                              FofAllowUndo | FofNoConfirmation);
+}
+
+bool Move(const QString &path, const QString &destDir)
+{
+    return ShellFileOperation(FileSystem::resolve(path), destDir, FoMove, 0);
+}
+
+} // namespace RecordStore

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "RecordFile.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Everything the program reads from and changes in a data directory on disk: listing folders,
+// creating, renaming, moving and deleting records and folders with their companion folders.
+// It knows no widgets; questions and reports go through the dialog service.
+namespace RecordStore {
+
+// A record file's name: ends in ".txt", in any letter case.
+bool IsRecordFileName(const QString &name);
+
+// True when dir names an existing folder that can be shown; an empty path never does.
+bool IsDataDir(const QString &dir);
+
+// An entry whose name's bytes are no UTF-8, and how it reads as code page 949.
+struct UnreadableName
+{
+    QString readable;
+    QByteArray raw;
+};
+
+// What a folder shows: its folders and its record files (full names), each sorted in the
+// user's language without regard to letter case; entries beginning with "." and folders
+// beginning with "__" left out. Leftovers of interrupted saves are removed first.
+struct Listing
+{
+    QStringList folders;
+    QStringList records;
+    QList<UnreadableName> unreadable; // record files and folders no path can reach
+};
+Listing ListFolder(const QString &dir);
+
+// True at the first entry of dir whose name begins neither with "." nor with "__".
+bool HasVisibleEntries(const QString &dir);
+
+// Gives each entry its readable name; returns the readable names of those that could not be
+// renamed (no code page 949 either, a forbidden character, or the name taken).
+QStringList RepairNames(const QString &dir, const QList<UnreadableName> &names);
+
+// True when anything, a file or a folder, stands at name in folder (letter case aside).
+bool NameTaken(const QString &folder, const QString &name);
+
+// Creates the folder dir with its folder record holding fields, or the record file with
+// fields; an empty record still gets its file. Raise VandrelError or WriteError on failure.
+void CreateFolder(const QString &dir, const QList<FieldValue> &fields);
+void CreateRecord(const QString &file, const QList<FieldValue> &fields);
+
+// The companion folder of a record file: "__" + its name beside it.
+QString CompanionFolder(const QString &path);
+
+// In every line of file, a double quote, oldName and a separator become the quote, newName
+// and the separator; untouched lines keep their bytes. False when the file cannot be read or
+// rewritten without loss.
+bool RenameReferences(const QString &file, const QString &oldName, const QString &newName);
+
+// Gives the record (with its companion folder and the references to it) or the folder oldName
+// in dir the name newName. Empty on success, else what to tell the user; *warning says what
+// went wrong after the rename itself succeeded.
+QString Rename(const QString &dir, const QString &oldName, const QString &newName, bool record,
+               QString *warning);
+
+// The shell file operation: from (with the companion folder of a ".txt" file; "folder\*.*"
+// for a folder's contents) moved or copied to to, or deleted.
+enum ShellFunc { FoMove = 1, FoCopy = 2, FoDelete = 3 };
+enum ShellFlags { FofNoConfirmation = 0x10, FofAllowUndo = 0x40 };
+bool ShellFileOperation(const QString &from, const QString &to, int func, int flags);
+
+// The record or folder at path to the desktop trash, with its companion folder.
+bool DeletePath(const QString &path);
+
+// Moves the record or folder at path into destDir, with its companion folder, asking before
+// anything is replaced. False when refused or failed; the disk is then as it was.
+bool Move(const QString &path, const QString &destDir);
+
+} // namespace RecordStore
