@@ -58,77 +58,13 @@ TzuGradiButton::TzuGradiButton(const QString &caption, QWidget *parent)
     : QPushButton(caption, parent)
 {}
 
-void TzuGradiButton::SetCapX(int value)
-{
-    m_capX = value;
-    update();
-}
-
-void TzuGradiButton::SetCapY(int value)
-{
-    m_capY = value;
-    update();
-}
-
-void TzuGradiButton::SetIconX(int value)
-{
-    m_iconX = value;
-    update();
-}
-
-void TzuGradiButton::SetIconY(int value)
-{
-    m_iconY = value;
-    update();
-}
-
-void TzuGradiButton::SetSelected(bool value)
-{
-    m_selected = value;
-    update();
-}
-
-void TzuGradiButton::SetGrayed(bool value)
-{
-    if (value == m_grayed)
-        return;
-    m_grayed = value;
-    update();
-}
-
-void TzuGradiButton::SetImageIndex(int value)
-{
-    if (value == m_imageIndex)
-        return;
-    m_imageIndex = value;
-    update();
-}
-
-void TzuGradiButton::SetMarked(bool value)
-{
-    if (value == m_marked)
-        return;
-    m_marked = value;
-    update();
-}
-
-void TzuGradiButton::SetVerticalGradi(bool value)
-{
-    if (value == m_verticalGradi)
-        return;
-    m_verticalGradi = value;
-    update();
-}
-
 void TzuGradiButton::SetImages(TImageList *value)
 {
-    disconnect(m_imagesGone);
     m_images = value;
-    if (value)
-        m_imagesGone = connect(value, &QObject::destroyed, this, [this] {
-            m_images = nullptr;
-            update();
-        });
+    WatchComponent(m_imagesGone, value, this, [this] {
+        m_images = nullptr;
+        update();
+    });
     update();
 }
 
@@ -138,14 +74,12 @@ void TzuGradiButton::SetColors(TzuGradiColors *value)
         return;
     // Only adding or removing a scheme switches between drawn and system button.
     const bool switches = !value || !m_colors;
-    disconnect(m_colorsGone);
     m_colors = value;
-    if (value)
-        m_colorsGone = connect(value, &QObject::destroyed, this, [this] {
-            m_colors = nullptr;
-            RecreateWnd();
-            update();
-        });
+    WatchComponent(m_colorsGone, value, this, [this] {
+        m_colors = nullptr;
+        RecreateWnd();
+        update();
+    });
     if (switches)
         RecreateWnd();
     update();
@@ -343,17 +277,10 @@ bool TzuGradiButton::event(QEvent *event)
 
 void TzuGradiButton::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton) {
+    if (event->button() != Qt::LeftButton)
         QPushButton::mouseDoubleClickEvent(event);
-        return;
-    }
-    if (isSignalConnected(QMetaMethod::fromSignal(&TzuGradiButton::OnDblClick))) {
+    else if (isSignalConnected(QMetaMethod::fromSignal(&TzuGradiButton::OnDblClick)))
         emit OnDblClick();
-        return;
-    }
-    // A quick second click still counts as a click.
-    QMouseEvent press(QEvent::MouseButtonPress, event->position(), event->scenePosition(),
-                      event->globalPosition(), event->button(), event->buttons(),
-                      event->modifiers());
-    mousePressEvent(&press);
+    else
+        PressAgain(this, *event);
 }

@@ -32,28 +32,28 @@ public:
 
     // Caption position; CapX below 0 centres the caption.
     int CapX() const { return m_capX; }
-    void SetCapX(int value);
+    void SetCapX(int value) { Assign(m_capX, value, Always); }
     int CapY() const { return m_capY; }
-    void SetCapY(int value);
+    void SetCapY(int value) { Assign(m_capY, value, Always); }
     int IconX() const { return m_iconX; }
-    void SetIconX(int value);
+    void SetIconX(int value) { Assign(m_iconX, value, Always); }
     int IconY() const { return m_iconY; }
-    void SetIconY(int value);
+    void SetIconY(int value) { Assign(m_iconY, value, Always); }
     TzuGradiColors *Colors() const { return m_colors; }
     void SetColors(TzuGradiColors *value);
     bool Grayed() const { return m_grayed; }
-    void SetGrayed(bool value);
+    void SetGrayed(bool value) { Assign(m_grayed, value, IfChanged); }
     TImageList *Images() const { return m_images; }
     void SetImages(TImageList *value);
     int ImageIndex() const { return m_imageIndex; }
-    void SetImageIndex(int value);
+    void SetImageIndex(int value) { Assign(m_imageIndex, value, IfChanged); }
     // A selected look that program code latches; clicks do not change it.
     bool Selected() const { return m_selected; }
-    void SetSelected(bool value);
+    void SetSelected(bool value) { Assign(m_selected, value, Always); }
     bool Marked() const { return m_marked; }
-    void SetMarked(bool value);
+    void SetMarked(bool value) { Assign(m_marked, value, IfChanged); }
     bool VerticalGradi() const { return m_verticalGradi; }
-    void SetVerticalGradi(bool value);
+    void SetVerticalGradi(bool value) { Assign(m_verticalGradi, value, IfChanged); }
     // The colour outside the rounded corners; the parent's while ParentColor is set.
     TColor Color() const;
     void SetColor(TColor value);
@@ -82,6 +82,17 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
+    // Setters store the value and repaint, some only when it changed.
+    enum AssignRule { Always, IfChanged };
+    template<typename T>
+    void Assign(T &field, T value, AssignRule rule)
+    {
+        if (rule == IfChanged && field == value)
+            return;
+        field = value;
+        update();
+    }
+
     void FlatFace(QPainter &canvas, TColor color);
     // Applies the drawing mode a scheme asks for.
     void RecreateWnd();

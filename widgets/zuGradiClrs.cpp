@@ -1,5 +1,8 @@
 #include "zuGradiClrs.h"
 
+#include <initializer_list>
+#include <utility>
+
 namespace {
 
 using ColorField = TColor TzuGradiColors::*;
@@ -20,10 +23,14 @@ constexpr MarkField MarkFields[TzuGradiColors::MarkCount] = {
     &TzuGradiColors::MarkBottom, &TzuGradiColors::MarkRound,
 };
 
-TzuGradiColors *named(const char *name, QObject *owner)
+// A scheme under its form name, with the colours that differ from the defaults.
+TzuGradiColors *named(const char *name, QObject *owner,
+                      std::initializer_list<std::pair<ColorField, TColor>> overrides = {})
 {
     auto *scheme = new TzuGradiColors(owner);
     scheme->setObjectName(QString::fromLatin1(name));
+    for (const auto &[field, value] : overrides)
+        scheme->*field = value;
     return scheme;
 }
 
@@ -33,13 +40,13 @@ TzuGradiColors::TzuGradiColors(QObject *owner)
     : QObject(owner)
 {}
 
-// Buttons pick changed colours up on their next paint; only a form designer would need them
-// repainted at once.
 TColor TzuGradiColors::Color(int index) const
 {
     return index >= 0 && index < ColorCount ? this->*ColorFields[index] : 0;
 }
 
+// Buttons pick changed colours up on their next paint; only a form designer would need them
+// repainted at once.
 void TzuGradiColors::SetColor(int index, TColor value)
 {
     if (index >= 0 && index < ColorCount)
@@ -64,31 +71,31 @@ TzuGradiColors *NewGradiColors1(QObject *owner)
 
 TzuGradiColors *NewGradiColors2(QObject *owner)
 {
-    TzuGradiColors *scheme = named("zuGradiColors2", owner);
-    scheme->clrBegin = 0xFFFFFF;
-    scheme->clrEnd = 0xF6F6F6;
-    scheme->clrMouseInBegin = 0xEEF7FD;
-    scheme->clrMouseInEnd = 0xD6EBFA;
-    scheme->clrOutBright = 0x000000;
-    scheme->clrOutShadow = 0x000000;
-    scheme->clrOutBorder = 0x000000;
-    scheme->clrSelected = 0x454545;
-    scheme->clrMarkFace = 0x454545;
-    scheme->clrDisaText = 0xC1BAB3;
-    scheme->clrSelcText = 0xFFFFFF;
-    scheme->clrDisabled = 0x616161;
-    return scheme;
+    using S = TzuGradiColors;
+    return named("zuGradiColors2", owner,
+                 {{&S::clrBegin, 0xFFFFFF},
+                  {&S::clrEnd, 0xF6F6F6},
+                  {&S::clrMouseInBegin, 0xEEF7FD},
+                  {&S::clrMouseInEnd, 0xD6EBFA},
+                  {&S::clrOutBright, 0x000000},
+                  {&S::clrOutShadow, 0x000000},
+                  {&S::clrOutBorder, 0x000000},
+                  {&S::clrSelected, 0x454545},
+                  {&S::clrMarkFace, 0x454545},
+                  {&S::clrDisaText, 0xC1BAB3},
+                  {&S::clrSelcText, 0xFFFFFF},
+                  {&S::clrDisabled, 0x616161}});
 }
 
 TzuGradiColors *NewColorsBrown(QObject *owner)
 {
-    TzuGradiColors *scheme = named("ColorsBrown", owner);
-    scheme->clrEnd = 0xE7F5FA;
-    scheme->clrOutShadow = 0xDBE8EC;
-    scheme->clrOutBorder = 0x505050;
-    scheme->clrSelected = 0xBBC8CC;
-    scheme->clrMarkFace = 0x9CB5C2;
-    scheme->clrSelcText = 0x414141;
-    scheme->clrDisabled = 0xDDE4E6;
-    return scheme;
+    using S = TzuGradiColors;
+    return named("ColorsBrown", owner,
+                 {{&S::clrEnd, 0xE7F5FA},
+                  {&S::clrOutShadow, 0xDBE8EC},
+                  {&S::clrOutBorder, 0x505050},
+                  {&S::clrSelected, 0xBBC8CC},
+                  {&S::clrMarkFace, 0x9CB5C2},
+                  {&S::clrSelcText, 0x414141},
+                  {&S::clrDisabled, 0xDDE4E6}});
 }

@@ -12,13 +12,11 @@ TzuImageListButton::TzuImageListButton(QWidget *parent)
 
 void TzuImageListButton::SetImageList(TImageList *value)
 {
-    disconnect(m_listGone);
     m_imageList = value;
-    if (value)
-        m_listGone = connect(value, &QObject::destroyed, this, [this] {
-            m_imageList = nullptr;
-            RecreateWnd();
-        });
+    WatchComponent(m_listGone, value, this, [this] {
+        m_imageList = nullptr;
+        RecreateWnd();
+    });
     RecreateWnd();
 }
 

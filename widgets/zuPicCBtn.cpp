@@ -1,5 +1,6 @@
 #include "zuPicCBtn.h"
 
+#include <QCoreApplication>
 #include <QMetaMethod>
 #include <QMouseEvent>
 #include <QPainter>
@@ -63,17 +64,26 @@ void TzuPictureCButton::mousePressEvent(QMouseEvent *event)
 
 void TzuPictureCButton::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton) {
+    if (event->button() != Qt::LeftButton)
         QPushButton::mouseDoubleClickEvent(event);
-        return;
-    }
-    if (isSignalConnected(QMetaMethod::fromSignal(&TzuPictureCButton::OnDblClick))) {
+    else if (isSignalConnected(QMetaMethod::fromSignal(&TzuPictureCButton::OnDblClick)))
         emit OnDblClick();
-        return;
-    }
-    // The second press goes through HitTest like the first.
-    QMouseEvent press(QEvent::MouseButtonPress, event->position(), event->scenePosition(),
-                      event->globalPosition(), event->button(), event->buttons(),
-                      event->modifiers());
-    mousePressEvent(&press);
+    else
+        PressAgain(this, *event); // through HitTest like the first press
+}
+
+void PressAgain(QWidget *button, const QMouseEvent &doubleClick)
+{
+    QMouseEvent press(QEvent::MouseButtonPress, doubleClick.position(), doubleClick.scenePosition(),
+                      doubleClick.globalPosition(), doubleClick.button(), doubleClick.buttons(),
+                      doubleClick.modifiers());
+    QCoreApplication::sendEvent(button, &press);
+}
+
+void WatchComponent(QMetaObject::Connection &link, QObject *component, QObject *control,
+                    std::function<void()> gone)
+{
+    QObject::disconnect(link);
+    link = component ? QObject::connect(component, &QObject::destroyed, control, std::move(gone))
+                     : QMetaObject::Connection();
 }

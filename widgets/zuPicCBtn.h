@@ -2,6 +2,8 @@
 
 #include <QPushButton>
 
+#include <functional>
+
 // A push button that its descendants draw. It keeps track of the mouse and lets a press count
 // only where HitTest allows it.
 class TzuPictureCButton : public QPushButton
@@ -40,3 +42,12 @@ private:
 // follows the pointer, entering, leaving, a new font or enabled state repaint it, and a drawn
 // button keeps the background unerased.
 void TrackDrawnButton(QWidget *button, QEvent *event, bool &mouseInside, bool ownerDraw);
+
+// Sends a double click to the button again as a plain press at the same place, so that a quick
+// second click still counts as a click.
+void PressAgain(QWidget *button, const QMouseEvent &doubleClick);
+
+// Watches a component that control refers to without owning it: gone runs when the component
+// is destroyed. Replaces the watch kept in link; a null component is not watched.
+void WatchComponent(QMetaObject::Connection &link, QObject *component, QObject *control,
+                    std::function<void()> gone);

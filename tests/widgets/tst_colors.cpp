@@ -11,71 +11,41 @@ class TestColors : public QObject
 {
     Q_OBJECT
 private slots:
-    void rgbToHsl_data();
-    void rgbToHsl();
-    void graysKeepTheirValue_data();
-    void graysKeepTheirValue();
+    void conversions_data();
+    void conversions();
     void hueShiftColor_data();
     void hueShiftColor();
     void systemColoursAreResolved();
     void hueShiftBitmap();
-    void smallIcon_data();
     void smallIcon();
 };
 
-void TestColors::rgbToHsl_data()
+void TestColors::conversions_data()
 {
-    QTest::addColumn<int>("r");
-    QTest::addColumn<int>("g");
-    QTest::addColumn<int>("b");
+    QTest::addColumn<TRgb>("rgb");
     QTest::addColumn<double>("h");
     QTest::addColumn<double>("s");
     QTest::addColumn<double>("l");
-    QTest::newRow("red") << 255 << 0 << 0 << 0.0 << 1.0 << 0.5;
-    QTest::newRow("dark red") << 105 << 0 << 0 << 0.0 << 1.0 << 105 / 510.0;
-    QTest::newRow("green") << 0 << 255 << 0 << 1 / 3.0 << 1.0 << 0.5;
-    QTest::newRow("blue") << 0 << 0 << 255 << 2 / 3.0 << 1.0 << 0.5;
-    // Magenta lies below red: h = (0 - 1) / 1 / 6 + 1.
-    QTest::newRow("magenta") << 255 << 0 << 255 << 5 / 6.0 << 1.0 << 0.5;
-    // Light: s = d / (2 - mx - mn) with mx = 1, mn = 0.6.
-    QTest::newRow("pink") << 255 << 153 << 153 << 0.0 << 1.0 << 0.8;
-    QTest::newRow("gray") << 128 << 128 << 128 << 0.0 << 0.0 << 128 / 255.0;
+    QTest::newRow("red") << TRgb{255, 0, 0} << 0.0 << 1.0 << 0.5;
+    QTest::newRow("dark red") << TRgb{105, 0, 0} << 0.0 << 1.0 << 105 / 510.0;
+    QTest::newRow("green") << TRgb{0, 255, 0} << 1 / 3.0 << 1.0 << 0.5;
+    QTest::newRow("blue") << TRgb{0, 0, 255} << 2 / 3.0 << 1.0 << 0.5;
+    // Below red: -1/6 + 1.
+    QTest::newRow("magenta") << TRgb{255, 0, 255} << 5 / 6.0 << 1.0 << 0.5;
+    // Light: s = d / (2 - mx - mn) = 0.4 / 0.4.
+    QTest::newRow("pink") << TRgb{255, 153, 153} << 0.0 << 1.0 << 0.8;
+    QTest::newRow("gray") << TRgb{128, 128, 128} << 0.0 << 0.0 << 128 / 255.0;
 }
 
-void TestColors::rgbToHsl()
+void TestColors::conversions()
 {
-    QFETCH(int, r);
-    QFETCH(int, g);
-    QFETCH(int, b);
+    QFETCH(TRgb, rgb);
     QFETCH(double, h);
     QFETCH(double, s);
     QFETCH(double, l);
-    const THsl hsl = RgbToHsl(quint8(r), quint8(g), quint8(b));
-    QVERIFY(qAbs(hsl.h - h) < 1e-12);
-    QVERIFY(qAbs(hsl.s - s) < 1e-12);
-    QVERIFY(qAbs(hsl.l - l) < 1e-12);
-    QCOMPARE(HslToRgb(h, s, l), (TRgb{quint8(r), quint8(g), quint8(b)}));
-}
-
-void TestColors::graysKeepTheirValue_data()
-{
-    QTest::addColumn<int>("value");
-    QTest::addColumn<int>("n");
-    for (int value : {0, 1, 127, 128, 254, 255})
-        for (int n : {1, 80, 239, 240, 330})
-            QTest::addRow("%d by %d", value, n) << value << n;
-}
-
-void TestColors::graysKeepTheirValue()
-{
-    QFETCH(int, value);
-    QFETCH(int, n);
-    const TColor gray = TColor(value) * 0x010101;
-    QCOMPARE(HueShiftColor(gray, n), gray);
-    const THsl hsl = RgbToHsl(quint8(value), quint8(value), quint8(value));
-    QCOMPARE(hsl.s, 0.0);
-    const quint8 v = quint8(value);
-    QCOMPARE(HslToRgb(0.7, 0, hsl.l), (TRgb{v, v, v}));
+    const THsl hsl = RgbToHsl(rgb.r, rgb.g, rgb.b);
+    QVERIFY(qAbs(hsl.h - h) < 1e-12 && qAbs(hsl.s - s) < 1e-12 && qAbs(hsl.l - l) < 1e-12);
+    QCOMPARE(HslToRgb(h, s, l), rgb);
 }
 
 void TestColors::hueShiftColor_data()
@@ -90,12 +60,15 @@ void TestColors::hueShiftColor_data()
     QTest::newRow("blue by 80") << Blue << 80 << Red;
     QTest::newRow("blue by 320") << Blue << 320 << Red;
     QTest::newRow("green by 80") << Green << 80 << Blue;
-    // Hues far past a full turn wrap as often as needed.
-    QTest::newRow("blue by 560") << Blue << 560 << Red;
+    QTest::newRow("blue by 560, wrapping twice") << Blue << 560 << Red;
     QTest::newRow("by 0") << TColor(0x123456) << 0 << TColor(0x123456);
     QTest::newRow("by -5") << TColor(0x123456) << -5 << TColor(0x123456);
     QTest::newRow("system colour by 0") << TColor(0xFF000005) << 0 << TColor(0xFF000005);
     QTest::newRow("system colour by -5") << TColor(0xFF000005) << -5 << TColor(0xFF000005);
+    // Grays keep their value: s = 0, r = g = b = round(l x 255).
+    for (int value : {0, 1, 127, 128, 254, 255})
+        for (int n : {1, 80, 239, 330})
+            QTest::addRow("gray %d by %d", value, n) << value * 0x010101u << n << value * 0x010101u;
 }
 
 void TestColors::hueShiftColor()
@@ -120,44 +93,34 @@ void TestColors::systemColoursAreResolved()
 
 void TestColors::hueShiftBitmap()
 {
-    // Five pixels a row: 15 bytes in 24 bits, so the rows are padded.
-    QImage image(5, 2, QImage::Format_ARGB32);
-    const QRgb row0[] = {qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(0, 255, 0), qRgb(77, 77, 77),
+    // Five pixels: 15 bytes a row in 24 bits, so the rows are padded.
+    const QRgb from[] = {qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(0, 255, 0), qRgb(77, 77, 77),
                          qRgb(255, 255, 255)};
-    for (int x = 0; x < 5; ++x) {
-        image.setPixel(x, 0, row0[x]);
-        image.setPixel(x, 1, qRgb(255, 0, 0));
-    }
+    const QRgb to[] = {qRgb(0, 255, 0), qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(77, 77, 77),
+                       qRgb(255, 255, 255)};
+    QImage image(5, 2, QImage::Format_ARGB32);
+    for (int i = 0; i < 10; ++i)
+        image.setPixel(i % 5, i / 5, from[(i % 5 + i / 5) % 5]);
     HueShiftBitmap(image, 80);
     QCOMPARE(image.format(), QImage::Format_RGB888);
-    const QRgb expected0[] = {qRgb(0, 255, 0), qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(77, 77, 77),
-                              qRgb(255, 255, 255)};
-    for (int x = 0; x < 5; ++x) {
-        QCOMPARE(image.pixel(x, 0), expected0[x]);
-        QCOMPARE(image.pixel(x, 1), qRgb(0, 255, 0));
-    }
-}
-
-void TestColors::smallIcon_data()
-{
-    QTest::addColumn<int>("size");
-    QTest::newRow("16") << 16;
-    QTest::newRow("32") << 32;
+    for (int i = 0; i < 10; ++i)
+        QCOMPARE(image.pixel(i % 5, i / 5), to[(i % 5 + i / 5) % 5]);
 }
 
 void TestColors::smallIcon()
 {
-    QFETCH(int, size);
-    const QIcon icon = LoadSmallIcon(size);
-    QCOMPARE(icon.availableSizes(), QList<QSize>{QSize(size, size)});
     // Made from the 16 x 16 image of the group, whatever size is asked for.
     const QImage small =
         QImage(QStringLiteral(":/MAINICON/16.png")).convertToFormat(QImage::Format_ARGB32);
     QCOMPARE(small.size(), QSize(16, 16));
-    const QImage got = icon.pixmap(size, size).toImage().convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x)
-            QCOMPARE(got.pixel(x, y), small.pixel(x * 16 / size, y * 16 / size));
+    for (int size : {16, 32}) {
+        const QIcon icon = LoadSmallIcon(size);
+        QCOMPARE(icon.availableSizes(), QList<QSize>{QSize(size, size)});
+        const QImage got = icon.pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32);
+        for (int i = 0; i < size * size; ++i)
+            QCOMPARE(got.pixel(i % size, i / size),
+                     small.pixel(i % size * 16 / size, i / size * 16 / size));
+    }
 }
 
 QTEST_MAIN(TestColors)

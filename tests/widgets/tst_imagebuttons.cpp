@@ -70,46 +70,39 @@ private slots:
 void TestImageButtons::looks_data()
 {
     QTest::addColumn<QList<int>>("indices"); // button, enter, click, disable
-    QTest::addColumn<bool>("enabled");
-    QTest::addColumn<bool>("pushed");
-    QTest::addColumn<bool>("mouseOver");
+    QTest::addColumn<QString>("state");
     QTest::addColumn<int>("image");
     const QList<int> set = {0, 1, 2, -1};
-    QTest::newRow("normal") << set << true << false << false << 0;
-    QTest::newRow("mouse over") << set << true << false << true << 1;
-    QTest::newRow("pushed") << set << true << true << true << 2;
-    QTest::newRow("disabled shows pressed") << set << false << false << true << 2;
-    QTest::newRow("disabled image") << QList<int>{0, 1, 2, 3} << false << true << false << 3;
-    QTest::newRow("IndexEnter 0 is unset") << QList<int>{3, 0, 2, -1} << true << false << true << 3;
-    QTest::newRow("IndexClick 0 is unset") << QList<int>{4, 1, 0, -1} << true << true << false << 4;
-    QTest::newRow("IndexDisable 0 is unset")
-        << QList<int>{5, 1, 2, 0} << false << false << false << 5;
-    QTest::newRow("no index") << QList<int>{-1, -1, -1, -1} << true << false << true << -1;
+    QTest::newRow("normal") << set << "" << 0;
+    QTest::newRow("mouse over") << set << "mouse" << 1;
+    QTest::newRow("pushed") << set << "mouse pushed" << 2;
+    QTest::newRow("disabled shows pressed") << set << "disabled mouse" << 2;
+    QTest::newRow("disabled image") << QList<int>{0, 1, 2, 3} << "disabled pushed" << 3;
+    QTest::newRow("IndexEnter 0 is unset") << QList<int>{3, 0, 2, -1} << "mouse" << 3;
+    QTest::newRow("IndexClick 0 is unset") << QList<int>{4, 1, 0, -1} << "pushed" << 4;
+    QTest::newRow("IndexDisable 0 is unset") << QList<int>{5, 1, 2, 0} << "disabled" << 5;
+    QTest::newRow("no index") << QList<int>{-1, -1, -1, -1} << "mouse" << -1;
 }
 
 void TestImageButtons::looks()
 {
     QFETCH(QList<int>, indices);
-    QFETCH(bool, enabled);
-    QFETCH(bool, pushed);
-    QFETCH(bool, mouseOver);
+    QFETCH(QString, state);
     QFETCH(int, image);
     Host host;
     host.button->SetImageList(host.list);
-    host.button->SetIndexButton(indices[0]);
-    host.button->SetIndexEnter(indices[1]);
-    host.button->SetIndexClick(indices[2]);
-    host.button->SetIndexDisable(indices[3]);
-    host.button->setEnabled(enabled);
-    if (mouseOver) {
-        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    for (int look = 0; look < 4; ++look)
+        host.button->SetIndex(look, indices[look]);
+    QCOMPARE(host.button->IndexClick(), indices[2]);
+    host.button->setEnabled(!state.contains("disabled"));
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    if (state.contains("mouse"))
         QApplication::sendEvent(host.button, &enter);
-    }
     // A 16 x 16 image leaves the bottom row of the 16 x 17 button to the background.
     QImage expected = solid(Back, 16, 17);
     if (image >= 0)
         QPainter(&expected).fillRect(0, 0, 16, 16, Colours[image]);
-    QCOMPARE(host.render(pushed), expected);
+    QCOMPARE(host.render(state.contains("pushed")), expected);
 }
 
 void TestImageButtons::mask_data()
