@@ -40,7 +40,7 @@ TzuGradiButton *smallButton(const QString &text, const char *name, int tag, cons
     auto *button = new TzuGradiButton(text, parent);
     button->SetColors(parent->zuGradiColors1);
     button->setObjectName(QString::fromLatin1(name));
-    button->setProperty("tag", tag);
+    SetTag(button, tag);
     button->setFont(buttonFont());
     button->setAutoDefault(false);
     button->setGeometry(geometry);
@@ -212,7 +212,7 @@ void TfrmConfig::btnDirDataClick(QObject *sender)
 {
     if (!sender)
         return;
-    const int tag = sender->property("tag").toInt();
+    const int tag = TagOf(sender);
     VandrelApplication::guarded([&] {
         if (!dlgFolder->Execute() || !zuPrjInfo)
             return;
@@ -234,7 +234,7 @@ void TfrmConfig::OnEraseDirClick(QObject *sender)
 {
     if (!sender || !zuPrjInfo)
         return;
-    const int tag = sender->property("tag").toInt();
+    const int tag = TagOf(sender);
     VandrelApplication::guarded([&] {
         if (tag == 2) {
             zuPrjInfo->WriteExtraDir(TzuPrjInfo::SelSecondDir, QString());

@@ -6,6 +6,7 @@
 #include "platform/Application.h"
 #include "platform/UiFont.h"
 #include "records/book.h"
+#include "widgets/KeyPreview.h"
 #include "widgets/funcs.h"
 
 #include <QAction>
@@ -49,8 +50,7 @@ TfrmMainVR::TfrmMainVR(QWidget *parent)
     bar->setTextVisible(false);
     bar->setValue(0);
 
-    // Key preview: the window sees keys before whichever control has the focus.
-    qApp->installEventFilter(this);
+    new TKeyPreview(this, [this](QKeyEvent *event) { return FormKeyDown(event); });
 
     // The view's edit button is the navigator's edit action.
     connect(Book->zuGradiButton1, &QPushButton::clicked, MenuAndTree->actModify, &QAction::trigger);
@@ -105,14 +105,6 @@ void TfrmMainVR::changeEvent(QEvent *event)
     TfrmZuThreeButtons::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
         FormActivate();
-}
-
-bool TfrmMainVR::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType()
-        && static_cast<QWidget *>(watched)->window() == this)
-        return FormKeyDown(static_cast<QKeyEvent *>(event));
-    return TfrmZuThreeButtons::eventFilter(watched, event);
 }
 
 bool TfrmMainVR::FormKeyDown(QKeyEvent *event)

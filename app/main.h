@@ -28,7 +28,6 @@ public:
     static constexpr int BookWidth = 476;
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
 

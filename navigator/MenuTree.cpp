@@ -171,7 +171,7 @@ TfrmMenuAndTree::TfrmMenuAndTree(QWidget *parent)
         auto *a = new QAction(icon, QString(), grpDirs);
         a->setObjectName(QLatin1String(name));
         a->setCheckable(true);
-        a->setProperty("tag", tag);
+        SetTag(a, tag);
         tbtFolder->addAction(a);
         ButtonFor(a)->setObjectName(QLatin1String(name));
         return a;
@@ -318,7 +318,7 @@ void TfrmMenuAndTree::tbiSetDirClick(QAction *button)
 {
     if (!zuPrjInfo || !Tree)
         return;
-    const int tag = button->property("tag").toInt();
+    const int tag = TagOf(button);
     QString dir;
     if (tag == 0)
         dir = zuPrjInfo->ReadDataDir();

@@ -3,6 +3,7 @@
 #include "PhoneFun.h"
 #include "RecordFile.h"
 #include "platform/FileSystem.h"
+#include "widgets/funcs.h"
 
 #include <QFileInfo>
 #include <QLabel>
@@ -15,7 +16,7 @@ TfrmModifyData::TfrmModifyData(QWidget *parent)
     m_titleBand << QRect(8, 8, 475, 30);
     labName = new QLabel(this);
     labName->setObjectName(QStringLiteral("labName"));
-    labName->setProperty("tag", NotAFieldTag);
+    SetTag(labName, NotAFieldTag);
     labName->setTextFormat(Qt::PlainText);
     QFont bold = labName->font();
     bold.setBold(true);

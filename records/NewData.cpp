@@ -5,6 +5,7 @@
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "widgets/funcs.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -20,7 +21,7 @@ TfrmNewData::TfrmNewData(QWidget *parent)
     setWindowTitle(QStringLiteral("새 자료 입력"));
     edtName = new QLineEdit(this);
     edtName->setObjectName(QStringLiteral("edtName"));
-    edtName->setProperty("tag", NotAFieldTag);
+    SetTag(edtName, NotAFieldTag);
     edtName->setGeometry(70, 8, 217, 20);
     AddCaption(QStringLiteral("이름 &N"), 8, 8, 60, edtName);
     chkIsRoot = new QCheckBox(QStringLiteral("루트에 생성"), this);

@@ -3,6 +3,7 @@
 #include "PhoneFun.h"
 #include "platform/Errors.h"
 #include "platform/Profile.h"
+#include "widgets/funcs.h"
 
 #include <QLineEdit>
 #include <QMap>
@@ -136,7 +137,7 @@ QList<FieldValue> FormFieldValues(const QWidget &form)
         if (child->objectName().isEmpty())
             continue;
         if (auto *line = qobject_cast<QLineEdit *>(child)) {
-            const bool skip = child->property("tag").toInt() != 0;
+            const bool skip = TagOf(child) != FieldTag;
             fields.append({line->objectName(), false, line->text(), skip, {}});
         } else if (auto *box = qobject_cast<QPlainTextEdit *>(child)) {
             fields.append({box->objectName(), true, {}, false, TextBoxLines(box)});

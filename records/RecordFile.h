@@ -29,6 +29,11 @@ struct RecordField
 };
 
 inline constexpr int RecordFieldCount = 33;
+
+// Tags of the controls in the forms and the view: 0 a field's box or value label, 99 anything
+// else (captions, the title, the name box) that loading and saving leave alone.
+inline constexpr int FieldTag = 0;
+inline constexpr int NotAFieldTag = 99;
 extern const std::array<RecordField, RecordFieldCount> RecordFields;
 
 // The field of that name, or nullptr.

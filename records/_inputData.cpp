@@ -149,7 +149,7 @@ QLineEdit *TfrmInputData::AddBox(const char16_t *field, int x, int y, int width,
 {
     auto *box = new QLineEdit(this);
     box->setObjectName(QString::fromUtf16(field));
-    box->setProperty("tag", FormTag);
+    SetTag(box, FieldTag);
     // A record may hold a longer value than a line box takes by default; it must come back whole.
     box->setMaxLength(std::numeric_limits<int>::max());
     box->setGeometry(x, y, width, BoxHeight);
@@ -163,7 +163,7 @@ QPlainTextEdit *TfrmInputData::AddTextBox(const char16_t *field, int y)
 {
     auto *box = new QPlainTextEdit(this);
     box->setObjectName(QString::fromUtf16(field));
-    box->setProperty("tag", FormTag);
+    SetTag(box, FieldTag);
     box->setGeometry(BoxX, y, TextBoxWidth, TextBoxHeight);
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -178,7 +178,7 @@ QPlainTextEdit *TfrmInputData::AddTextBox(const char16_t *field, int y)
 QLabel *TfrmInputData::AddCaption(const QString &text, int x, int y, int width, QWidget *buddy)
 {
     auto *label = new QLabel(text, this);
-    label->setProperty("tag", NotAFieldTag);
+    SetTag(label, NotAFieldTag);
     label->setGeometry(x, y, width, buddy ? BoxHeight : 14);
     if (buddy)
         label->setBuddy(buddy);
@@ -191,7 +191,7 @@ void TfrmInputData::AddBand(const QString &text, int y)
 {
     m_bands << QRect(4, y, width() - 8, 18);
     auto *label = new QLabel(text, this);
-    label->setProperty("tag", NotAFieldTag);
+    SetTag(label, NotAFieldTag);
     QFont bold = label->font();
     bold.setBold(true);
     label->setFont(bold);

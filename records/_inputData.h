@@ -25,9 +25,6 @@ public:
     // Saves the form's boxes into the record file at path.
     void SaveFields(const QString &path);
 
-    static constexpr int FormTag = 0;
-    static constexpr int NotAFieldTag = 99;
-
 protected:
     // Tab order: first (if any), the fields in order, save, cancel, then last (if any).
     void ChainTabOrder(QWidget *first, QWidget *last);

@@ -25,8 +25,6 @@ constexpr int CaptionRight = 65; // caption column, right-aligned
 constexpr int RowHeight = 22;
 constexpr int TextBoxWidth = 390;
 constexpr int TextBoxHeight = 76;
-constexpr char TagProperty[] = "tag";
-constexpr int CaptionTag = 99;
 
 // Draws the decorative strip through its owner.
 class PaintBox : public QWidget
@@ -50,28 +48,49 @@ private:
     std::function<void(QPainter &)> m_paint;
 };
 
-// What a click on a value label does.
+// What a click on a value label does, in one table: the action, and for a number the field
+// of its area code and whether the dialling program may take it.
 enum class ClickAction { None, Number, OpenAddress, CopyAccount };
+
+struct ClickRule
+{
+    const char16_t *field;
+    ClickAction action;
+    const char16_t *areaCode = nullptr; // composes "area code-number"
+    bool dials = false;                 // handed over with Ctrl held
+};
+
+constexpr ClickRule ClickRules[] = {
+    {u"Hand", ClickAction::Number, nullptr, true},
+    {u"EMail", ClickAction::Number},
+    {u"ONme", ClickAction::Number},
+    {u"ODDD", ClickAction::Number},
+    {u"OPh1", ClickAction::Number, u"ODDD", true},
+    {u"OPh2", ClickAction::Number, u"ODDD", true},
+    {u"OFax", ClickAction::Number, u"ODDD", true},
+    {u"HDDD", ClickAction::Number},
+    {u"HPh1", ClickAction::Number, u"HDDD", true},
+    {u"HPh2", ClickAction::Number, u"HDDD", true},
+    {u"MUrl", ClickAction::OpenAddress},
+    {u"OUrl", ClickAction::OpenAddress},
+    {u"BCT1", ClickAction::CopyAccount},
+    {u"BCT2", ClickAction::CopyAccount},
+    {u"BCT3", ClickAction::CopyAccount},
+    {u"BCT4", ClickAction::CopyAccount},
+};
+
+const ClickRule *clickRuleOf(const QString &field)
+{
+    for (const ClickRule &rule : ClickRules)
+        if (field == QStringView(rule.field))
+            return &rule;
+    return nullptr;
+}
 
 ClickAction clickActionOf(const QString &field)
 {
-    static const QStringList numbers = {QStringLiteral("Hand"), QStringLiteral("EMail"),
-                                        QStringLiteral("ONme"), QStringLiteral("ODDD"),
-                                        QStringLiteral("OPh1"), QStringLiteral("OPh2"),
-                                        QStringLiteral("OFax"), QStringLiteral("HDDD"),
-                                        QStringLiteral("HPh1"), QStringLiteral("HPh2")};
-    if (numbers.contains(field))
-        return ClickAction::Number;
-    if (field == u"MUrl" || field == u"OUrl")
-        return ClickAction::OpenAddress;
-    if (field.startsWith(u"BCT"))
-        return ClickAction::CopyAccount;
-    return ClickAction::None;
-}
-
-int tagOf(const QObject *object)
-{
-    return object->property(TagProperty).toInt();
+    const ClickRule *rule = clickRuleOf(field);
+    return rule ? rule->action : ClickAction::None;
 }
 
 } // namespace
@@ -92,7 +111,7 @@ TfrmBook::TfrmBook(QWidget *parent)
     // Title row
     labName = new QLabel(this);
     labName->setObjectName(QStringLiteral("labName"));
-    labName->setProperty(TagProperty, CaptionTag);
+    SetTag(labName, NotAFieldTag);
     labName->setTextFormat(Qt::PlainText);
     labName->setGeometry(14, 12, TitleWidth, 14);
     QFont bold = labName->font();
@@ -208,7 +227,7 @@ TfrmBook::TfrmBook(QWidget *parent)
 QLabel *TfrmBook::AddCaption(const QString &text, int right, int y, int height)
 {
     auto *label = new QLabel(text, this);
-    label->setProperty(TagProperty, CaptionTag);
+    SetTag(label, NotAFieldTag);
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     QPalette pal = label->palette();
@@ -226,7 +245,7 @@ QLabel *TfrmBook::AddValue(const char16_t *field, int x, int y, int width, int h
 {
     auto *label = new QLabel(this);
     label->setObjectName(QString::fromUtf16(field));
-    label->setProperty(TagProperty, 0);
+    SetTag(label, FieldTag);
     // Record values are text, never markup.
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(false);
@@ -243,7 +262,7 @@ QPlainTextEdit *TfrmBook::AddTextBox(const char16_t *field, int y)
     m_boxFrames << QRect(ValueX, y, TextBoxWidth, TextBoxHeight);
     auto *box = new QPlainTextEdit(this);
     box->setObjectName(QString::fromUtf16(field));
-    box->setProperty(TagProperty, 0);
+    SetTag(box, FieldTag);
     box->setReadOnly(true);
     box->setFrameShape(QFrame::NoFrame);
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -260,7 +279,7 @@ QPlainTextEdit *TfrmBook::AddTextBox(const char16_t *field, int y)
 QLabel *TfrmBook::AddHeading(const QString &text, int y)
 {
     auto *label = new QLabel(text, this);
-    label->setProperty(TagProperty, CaptionTag);
+    SetTag(label, NotAFieldTag);
     label->setTextFormat(Qt::PlainText);
     QFont bold = label->font();
     bold.setBold(true);
@@ -273,7 +292,7 @@ QLabel *TfrmBook::AddHeading(const QString &text, int y)
 QLabel *TfrmBook::ValueLabel(const QString &field) const
 {
     for (QLabel *label : findChildren<QLabel *>(field, Qt::FindDirectChildrenOnly))
-        if (tagOf(label) != CaptionTag)
+        if (TagOf(label) != NotAFieldTag)
             return label;
     return nullptr;
 }
@@ -293,7 +312,7 @@ void TfrmBook::ClearRecord()
 {
     labName->clear();
     for (QLabel *label : findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly))
-        if (tagOf(label) != CaptionTag)
+        if (TagOf(label) != NotAFieldTag)
             label->clear();
     for (QPlainTextEdit *box :
          findChildren<QPlainTextEdit *>(QString(), Qt::FindDirectChildrenOnly))
@@ -325,7 +344,7 @@ void LoadRecordIntoView(TfrmBook &view, const QString &path)
 {
     const profile::Snapshot record(path);
     for (QLabel *label : view.findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly)) {
-        if (tagOf(label) == CaptionTag || label->objectName().isEmpty())
+        if (TagOf(label) == NotAFieldTag || label->objectName().isEmpty())
             continue;
         label->setText(ReadRecordValue(record, label->objectName()));
     }
@@ -369,22 +388,11 @@ void TfrmBook::HandOver(const QString &number)
 
 void TfrmBook::HandClick(QLabel *label)
 {
-    const QString field = label->objectName();
-    QString number;
-    bool dial = false;
-    if (field == u"Hand") {
-        number = Text(u"Hand");
-        dial = true;
-    } else if (field == u"OPh1" || field == u"OPh2" || field == u"OFax") {
-        number = Text(u"ODDD") + u'-' + label->text();
-        dial = true;
-    } else if (field == u"HPh1" || field == u"HPh2") {
-        number = Text(u"HDDD") + u'-' + label->text();
-        dial = true;
-    } else {
-        number = label->text(); // e-mail, company name and area codes are only copied
-    }
-    if (dial && HandOverMode())
+    const ClickRule *rule = clickRuleOf(label->objectName());
+    QString number = label->text();
+    if (rule && rule->areaCode)
+        number = Text(rule->areaCode) + u'-' + number;
+    if (rule && rule->dials && HandOverMode())
         HandOver(number);
     else
         Desktop::current().setClipboardText(number);

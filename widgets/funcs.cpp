@@ -207,3 +207,13 @@ void EnsureResources()
     static const bool done = (initVandrelResources(), true);
     Q_UNUSED(done);
 }
+
+int TagOf(const QObject *object)
+{
+    return object->property("tag").toInt();
+}
+
+void SetTag(QObject *object, int tag)
+{
+    object->setProperty("tag", tag);
+}

@@ -54,5 +54,9 @@ void HueShiftBitmap(QImage &bitmap, int n);
 // The colour a control shows when it follows its parent: the parent's background.
 QColor ParentBackground(const QWidget *widget);
 
+// A control's tag: a number that tells what the control is for (its Qt property "tag").
+int TagOf(const QObject *object);
+void SetTag(QObject *object, int tag);
+
 // Makes the program's bitmaps and icons available (they live in the static library).
 void EnsureResources();

@@ -1,5 +1,6 @@
 #include "zuGrayDialog.h"
 
+#include "KeyPreview.h"
 #include "widgets/funcs.h"
 
 #include <QApplication>
@@ -13,21 +14,7 @@ TfrmZuGrayDialog::TfrmZuGrayDialog(QWidget *parent)
     pal.setColor(QPalette::Window, ColorToQColor(0xE7EFEF));
     setPalette(pal);
     resize(378, 238);
-    // Key preview: the dialog sees keys before its boxes do.
-    qApp->installEventFilter(this);
-}
-
-TfrmZuGrayDialog::~TfrmZuGrayDialog()
-{
-    qApp->removeEventFilter(this);
-}
-
-bool TfrmZuGrayDialog::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType()
-        && static_cast<QWidget *>(watched)->window() == this)
-        return frmZuNoCaptionKeyDown(static_cast<QKeyEvent *>(event));
-    return TfrmZuNoCaption::eventFilter(watched, event);
+    new TKeyPreview(this, [this](QKeyEvent *event) { return frmZuNoCaptionKeyDown(event); });
 }
 
 bool TfrmZuGrayDialog::frmZuNoCaptionKeyDown(QKeyEvent *event)

@@ -9,10 +9,8 @@ class TfrmZuGrayDialog : public TfrmZuNoCaption
     Q_OBJECT
 public:
     explicit TfrmZuGrayDialog(QWidget *parent = nullptr);
-    ~TfrmZuGrayDialog() override;
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     // Esc: cancel. Other keys go on to the focused box.
     virtual bool frmZuNoCaptionKeyDown(QKeyEvent *event);
