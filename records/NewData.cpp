@@ -2,14 +2,10 @@
 
 #include "PhoneFun.h"
 #include "RecordStore.h"
-#include "platform/Errors.h"
-#include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "widgets/funcs.h"
 
 #include <QCheckBox>
-#include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>

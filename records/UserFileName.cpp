@@ -1,12 +1,8 @@
 #include "UserFileName.h"
 
 #include "PhoneFun.h"
-#include "platform/FileSystem.h"
-#include "platform/Paths.h"
 
 #include <QCheckBox>
-#include <QDir>
-#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
