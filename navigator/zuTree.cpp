@@ -332,7 +332,11 @@ void TzuTree::RepairNames(const QString &dir, const QList<RecordStore::Unreadabl
 void TzuTree::ReloadFolder(const QString &dir)
 {
     if (dir == RootDir) {
+        // The whole tree is built anew; the selected node is found again by its path.
+        const QString selected = SelectionPath();
         LoadRoot(RootDir);
+        if (!selected.isEmpty())
+            LocatePath(selected.mid(Paths::WithSeparator(RootDir).size()));
         return;
     }
     for (QTreeWidgetItemIterator it(this); *it; ++it) {

@@ -379,7 +379,10 @@ void TestZuTree::namesThatAreNoUtf8()
     m_tree->LoadRoot(root());
     // Not shown, since no path made of its name would reach it.
     QCOMPARE(m_tree->topLevelItemCount(), 1);
+    m_tree->setCurrentItem(m_tree->topLevelItem(0));
     QTRY_COMPARE(dialogs.messageCount() >= 1, true);
+    // A folder loaded anew keeps its selection.
+    QCOMPARE(m_tree->SelectedNode()->text(0), QStringLiteral("Lee"));
     QVERIFY(dialogs.asked.first().message.text.contains(QStringLiteral("UTF-8")));
     QStringList expected{"Lee"};
     if (!shownAfter.isEmpty())
