@@ -15,8 +15,8 @@
 #include "platform/DirectoryListing.h"
 #include "platform/Profile.h"
 #include "platform/TextCodec.h"
+#include "records/RecordStore.h"
 
-#include <QCollator>
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
@@ -429,21 +429,12 @@ int main(int argc, char **argv)
             return true;
         });
     });
-    const Timing collate = measure([&] {
-        QCollator collator;
-        collator.setCaseSensitivity(Qt::CaseInsensitive);
-        std::vector<std::pair<QCollatorSortKey, qsizetype>> keys;
-        keys.reserve(size_t(viaListing.size()));
-        for (qsizetype i = 0; i < viaListing.size(); ++i)
-            keys.emplace_back(collator.sortKey(viaListing.at(i)), i);
-        std::stable_sort(keys.begin(), keys.end(),
-                         [](const auto &a, const auto &b) { return a.first.compare(b.first) < 0; });
-    });
+    const Timing listFolder = measure([&] { RecordStore::ListFolder(flatDir); });
     tree->LoadRoot(flatDir);
     const Timing clearTree = measure([&] { tree->clear(); }, [&] { tree->LoadRoot(flatDir); });
     say(QStringLiteral("  readdir loop into a QStringList: %1").arg(fmt(readdirTime)));
     say(QStringLiteral("  DirectoryListing::forEach into a QStringList: %1").arg(fmt(forEachTime)));
-    say(QStringLiteral("  QCollator sort keys and sort of the names: %1").arg(fmt(collate)));
+    say(QStringLiteral("  RecordStore::ListFolder (listing and sorting): %1").arg(fmt(listFolder)));
     say(QStringLiteral("  clear() of the loaded tree (paid by the next LoadRoot): %1")
             .arg(fmt(clearTree)));
 
