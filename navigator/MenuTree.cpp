@@ -10,6 +10,7 @@
 #include "records/PhoneFun.h"
 #include "records/book.h"
 #include "widgets/funcs.h"
+#include "widgets/zuGradiClrs.h"
 #include "zuTree.h"
 
 #include <QAction>
@@ -52,6 +53,7 @@ TfrmMenuAndTree::TfrmMenuAndTree(QWidget *parent)
     : QFrame(parent)
 {
     EnsureResources();
+    ColorsBrown = NewColorsBrown(this);
     imgsTree = {image("tree-folder"), image("tree-folder-open"), image("tree-record"),
                 image("tree-record-edit")};
     imgsToolbar = {image("dir-2"),      image("dir-3"), image("dir-1"),  image("new-folder"),

@@ -13,6 +13,7 @@ class QProgressBar;
 class QSplitter;
 class QToolBar;
 class QToolButton;
+class TzuGradiColors;
 class TzuTree;
 
 // The navigator pane: the toolbar with the program's menu, the record tree, and the list of
@@ -48,6 +49,9 @@ public:
     QAction *tbi2ndDir = nullptr;
     QAction *tbi3rdDir = nullptr;
     QActionGroup *grpDirs = nullptr;
+
+    // The pane's brown colour scheme; no button of the pane draws with it.
+    TzuGradiColors *ColorsBrown = nullptr;
 
     QList<QPixmap> imgsTree;
     QList<QPixmap> imgsToolbar;
