@@ -31,7 +31,9 @@ int RunProgram(int &argc, char **argv)
         QObject::connect(&window, &TfrmZuThreeButtons::closed, &app, &QCoreApplication::quit,
                          Qt::QueuedConnection);
         info.StoreMainWindow(&window, [&window] { window.WMCopyData(); });
-        if (!info.StartHidden())
+        // With boot mode 3 the window waits in the notification area; where there is none, it
+        // starts minimised instead of not at all.
+        if (!InTray)
             window.show();
         code = app.exec();
     }

@@ -9,6 +9,8 @@
 #include <QCloseEvent>
 #include <QVBoxLayout>
 
+bool InTray = false;
+
 TfrmZuThreeButtons::TfrmZuThreeButtons(QWidget *parent)
     : QWidget(parent)
 {

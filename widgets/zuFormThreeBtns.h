@@ -4,6 +4,9 @@
 
 class QVBoxLayout;
 
+// True while the main window is hidden in the notification area.
+extern bool InTray;
+
 // The top-level window frame of the program: a client area above a status bar, and the
 // window's close and minimise behaviour. Descendants put their panes into ClientArea().
 class TfrmZuThreeButtons : public QWidget
