@@ -1,5 +1,6 @@
 #include "TextCodec.h"
 
+#include <QByteArrayList>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -152,6 +153,24 @@ QByteArray TextCodec::encode(const QString &text, Encoding encoding)
         return text.toLatin1();
     QStringEncoder encoder = cp949Encoder();
     return encoder.encode(text);
+}
+
+std::optional<QString> TextCodec::decodeNamed(QByteArrayView bytes, QByteArrayView charset)
+{
+    const QByteArray name = charset.toByteArray().trimmed().toUpper();
+    static const QByteArrayList korean = {"EUC-KR",  "EUCKR",       "KS_C_5601-1987", "KS_C_5601",
+                                          "KSC5601", "KSC_5601",    "CP949",          "MS949",
+                                          "UHC",     "WINDOWS-949", "X-WINDOWS-949",  "KOREAN"};
+    if (korean.contains(name))
+        return decode(bytes, Encoding::Cp949);
+    if (name == "UTF-8" || name == "UTF8")
+        return decode(bytes, Encoding::Utf8);
+    if (name == "US-ASCII" && isAscii(bytes))
+        return QString::fromLatin1(bytes);
+    QStringDecoder decoder(name.constData(), QStringConverter::Flag::Stateless);
+    if (!decoder.isValid())
+        return std::nullopt;
+    return decoder.decode(bytes);
 }
 
 bool TextCodec::fitsCp949(const QString &text)

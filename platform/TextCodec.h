@@ -4,6 +4,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <optional>
+
 // The one place that knows how 8-bit text on disk maps to QString.
 // Reading: bytes that are entirely valid UTF-8 are UTF-8, anything else is code page 949.
 // Writing: code page 949 whenever that keeps every character, else UTF-8 without a BOM.
@@ -34,6 +36,11 @@ public:
     // A leading U+FEFF is kept as a character; only fileBody skips a BOM.
     static QString decode(QByteArrayView bytes, Encoding encoding);
     static QByteArray encode(const QString &text, Encoding encoding);
+
+    // Text in a character set named as in MIME ("EUC-KR", "ISO-8859-1", ...); nothing when no
+    // such character set is known. Every name of the Korean code pages reads as code page 949,
+    // its superset.
+    static std::optional<QString> decodeNamed(QByteArrayView bytes, QByteArrayView charset);
 
     // True when every character survives a round trip through code page 949.
     static bool fitsCp949(const QString &text);

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
 
@@ -135,6 +136,117 @@ void CreateRecord(const QString &file, const QList<FieldValue> &fields)
     // A record with nothing typed in still has to exist, or it would vanish from the tree.
     if (!FileSystem::exists(file) && !FileSystem::writeAtomically(file, QByteArray()))
         throw WriteError(file);
+}
+
+QString ValidName(const QString &text, bool folder)
+{
+    QString name;
+    name.reserve(text.size());
+    for (QChar c : text)
+        name += ForbiddenNameChars.contains(c) ? QChar(u'_') : c.unicode() < 32 ? QChar(u' ') : c;
+    name = TrimName(name);
+    if (folder) {
+        // "." and ".." lead elsewhere, a leading "." or "__" hides a folder.
+        while (name.startsWith(u'.'))
+            name.remove(0, 1);
+        while (name.startsWith(QStringLiteral("__")))
+            name.remove(0, 1);
+    } else if (name.startsWith(u'.')) {
+        name[0] = u'_'; // hidden records are never listed
+    }
+    // Room for ".txt", the companion folder's "__" and a number within 255 bytes.
+    constexpr int MaxNameBytes = 200;
+    qsizetype bytes = 0;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const bool pair = name[i].isHighSurrogate() && i + 1 < name.size();
+        const int width = name[i].unicode() < 0x80    ? 1
+                          : name[i].unicode() < 0x800 ? 2
+                          : pair                      ? 4
+                                                      : 3;
+        if (bytes + width > MaxNameBytes) {
+            name.truncate(i);
+            break;
+        }
+        bytes += width;
+        i += pair ? 1 : 0;
+    }
+    return TrimName(name);
+}
+
+QString FreeRecordName(const QString &folder, const QString &name)
+{
+    const auto free = [&](const QString &candidate) {
+        return !NameTaken(folder, candidate + RecordExtension)
+               && !NameTaken(folder, QStringLiteral("__") + candidate);
+    };
+    if (free(name))
+        return name;
+    for (int n = 1;; ++n) {
+        const QString candidate =
+            name + u'_' + QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+        if (free(candidate))
+            return candidate;
+    }
+}
+
+QString MakeFolders(const QString &dir, const QStringList &parts)
+{
+    QString path = Paths::WithoutTrailingSeparator(dir);
+    for (const QString &part : parts) {
+        const QString name = ValidName(part, true);
+        if (name.isEmpty())
+            continue;
+        path = FileSystem::resolve(Paths::Join(path, name));
+        if (!QFileInfo(path).isDir() && !QDir().mkpath(path))
+            throw VandrelError(QStringLiteral("Unable to create the folder %1").arg(path));
+    }
+    return path;
+}
+
+QString AddCompanionFile(const QString &recordFile, const QString &fileName,
+                         const QByteArray &bytes)
+{
+    const QString dir = FileSystem::resolve(CompanionFolder(recordFile));
+    if (!QFileInfo(dir).isDir() && !QDir().mkpath(dir))
+        return {};
+    QString name = ValidName(fileName, false);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    const QString stem = dot > 0 ? name.left(dot) : name, ext = dot > 0 ? name.mid(dot) : QString();
+    for (int n = 2; NameTaken(dir, name); ++n)
+        name = stem + QString::number(n) + ext;
+    return FileSystem::writeAtomically(Paths::Join(dir, name), bytes) ? name : QString();
+}
+
+namespace {
+
+void collect(const QString &dir, bool withOwnRecord, QStringList &found, QStringList *unreadable,
+             QSet<QString> &seen)
+{
+    // A link back up the tree would never end.
+    if (seen.contains(QFileInfo(dir).canonicalFilePath()))
+        return;
+    seen.insert(QFileInfo(dir).canonicalFilePath());
+    const QString own = Paths::Join(dir, FolderRecordName);
+    if (withOwnRecord && QFileInfo(own).isFile())
+        found << own;
+    const Listing listing = ListFolder(dir);
+    if (unreadable)
+        for (const UnreadableName &u : listing.unreadable)
+            *unreadable << Paths::Join(dir, u.readable);
+    for (const QString &record : listing.records)
+        found << Paths::Join(dir, record);
+    for (const QString &folder : listing.folders)
+        collect(Paths::Join(dir, folder), true, found, unreadable, seen);
+}
+
+} // namespace
+
+QStringList CollectRecords(const QString &dir, bool withOwnRecord, QStringList *unreadable)
+{
+    QStringList found;
+    QSet<QString> seen;
+    collect(dir, withOwnRecord, found, unreadable, seen);
+    return found;
 }
 
 QString CompanionFolder(const QString &path)

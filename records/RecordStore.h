@@ -51,6 +51,30 @@ bool NameTaken(const QString &folder, const QString &name);
 void CreateFolder(const QString &dir, const QList<FieldValue> &fields);
 void CreateRecord(const QString &file, const QList<FieldValue> &fields);
 
+// A name the name rules accept, made from text nobody typed into a name box (an imported
+// card): the forbidden characters become "_", control characters blanks, a leading "." (and for
+// a folder "__", or "." and "..") cannot hide the entry, and the name fits a file name. Empty
+// when nothing is left.
+QString ValidName(const QString &text, bool folder);
+
+// name when neither a record of that name nor its companion folder is in folder, else the
+// first free of name + "_01", "_02", ... as names are proposed for new records.
+QString FreeRecordName(const QString &folder, const QString &name);
+
+// The folder below dir reached through the names in parts, each made valid and created when
+// missing. Raises VandrelError when a folder cannot be made.
+QString MakeFolders(const QString &dir, const QStringList &parts);
+
+// Writes a file into the companion folder of the record file, under a name not yet taken
+// there. The name used; empty when it could not be written.
+QString AddCompanionFile(const QString &recordFile, const QString &fileName,
+                         const QByteArray &bytes);
+
+// Every record below dir as the tree shows it, depth first: a folder's own record, its records,
+// then its folders. dir's own folder record only with withOwnRecord. Entries whose names are no
+// UTF-8 are left out and their paths put into unreadable.
+QStringList CollectRecords(const QString &dir, bool withOwnRecord, QStringList *unreadable);
+
 // The companion folder of a record file: "__" + its name beside it.
 QString CompanionFolder(const QString &path);
 

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "RecordFile.h"
+#include "VCard.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// A record's content as plain values, and how it becomes a vCard and comes back from one.
+
+// A file that goes into the record's companion folder (a card's photo).
+struct Attachment
+{
+    QString fileName;
+    QByteArray bytes;
+};
+
+struct Contact
+{
+    QString name;
+    QMap<QString, QString> values;    // single-line fields that are not empty
+    QMap<QString, QStringList> lines; // multi-line fields that have lines
+    bool isFolder = false;            // a folder's own record: an organisation card
+    QString folder;   // where it goes under the folder it is imported into, "/" between names
+    QString category; // the folder it lies in under the data directory (export)
+    QString uid;
+    QList<Attachment> attachments;
+
+    // The record file at path; every value whole.
+    static Contact Read(const QString &path);
+    // What the store saves.
+    QList<FieldValue> Fields() const;
+};
+
+// The column header of a field: its caption in the view, with its block in front for the
+// company and home blocks ("회사 전화", "집 주소") and a number for the bank accounts.
+QString FieldCaption(const RecordField &field);
+
+// Appends the contact as one vCard 3.0 card.
+void WriteCard(VCard::Writer &writer, const Contact &contact);
+
+// The contact a card holds: FN (or N) as its name, the properties mapped to fields, and
+// everything without a field of its own as "label: value" lines of the notes. error tells why
+// a card cannot become a record.
+struct CardContact
+{
+    Contact contact;
+    QString error;
+    QStringList warnings;
+};
+CardContact ContactFromCard(const VCard::Card &card);
+
+// A Korean area code at the start of a number ("02", "031" to "064", "070"), with or without
+// parentheses, after "+82", or run together with the digits; code is empty when there is none.
+struct AreaSplit
+{
+    QString code;
+    QString rest;
+};
+AreaSplit SplitAreaCode(const QString &number);
+
+// Called with the work done so far; false asks to stop.
+using ContactProgress = std::function<bool(qsizetype done, qsizetype total)>;
+
+// What an import or an export did, for the user.
+struct ContactReport
+{
+    int written = 0;      // records created, or cards and rows written
+    QStringList skipped;  // cards or records left out, each with its reason
+    QStringList warnings; // done, but not quite as asked
+    QStringList errors;   // what failed as a whole (a file that could not be read or written)
+    bool cancelled = false;
+    bool import = true;
+    QString target; // where the result went
+
+    bool failed() const { return !errors.isEmpty(); }
+    QString Text() const;
+};
