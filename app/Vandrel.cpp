@@ -1,6 +1,10 @@
+#include "app/CommandLine.h"
 #include "app/Program.h"
 
 int main(int argc, char **argv)
 {
+    // Import and export from the command line never open a window.
+    if (IsCommandLine(argc, argv))
+        return RunCommandLine(argc, argv);
     return RunProgram(argc, argv);
 }

@@ -1,0 +1,188 @@
+#include "CommandLine.h"
+
+#include "app/ProjectInc.h"
+#include "platform/Errors.h"
+#include "platform/Paths.h"
+#include "records/ContactExport.h"
+#include "records/ContactImport.h"
+#include "records/RecordStore.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace {
+
+const char *const OptionNames[] = {"import",   "export", "into", "from", "format",
+                                   "encoding", "data",   "help", "h"};
+
+const char *const HelpText = R"(사용법:
+  vandrel --import 파일.vcf... [--into 폴더] [--data 자료폴더]
+  vandrel --export 출력 [--from 폴더] [--format vcf|vcard-folder|csv]
+          [--encoding utf-8|cp949] [--data 자료폴더]
+
+창을 열지 않고 연락처를 가져오거나 내보냅니다. 실행 중인 Vandrel이 있어도 됩니다.
+
+  --import            vCard 파일(2.1, 3.0, 4.0)의 카드마다 자료를 하나씩 만듭니다.
+  --into 폴더         가져올 폴더 (자료 폴더 기준 상대 경로, 없으면 만듭니다).
+                      없으면 자료 폴더 맨 위.
+  --export 출력       내보낼 파일, vcard-folder 형식이면 폴더.
+  --from 폴더         내보낼 폴더와 그 하위 폴더 (자료 폴더 기준 상대 경로).
+                      없으면 자료 폴더 전체.
+  --format 형식       vcf: vCard 3.0 파일 하나, vcard-folder: 자료마다 .vcf 하나
+                      (동기화 도구용), csv: 표. 없으면 출력 이름으로 정합니다
+                      (.csv는 csv, 있는 폴더나 /로 끝나면 vcard-folder, 그 밖에는 vcf).
+  --encoding 인코딩   csv의 인코딩: utf-8 (BOM 포함, 기본) 또는 cp949.
+  --data 자료폴더     설정 파일의 자료 폴더 대신 쓸 폴더.
+  --help              이 도움말.
+
+끝나면 보고를 출력하고, 성공하면 0, 실패하면 1, 인자가 틀리면 2로 끝납니다.
+)";
+
+void print(FILE *to, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), to);
+    std::fputc('\n', to);
+}
+
+int usageError(const QString &message)
+{
+    print(stderr, QStringLiteral("vandrel: ") + message);
+    print(stderr, QStringLiteral("vandrel --help 로 사용법을 볼 수 있습니다."));
+    return 2;
+}
+
+// A folder given relative to the data directory; nothing when it leaves it.
+std::optional<QStringList> relativeParts(const QString &folder)
+{
+    if (QDir::isAbsolutePath(folder))
+        return std::nullopt;
+    QStringList parts;
+    for (const QString &part : QDir::fromNativeSeparators(folder).split(u'/', Qt::SkipEmptyParts)) {
+        if (part == u"..")
+            return std::nullopt;
+        if (part != u".")
+            parts << part;
+    }
+    return parts;
+}
+
+} // namespace
+
+bool IsCommandLine(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        QByteArray arg(argv[i]);
+        if (!arg.startsWith('-'))
+            continue;
+        arg = arg.mid(arg.startsWith("--") ? 2 : 1);
+        arg = arg.left(arg.indexOf('=') < 0 ? arg.size() : arg.indexOf('='));
+        for (const char *name : OptionNames)
+            if (arg == name)
+                return true;
+    }
+    return false;
+}
+
+int RunCommandLine(int &argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Vandrel"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VANDREL_VERSION_STRING));
+
+    QCommandLineParser parser;
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption import(QStringLiteral("import"));
+    const QCommandLineOption exportTo(QStringLiteral("export"), {}, QStringLiteral("OUT"));
+    const QCommandLineOption into(QStringLiteral("into"), {}, QStringLiteral("FOLDER"));
+    const QCommandLineOption from(QStringLiteral("from"), {}, QStringLiteral("FOLDER"));
+    const QCommandLineOption format(QStringLiteral("format"), {}, QStringLiteral("FORMAT"));
+    const QCommandLineOption encoding(QStringLiteral("encoding"), {}, QStringLiteral("ENCODING"));
+    const QCommandLineOption data(QStringLiteral("data"), {}, QStringLiteral("DIR"));
+    parser.addOptions({help, import, exportTo, into, from, format, encoding, data});
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        print(stdout, QString::fromUtf8(HelpText).trimmed());
+        return 0;
+    }
+    const bool importing = parser.isSet(import);
+    if (importing == parser.isSet(exportTo))
+        return usageError(QStringLiteral("--import나 --export 가운데 하나를 주십시오."));
+    const QStringList files = parser.positionalArguments();
+    if (importing && files.isEmpty())
+        return usageError(QStringLiteral("가져올 vCard 파일을 주십시오."));
+    if (!importing && !files.isEmpty())
+        return usageError(QStringLiteral("알 수 없는 인자: %1").arg(files.join(u' ')));
+    if (importing && (parser.isSet(from) || parser.isSet(format) || parser.isSet(encoding)))
+        return usageError(QStringLiteral("--from, --format, --encoding은 --export에만 씁니다."));
+    if (!importing && parser.isSet(into))
+        return usageError(QStringLiteral("--into는 --import에만 씁니다."));
+
+    QString dataDir;
+    if (parser.isSet(data)) {
+        dataDir = QDir(parser.value(data)).absolutePath();
+    } else {
+        const TzuPrjInfo info;
+        dataDir = info.ReadDataDir();
+    }
+    dataDir = Paths::WithoutTrailingSeparator(QDir::toNativeSeparators(dataDir));
+    if (!RecordStore::IsDataDir(dataDir))
+        return print(stderr, QStringLiteral("vandrel: 자료 폴더가 없습니다: %1").arg(dataDir)), 1;
+
+    const auto folder = relativeParts(parser.value(importing ? into : from));
+    if (!folder)
+        return usageError(QStringLiteral("폴더는 자료 폴더 안의 상대 경로로 주십시오: %1")
+                              .arg(parser.value(importing ? into : from)));
+    ContactReport report;
+    try {
+        if (importing) {
+            const QString target = RecordStore::MakeFolders(dataDir, *folder);
+            report = ContactImport::Import(files, target);
+            if (report.written == 0 && !report.skipped.isEmpty())
+                report.errors << QStringLiteral("카드를 하나도 가져오지 못했습니다.");
+        } else {
+            ContactExport::Request request;
+            request.dataDir = dataDir;
+            request.folder =
+                QFileInfo(Paths::Join(dataDir, folder->join(QDir::separator()))).absoluteFilePath();
+            request.folder = QDir::toNativeSeparators(folder->isEmpty() ? dataDir : request.folder);
+            request.out = QDir::toNativeSeparators(QDir(parser.value(exportTo)).absolutePath());
+            const QString kind = parser.value(format).toLower();
+            const QString out = parser.value(exportTo);
+            if (kind == u"vcf")
+                request.format = ContactExport::Format::VCardFile;
+            else if (kind == u"vcard-folder")
+                request.format = ContactExport::Format::VCardFolder;
+            else if (kind == u"csv")
+                request.format = ContactExport::Format::Csv;
+            else if (!kind.isEmpty())
+                return usageError(QStringLiteral("알 수 없는 형식: %1").arg(kind));
+            else if (out.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
+                request.format = ContactExport::Format::Csv;
+            else if (QFileInfo(out).isDir() || out.endsWith(u'/')
+                     || out.endsWith(QDir::separator()))
+                request.format = ContactExport::Format::VCardFolder;
+            const QString enc = parser.value(encoding).toLower();
+            if (!enc.isEmpty() && request.format != ContactExport::Format::Csv)
+                return usageError(QStringLiteral("--encoding은 csv에만 씁니다."));
+            if (enc == u"cp949")
+                request.csvCp949 = true;
+            else if (!enc.isEmpty() && enc != u"utf-8" && enc != u"utf8")
+                return usageError(QStringLiteral("알 수 없는 인코딩: %1").arg(enc));
+            report = ContactExport::Export(request);
+        }
+    } catch (const VandrelError &e) {
+        report.errors << e.message();
+    }
+    print(stdout, report.Text());
+    if (report.failed()) {
+        print(stderr, importing ? QStringLiteral("vandrel: 가져오기에 실패했습니다.")
+                                : QStringLiteral("vandrel: 내보내기에 실패했습니다."));
+        return 1;
+    }
+    return 0;
+}
