@@ -7,6 +7,8 @@
 #include "platform/Application.h"
 #include "platform/DialogService.h"
 #include "platform/Paths.h"
+#include "records/ContactExport.h"
+#include "records/ContactImport.h"
 #include "records/PhoneFun.h"
 #include "records/book.h"
 #include "widgets/funcs.h"
@@ -19,6 +21,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QMenu>
 #include <QProgressBar>
@@ -46,6 +49,79 @@ QWidget *spacer(QWidget *parent, const char *name)
 
 // Repaints of the progress bar during a search, at most this often.
 constexpr int ProgressRepaintMs = 40;
+
+// While it lives, Esc asks the running import or export to stop, and no other key or click
+// reaches the program.
+class CancelOnEscape : public QObject
+{
+public:
+    CancelOnEscape() { qApp->installEventFilter(this); }
+    ~CancelOnEscape() override { qApp->removeEventFilter(this); }
+    bool cancelled = false;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::ShortcutOverride:
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
+                cancelled = true;
+            event->accept();
+            return true;
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::Close: return true;
+        default: return QObject::eventFilter(watched, event);
+        }
+    }
+};
+
+// Runs an import or an export with the progress bar moving, the window painted now and then
+// and Esc to cancel.
+ContactReport withProgress(QProgressBar *bar,
+                           const std::function<ContactReport(const ContactProgress &)> &work)
+{
+    CancelOnEscape escape;
+    const QString format = bar ? bar->format() : QString();
+    const bool textVisible = bar && bar->isTextVisible();
+    const auto restore = qScopeGuard([&] {
+        if (!bar)
+            return;
+        bar->setValue(0);
+        bar->setFormat(format);
+        bar->setTextVisible(textVisible);
+    });
+    if (bar) {
+        bar->setFormat(QStringLiteral("%p% (Esc: 취소)"));
+        bar->setTextVisible(true);
+    }
+    QElapsedTimer sincePump;
+    return work([&](qsizetype done, qsizetype total) {
+        if (bar) {
+            bar->setMaximum(int(qMin<qsizetype>(total, INT_MAX)));
+            bar->setValue(int(qMin<qsizetype>(done, INT_MAX)));
+        }
+        if (!sincePump.isValid() || sincePump.elapsed() >= ProgressRepaintMs) {
+            QCoreApplication::processEvents();
+            sincePump.start();
+        }
+        return !escape.cancelled;
+    });
+}
+
+void showReport(QWidget *parent, const QString &caption, const ContactReport &report)
+{
+    const bool clean = !report.failed() && report.skipped.isEmpty() && !report.cancelled;
+    DialogService::current().message(
+        {parent, clean ? DialogService::Icon::Information : DialogService::Icon::Warning, caption,
+         report.Text(), DialogService::Ok, DialogService::Ok});
+}
 
 } // namespace
 
@@ -93,6 +169,8 @@ TfrmMenuAndTree::TfrmMenuAndTree(QWidget *parent)
     actRename =
         makeAction("actRename", QStringLiteral("이름 변경(&R)"), QKeySequence(Qt::Key_F2), -1);
     actModify = makeAction("actModify", QStringLiteral("자료 수정(&M)"), QKeySequence(), -1);
+    actImport = makeAction("actImport", QStringLiteral("가져오기(&I)..."), QKeySequence(), -1);
+    actExport = makeAction("actExport", QStringLiteral("내보내기(&O)..."), QKeySequence(), -1);
     TBItem6 = new QAction(QStringLiteral("환경설정(&C)"), this);
     TBItem6->setObjectName(QStringLiteral("TBItem6"));
     tbiGotoHome = new QAction(QIcon(imgsToolbar.at(7)), QStringLiteral("Vandrel 홈(&H)"), this);
@@ -111,6 +189,8 @@ TfrmMenuAndTree::TfrmMenuAndTree(QWidget *parent)
     run(actFileDelete, &TfrmMenuAndTree::actFileDeleteExecute);
     run(actRename, &TfrmMenuAndTree::actRenameExecute);
     run(actModify, &TfrmMenuAndTree::actModifyExecute);
+    run(actImport, &TfrmMenuAndTree::actImportExecute);
+    run(actExport, &TfrmMenuAndTree::actExportExecute);
     connect(actFind, &QAction::triggered, this, &TfrmMenuAndTree::actFindExecute);
     run(TBItem6, &TfrmMenuAndTree::TBItem6Click);
     connect(tbiGotoHome, &QAction::triggered, this, &TfrmMenuAndTree::tbiGotoHomeClick);
@@ -135,6 +215,9 @@ TfrmMenuAndTree::TfrmMenuAndTree(QWidget *parent)
     mnuFile->addAction(actRename);
     mnuFile->addAction(actModify);
     mnuFile->addAction(actFind);
+    mnuFile->addSeparator();
+    mnuFile->addAction(actImport);
+    mnuFile->addAction(actExport);
     mnuFile->addSeparator();
     mnuFile->addAction(actFileDelete);
     mnuFile->addSeparator();
@@ -316,6 +399,102 @@ void TfrmMenuAndTree::actModifyExecute()
                                                                    : QString());
 }
 
+QString TfrmMenuAndTree::SelectionFolder() const
+{
+    const QTreeWidgetItem *node = Tree->SelectedNode();
+    if (node && !TzuTree::IsFolder(node))
+        node = node->parent();
+    return Tree->NodePath(node);
+}
+
+void TfrmMenuAndTree::actImportExecute()
+{
+    if (!Tree || !Tree->HasDataDir())
+        return;
+    const QString folder = SelectionFolder();
+    const std::optional<QStringList> files = DialogService::current().chooseOpenFiles(
+        {this, QStringLiteral("연락처 가져오기"), QDir::homePath(),
+         QStringLiteral("vCard 파일 (*.vcf *.vcard);;모든 파일 (*)")});
+    if (!files || files->isEmpty())
+        return;
+    const ContactReport report = withProgress(Bar(), [&](const ContactProgress &progress) {
+        return ContactImport::Import(*files, folder, progress);
+    });
+    // The tree is built anew and opens the folder the records went into.
+    const QString root = Tree->RootDir;
+    const QString selected = Tree->SelectionPath();
+    Tree->LoadRoot(root);
+    const QString inside = folder.mid(Paths::WithSeparator(root).size());
+    if (folder != root)
+        Tree->LocatePath(Paths::WithSeparator(inside));
+    else if (!selected.isEmpty())
+        Tree->LocatePath(selected.mid(Paths::WithSeparator(root).size()));
+    actSelectedUpdate();
+    showReport(this, QStringLiteral("가져오기"), report);
+}
+
+void TfrmMenuAndTree::actExportExecute()
+{
+    if (!Tree || !Tree->HasDataDir())
+        return;
+    DialogService &dialogs = DialogService::current();
+    ContactExport::Request request;
+    request.dataDir = Tree->RootDir;
+    request.folder = SelectionFolder();
+    if (request.folder != request.dataDir) {
+        const DialogService::Button scope = dialogs.message(
+            {this, DialogService::Icon::Question, QStringLiteral("내보내기"),
+             QStringLiteral("'%1' 폴더와 그 하위 폴더만 내보낼까요?\n아니요를 누르면 자료 폴더 "
+                            "전체를 내보냅니다.")
+                 .arg(Paths::FileName(request.folder)),
+             DialogService::Yes | DialogService::No | DialogService::Cancel, DialogService::Yes});
+        if (scope == DialogService::Cancel)
+            return;
+        if (scope == DialogService::No)
+            request.folder = request.dataDir;
+    }
+    const std::optional<int> kind = dialogs.choose(
+        {this,
+         QStringLiteral("내보내기"),
+         QStringLiteral("형식"),
+         {QStringLiteral("vCard 파일 하나 (.vcf)"),
+          QStringLiteral("vCard 폴더 (자료마다 .vcf 파일 하나, 동기화 도구용)"),
+          QStringLiteral("CSV (UTF-8)"), QStringLiteral("CSV (CP949, 한글 Windows의 엑셀용)")},
+         0});
+    if (!kind)
+        return;
+    const QString base = request.folder == request.dataDir ? QStringLiteral("Vandrel")
+                                                           : Paths::FileName(request.folder);
+    std::optional<QString> out;
+    switch (*kind) {
+    case 0:
+        request.format = ContactExport::Format::VCardFile;
+        out = dialogs.chooseSaveFile({this, QStringLiteral("vCard 파일로 내보내기"),
+                                      Paths::Join(QDir::homePath(), base + QStringLiteral(".vcf")),
+                                      QStringLiteral("vCard 파일 (*.vcf)")});
+        break;
+    case 1:
+        request.format = ContactExport::Format::VCardFolder;
+        out = dialogs.chooseOutputFolder(
+            {this, QStringLiteral("vCard 폴더로 내보내기"), QDir::homePath(), {}});
+        break;
+    default:
+        request.format = ContactExport::Format::Csv;
+        request.csvCp949 = *kind == 3;
+        out = dialogs.chooseSaveFile({this, QStringLiteral("CSV로 내보내기"),
+                                      Paths::Join(QDir::homePath(), base + QStringLiteral(".csv")),
+                                      QStringLiteral("CSV 파일 (*.csv)")});
+        break;
+    }
+    if (!out)
+        return;
+    request.out = *out;
+    const ContactReport report = withProgress(Bar(), [&](const ContactProgress &progress) {
+        return ContactExport::Export(request, progress);
+    });
+    showReport(this, QStringLiteral("내보내기"), report);
+}
+
 void TfrmMenuAndTree::tbiSetDirClick(QAction *button)
 {
     if (!zuPrjInfo || !Tree)
@@ -358,6 +537,8 @@ void TfrmMenuAndTree::actSelectedUpdate()
     // Nothing can be created where there is no data directory.
     actFileNewFolder->setEnabled(!Tree || Tree->HasDataDir());
     actFileNewNote->setEnabled(!Tree || Tree->HasDataDir());
+    actImport->setEnabled(Tree && Tree->HasDataDir());
+    actExport->setEnabled(Tree && Tree->HasDataDir());
     actFileDelete->setEnabled(selected);
     actFind->setEnabled(selected && !m_searching);
     actRename->setEnabled(selected);

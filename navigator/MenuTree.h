@@ -42,6 +42,8 @@ public:
     QAction *actFind = nullptr;
     QAction *actRename = nullptr;
     QAction *actModify = nullptr;
+    QAction *actImport = nullptr;
+    QAction *actExport = nullptr;
     QAction *TBItem6 = nullptr;
     QAction *tbiGotoHome = nullptr;
     QAction *tbiClose = nullptr;
@@ -75,6 +77,10 @@ public:
     void actFileDeleteExecute();
     void actRenameExecute();
     void actModifyExecute();
+    // vCard files into the selected folder (the selected record's folder, else the top level).
+    void actImportExecute();
+    // The selected folder or the whole data directory as vCard or CSV.
+    void actExportExecute();
     void tbiSetDirClick(QAction *button);
     void TBItem6Click();
     void tbiGotoHomeClick();
@@ -92,6 +98,9 @@ private:
     void UpdateDirButtons();
     QProgressBar *Bar() const;
     QToolButton *ButtonFor(QAction *action) const;
+    // The folder the selection is in (the selected folder itself); the data directory when
+    // nothing is selected.
+    QString SelectionFolder() const;
     bool m_searching = false;
     bool m_pressingFound = false; // a mouse button is down on the hit list
 };

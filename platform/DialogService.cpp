@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -75,6 +76,55 @@ public:
     }
 
     int execDialog(QDialog &dialog) override { return dialog.exec(); }
+
+    std::optional<QStringList> chooseOpenFiles(const Files &request) override
+    {
+        const QStringList files = QFileDialog::getOpenFileNames(
+            owner(request.parent), request.caption, request.path, request.filter);
+        if (files.isEmpty())
+            return std::nullopt;
+        return files;
+    }
+
+    std::optional<QString> chooseSaveFile(const Files &request) override
+    {
+        const QString file = QFileDialog::getSaveFileName(owner(request.parent), request.caption,
+                                                          request.path, request.filter);
+        if (file.isEmpty())
+            return std::nullopt;
+        return file;
+    }
+
+    std::optional<QString> chooseOutputFolder(const Files &request) override
+    {
+        const QString dir =
+            QFileDialog::getExistingDirectory(owner(request.parent), request.caption, request.path);
+        if (dir.isEmpty())
+            return std::nullopt;
+        return dir;
+    }
+
+    std::optional<int> choose(const Choice &request) override
+    {
+        QInputDialog dialog(owner(request.parent));
+        dialog.setWindowTitle(request.caption);
+        dialog.setLabelText(request.prompt);
+        dialog.setComboBoxItems(request.items);
+        dialog.setComboBoxEditable(false);
+        dialog.setTextValue(request.items.value(request.current));
+        dialog.setOkButtonText(QStringLiteral("OK"));
+        dialog.setCancelButtonText(QStringLiteral("Cancel"));
+        if (dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        const qsizetype index = request.items.indexOf(dialog.textValue());
+        return index < 0 ? std::nullopt : std::optional<int>(int(index));
+    }
+
+private:
+    static QWidget *owner(QWidget *parent)
+    {
+        return parent ? parent : QApplication::activeWindow();
+    }
 };
 
 DialogService *g_installed = nullptr;
@@ -89,6 +139,26 @@ std::optional<QString> DialogService::chooseFolder(QDialog &chooser,
     if (execDialog(chooser) != QDialog::Accepted)
         return std::nullopt;
     return selected();
+}
+
+std::optional<QStringList> DialogService::chooseOpenFiles(const Files &)
+{
+    return std::nullopt;
+}
+
+std::optional<QString> DialogService::chooseSaveFile(const Files &)
+{
+    return std::nullopt;
+}
+
+std::optional<QString> DialogService::chooseOutputFolder(const Files &)
+{
+    return std::nullopt;
+}
+
+std::optional<int> DialogService::choose(const Choice &)
+{
+    return std::nullopt;
 }
 
 DialogService &DialogService::current()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -34,6 +35,25 @@ public:
         QString value;
     };
 
+    // A file or folder chooser of the desktop.
+    struct Files
+    {
+        QWidget *parent = nullptr;
+        QString caption;
+        QString path;   // where it opens: a folder, or for a file to write the name suggested
+        QString filter; // "vCard 파일 (*.vcf);;모든 파일 (*)"; empty for every file
+    };
+
+    // One of a few items in a list.
+    struct Choice
+    {
+        QWidget *parent = nullptr;
+        QString caption;
+        QString prompt;
+        QStringList items;
+        int current = 0;
+    };
+
     virtual ~DialogService();
 
     // The button that closed the box; Cancel (or the only button) when it was closed otherwise.
@@ -48,6 +68,16 @@ public:
     // dialogs.
     virtual std::optional<QString> chooseFolder(QDialog &chooser,
                                                 const std::function<QString()> &selected);
+
+    // Files to read, chosen together; nothing when the chooser was cancelled.
+    virtual std::optional<QStringList> chooseOpenFiles(const Files &request);
+    // A file to write (an existing one only after the chooser asked); nothing when cancelled.
+    virtual std::optional<QString> chooseSaveFile(const Files &request);
+    // A folder to write into, an existing or a new one; nothing when cancelled.
+    virtual std::optional<QString> chooseOutputFolder(const Files &request);
+    // The index of the item chosen; nothing when cancelled.
+    virtual std::optional<int> choose(const Choice &request);
+    // (A service that shows no choosers cancels them.)
 
     // The service in use: the one installed, else the one showing real dialogs.
     static DialogService &current();

@@ -190,7 +190,11 @@ Param parseParam(const QByteArray &text)
         v = trimmed(v);
         if (v.size() >= 2 && v.startsWith('"') && v.endsWith('"'))
             v = v.mid(1, v.size() - 2);
-        p.values << QString::fromUtf8(v);
+        // 4.0 quotes a list of types: TYPE="work,voice".
+        if (p.name == u"TYPE")
+            p.values += QString::fromUtf8(v).split(u',', Qt::SkipEmptyParts);
+        else
+            p.values << QString::fromUtf8(v);
     }
     return p;
 }

@@ -82,11 +82,70 @@ std::optional<QString> ScriptedDialogs::chooseFolder(QDialog &chooser,
     return m_folders.takeFirst()(browser);
 }
 
+namespace {
+
+template<typename T>
+std::optional<T> next(QList<std::optional<T>> &queue)
+{
+    return queue.isEmpty() ? std::nullopt : queue.takeFirst();
+}
+
+ScriptedDialogs::Asked chooser(const char *kind)
+{
+    ScriptedDialogs::Asked a;
+    a.isChooser = true;
+    a.chooserKind = QLatin1String(kind);
+    return a;
+}
+
+} // namespace
+
+std::optional<QStringList> ScriptedDialogs::chooseOpenFiles(const Files &request)
+{
+    Asked a = chooser("open");
+    a.files = request;
+    asked.append(a);
+    return next(m_openFiles);
+}
+
+std::optional<QString> ScriptedDialogs::chooseSaveFile(const Files &request)
+{
+    Asked a = chooser("save");
+    a.files = request;
+    asked.append(a);
+    return next(m_saveFiles);
+}
+
+std::optional<QString> ScriptedDialogs::chooseOutputFolder(const Files &request)
+{
+    Asked a = chooser("folder");
+    a.files = request;
+    asked.append(a);
+    return next(m_outputFolders);
+}
+
+std::optional<int> ScriptedDialogs::choose(const Choice &request)
+{
+    Asked a = chooser("choice");
+    a.choice = request;
+    asked.append(a);
+    return next(m_choices);
+}
+
+int ScriptedDialogs::chooserCount() const
+{
+    int n = 0;
+    for (const Asked &a : asked)
+        if (a.isChooser)
+            ++n;
+    return n;
+}
+
 int ScriptedDialogs::messageCount() const
 {
     int n = 0;
     for (const Asked &a : asked)
-        if (!a.isInput && !a.isDialog && !a.isFolder)
+        if (!a.isInput && !a.isDialog && !a.isFolder && !a.isChooser)
             ++n;
     return n;
 }
@@ -113,7 +172,7 @@ QStringList ScriptedDialogs::messageTexts() const
 {
     QStringList texts;
     for (const Asked &a : asked)
-        if (!a.isInput && !a.isDialog && !a.isFolder)
+        if (!a.isInput && !a.isDialog && !a.isFolder && !a.isChooser)
             texts << a.message.text;
     return texts;
 }
@@ -121,7 +180,7 @@ QStringList ScriptedDialogs::messageTexts() const
 QString ScriptedDialogs::lastText() const
 {
     for (auto it = asked.crbegin(); it != asked.crend(); ++it)
-        if (!it->isInput && !it->isDialog && !it->isFolder)
+        if (!it->isInput && !it->isDialog && !it->isFolder && !it->isChooser)
             return it->message.text;
     return {};
 }

@@ -1,0 +1,539 @@
+#include "platform/InstanceLock.h"
+#include "platform/Profile.h"
+#include "platform/TextCodec.h"
+#include "records/ContactExport.h"
+#include "records/ContactImport.h"
+#include "records/RecordStore.h"
+#include "support/TestFiles.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+using TestFiles::cp949;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Every field of a record that holds something, multi-line fields joined with "\n".
+QMap<QString, QString> recordFields(const QString &path)
+{
+    const profile::Snapshot record(path);
+    QMap<QString, QString> out;
+    for (const RecordField &f : RecordFields) {
+        const QString v =
+            f.multiLine ? ReadRecordLines(record, f.Name(), IniDocument::Length::Whole).join(u'\n')
+                        : ReadRecordValue(record, f.Name(), IniDocument::Length::Whole);
+        if (!v.isEmpty())
+            out.insert(f.Name(), v);
+    }
+    return out;
+}
+
+// Every file below dir, relative, hidden ones too.
+QStringList filesBelow(const QString &dir)
+{
+    QStringList files;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(dir).relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
+
+QByteArray quotedPrintable(const QByteArray &bytes)
+{
+    QByteArray out;
+    for (char c : bytes)
+        out += "=" + QByteArray(1, c).toHex().toUpper();
+    return out;
+}
+
+QByteArray card(const QByteArray &body)
+{
+    return "BEGIN:VCARD\r\nVERSION:3.0\r\n" + body + "END:VCARD\r\n";
+}
+
+} // namespace
+
+class TestContacts : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void parserKeepsWhatPeersWrite_data();
+    void parserKeepsWhatPeersWrite();
+    void writerFoldsBetweenCharacters();
+    void areaCodes_data();
+    void areaCodes();
+    void importMapsFields_data();
+    void importMapsFields();
+    void importMakesNamesValidAndFree();
+    void badInput_data();
+    void badInput();
+    void cancelKeepsWhatWasCreated();
+    void roundTripOfGeneratedRecords_data();
+    void roundTripOfGeneratedRecords();
+    void vcardFolderIsStable();
+    void csv_data();
+    void csv();
+    void commandLine_data();
+    void commandLine();
+    void commandLineUsesTheConfiguredDirectoryWithoutAWindow();
+
+private:
+    ContactReport importBytes(const QByteArray &bytes);
+    std::unique_ptr<QTemporaryDir> m_tmp;
+    QString m_data;
+};
+
+void TestContacts::init()
+{
+    m_tmp = std::make_unique<QTemporaryDir>();
+    m_data = m_tmp->filePath(QStringLiteral("data"));
+    QDir().mkpath(m_data);
+}
+
+ContactReport TestContacts::importBytes(const QByteArray &bytes)
+{
+    const QString file = m_tmp->filePath(QStringLiteral("in.vcf"));
+    TestFiles::write(file, bytes);
+    return ContactImport::Import({file}, m_data);
+}
+
+void TestContacts::parserKeepsWhatPeersWrite_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("property");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("folded, UTF-8") << card("NOTE:첫 줄\\n둘째\r\n  줄\\, 쉼표\\; 끝\r\n") << "NOTE"
+                                   << "첫 줄\n둘째 줄, 쉼표; 끝";
+    QTest::newRow("2.1 soft line breaks in EUC-KR")
+        << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nNOTE;CHARSET=EUC-KR;QUOTED-PRINTABLE:"
+                      + quotedPrintable(cp949(QStringLiteral("가나"))) + "=\r\n"
+                      + quotedPrintable(cp949(QStringLiteral("다"))) + "\r\nEND:VCARD\r\n")
+        << "NOTE"
+        << "가나다";
+    QTest::newRow("no charset, not UTF-8")
+        << cp949(QStringLiteral("BEGIN:VCARD\r\nFN:김철수\r\nEND:VCARD\r\n")) << "FN"
+        << "김철수";
+    QTest::newRow("base64 text in another code page")
+        << card("NOTE;ENCODING=b;CHARSET=ISO-8859-1:" + QByteArray("caf\xe9").toBase64() + "\r\n")
+        << "NOTE" << QString::fromUtf8("café");
+    const QString utf16 = QStringLiteral("BEGIN:VCARD\r\nitem1.X-ABLabel:직통\r\nEND:VCARD");
+    QTest::newRow("group, UTF-16 with byte-order mark")
+        << QByteArray("\xFF\xFE")
+               + QByteArray(reinterpret_cast<const char *>(utf16.utf16()), utf16.size() * 2)
+        << "X-ABLABEL" << "직통";
+}
+
+void TestContacts::parserKeepsWhatPeersWrite()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, property);
+    QFETCH(QString, text);
+    const VCard::Document doc = VCard::Parse(bytes);
+    QCOMPARE(doc.cards.size(), 1);
+    QVERIFY2(doc.cards[0].error.isEmpty(), qPrintable(doc.cards[0].error));
+    const VCard::Property *p = doc.cards[0].first(property);
+    QVERIFY(p);
+    QCOMPARE(p->text(), text);
+}
+
+void TestContacts::writerFoldsBetweenCharacters()
+{
+    VCard::Writer w;
+    w.add(QStringLiteral("NOTE"), {}, VCard::Escape(QString(60, QChar(u'한')) + u"; a,b\n끝"_s));
+    const QList<QByteArray> lines = w.bytes().split('\n');
+    QVERIFY(lines.size() > 3);
+    for (const QByteArray &line : lines) {
+        QVERIFY(line.isEmpty() || line.endsWith('\r'));
+        QVERIFY2(line.size() - 1 <= 75, line.constData());
+        QVERIFY(TextCodec::isValidUtf8(line)); // no character cut in two
+    }
+    const VCard::Document doc = VCard::Parse(card(w.bytes()));
+    QCOMPARE(doc.cards.at(0).first(QStringLiteral("NOTE"))->text(),
+             QString(60, QChar(u'한')) + u"; a,b\n끝"_s);
+}
+
+void TestContacts::areaCodes_data()
+{
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("rest");
+    QTest::newRow("Seoul") << "02-555-0100"
+                           << "02"
+                           << "555-0100";
+    QTest::newRow("parentheses") << "(031) 234-5678"
+                                 << "031"
+                                 << "234-5678";
+    QTest::newRow("digits only") << "0645551234"
+                                 << "064"
+                                 << "5551234";
+    QTest::newRow("internal") << "070-1234-5678"
+                              << "070"
+                              << "1234-5678";
+    QTest::newRow("+82") << "+82-2-555-0100"
+                         << "02"
+                         << "555-0100";
+    QTest::newRow("mobile") << "010-1234-5678"
+                            << ""
+                            << "010-1234-5678";
+    QTest::newRow("past 064") << "065-123-4567"
+                              << ""
+                              << "065-123-4567";
+    QTest::newRow("no code") << "555-0100"
+                             << ""
+                             << "555-0100";
+}
+
+void TestContacts::areaCodes()
+{
+    QFETCH(QString, number);
+    QFETCH(QString, code);
+    QFETCH(QString, rest);
+    const AreaSplit split = SplitAreaCode(number);
+    QCOMPARE(split.code, code);
+    QCOMPARE(split.rest, rest);
+}
+
+void TestContacts::importMapsFields_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("record");
+    QTest::addColumn<QStringList>("fields"); // Field=value, Memo last when there is one
+
+    QTest::newRow("3.0 from a phone")
+        << card("FN:홍길동\r\nN:홍;길동;;;\r\nORG:한빛상사;영업부;해외팀\r\nTITLE:과장\r\n"
+                "TEL;TYPE=CELL:010-1234-5678\r\nTEL;TYPE=WORK,VOICE:02-555-0100\r\n"
+                "TEL;TYPE=WORK:02-555-0101\r\nTEL;TYPE=WORK:031-777-0000\r\n"
+                "TEL;TYPE=WORK,FAX:02-555-0102\r\nTEL;TYPE=HOME:(031) 234-5678\r\n"
+                "EMAIL;TYPE=INTERNET:hong@example.kr\r\nEMAIL:second@example.kr\r\n"
+                "URL:http://hong.example.kr\r\nURL;TYPE=WORK:http://hanbit.example.kr\r\n"
+                "ADR;TYPE=WORK:;;테헤란로 123\\n4층;서울;;06234;\r\n"
+                "ADR;TYPE=HOME:;;중앙로 1;수원시;경기도;16489;\r\n"
+                "NOTE:첫 줄\\n둘째 줄\\, 쉼표\r\nBDAY:1980-05-06\r\nNICKNAME:길동이\r\n")
+        << "홍길동"
+        << QStringList{"Hand=010-1234-5678",
+                       "MUrl=http://hong.example.kr",
+                       "EMail=hong@example.kr",
+                       "ONme=한빛상사",
+                       "ODDD=02",
+                       "OPh1=555-0100",
+                       "OPh2=555-0101",
+                       "OFax=555-0102",
+                       "OPst=영업부",
+                       "OCls=과장",
+                       "OZip=06234",
+                       "OUrl=http://hanbit.example.kr",
+                       "OAdd=테헤란로 123\n4층\n서울",
+                       "HZip=16489",
+                       "HDDD=031",
+                       "HPh1=234-5678",
+                       "HAdd=중앙로 1\n수원시 경기도",
+                       "Memo=첫 줄\n둘째 줄, 쉼표\n소속: 해외팀\n생일: 1980-05-06\n별명: 길동이\n"
+                       "회사 전화: 031-777-0000\nE-Mail: second@example.kr"};
+    QTest::newRow("2.1 EUC-KR quoted-printable")
+        << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=EUC-KR;ENCODING=QUOTED-PRINTABLE:"
+                      + quotedPrintable(cp949(QStringLiteral("홍"))) + ";"
+                      + quotedPrintable(cp949(QStringLiteral("길동")))
+                      + ";;;\r\nTEL;CELL:010-9999-8888\r\nTEL;HOME;VOICE:0212345678\r\n"
+                        "NOTE;CHARSET=EUC-KR;ENCODING=QUOTED-PRINTABLE:"
+                      + quotedPrintable(cp949(QStringLiteral("메모 "))) + "=\r\n"
+                      + quotedPrintable(cp949(QStringLiteral("줄"))) + "\r\nEND:VCARD\r\n")
+        << "홍길동"
+        << QStringList{"Hand=010-9999-8888", "HDDD=02", "HPh1=12345678", "Memo=메모 줄"};
+    QTest::newRow("4.0 tel addresses")
+        << QByteArray("BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Kim Chul Su\r\n"
+                      "TEL;VALUE=uri;TYPE=\"work,voice\";PREF=1:tel:+82-2-555-0100\r\n"
+                      "TEL;TYPE=cell:tel:010-2222-3333\r\nEND:VCARD\r\n")
+        << "Kim Chul Su" << QStringList{"Hand=010-2222-3333", "ODDD=02", "OPh1=555-0100"};
+    QTest::newRow("labels, N only")
+        << card("N:Smith;John;;;\r\nitem1.TEL:02-111-2222\r\nitem1.X-ABLabel:회사 직통전화\r\n"
+                "X-SKYPE:john.s\r\n")
+        << "John Smith" << QStringList{"ODir=02-111-2222", "Memo=X-SKYPE: john.s"};
+}
+
+void TestContacts::importMapsFields()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, record);
+    QFETCH(QStringList, fields);
+    const ContactReport report = importBytes(bytes);
+    QVERIFY2(report.skipped.isEmpty() && !report.failed(), qPrintable(report.Text()));
+    QCOMPARE(report.written, 1);
+    QCOMPARE(filesBelow(m_data), QStringList{record + ".txt"});
+    QMap<QString, QString> expected;
+    for (const QString &f : fields)
+        expected.insert(f.section(u'=', 0, 0), f.section(u'=', 1));
+    QCOMPARE(recordFields(QDir(m_data).filePath(record + ".txt")), expected);
+}
+
+void TestContacts::importMakesNamesValidAndFree()
+{
+    TestFiles::write(QDir(m_data).filePath(QStringLiteral("홍길동.txt")), "[data]\r\nHand=1\r\n");
+    QDir(m_data).mkdir(QStringLiteral("__홍길동_01")); // a companion folder keeps its name
+    const ContactReport report = importBytes(card("FN:홍길동\r\n") + card("FN:홍길동\r\n")
+                                             + card("FN:a/b:c*d\r\n") + card("FN:.hidden\r\n"));
+    QCOMPARE(report.written, 4);
+    QCOMPARE(filesBelow(m_data), QStringList({"_hidden.txt", "a_b_c_d.txt", "홍길동.txt",
+                                              "홍길동_02.txt", "홍길동_03.txt"}));
+    QCOMPARE(recordFields(QDir(m_data).filePath(QStringLiteral("홍길동.txt"))).value("Hand"), "1");
+}
+
+void TestContacts::badInput_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("written");
+    QTest::addColumn<QString>("told"); // in the report
+    QTest::addColumn<QStringList>("files");
+
+    const QByteArray good = card("FN:좋은 카드\r\n");
+    QTest::newRow("not a vCard") << QByteArray("name,phone\r\n홍길동,010\r\n") << 0
+                                 << "vCard 파일이 아닙니다" << QStringList();
+    QTest::newRow("no name") << card("TEL:010-1111-2222\r\nN:;;;;\r\n") + good << 1
+                             << "이름(FN, N)이 없습니다" << QStringList{"좋은 카드.txt"};
+    QTest::newRow("broken quoted-printable")
+        << card("FN:깨진 카드\r\nNOTE;ENCODING=QUOTED-PRINTABLE:=ZZ=41\r\n") + good << 1
+        << "quoted-printable 값이 깨져" << QStringList{"좋은 카드.txt"};
+    QTest::newRow("unknown charset")
+        << card("FN;CHARSET=X-NOPE:Kim\r\n") << 1 << "X-NOPE" << QStringList{"Kim.txt"};
+    QTest::newRow("no END") << good + "BEGIN:VCARD\r\nFN:끝없는 카드\r\n"
+                            << 1 << "END:VCARD 없이" << QStringList{"좋은 카드.txt"};
+    QByteArray random(50 * 1024 * 1024, Qt::Uninitialized);
+    QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(random.data()),
+                                  random.size() / sizeof(quint32));
+    QTest::newRow("50 MB of noise") << random << 0 << "vCard 파일이 아닙니다" << QStringList();
+    const QByteArray photo(1024 * 1024, '\x5A');
+    QTest::newRow("1 MB photo") << card(
+        "FN:사진 있는 카드\r\nPHOTO;ENCODING=b;TYPE=JPEG:" + photo.toBase64() + "\r\n")
+                                << 1 << "자료 1개"
+                                << QStringList{"__사진 있는 카드/사진.jpg", "사진 있는 카드.txt"};
+    QTest::newRow("card too large")
+        << card("FN:큰 카드\r\nPHOTO;ENCODING=b:" + QByteArray(17 * 1024 * 1024, 'A') + "\r\n")
+               + good
+        << 1 << "MB보다 큽니다" << QStringList{"좋은 카드.txt"};
+}
+
+void TestContacts::badInput()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, written);
+    QFETCH(QString, told);
+    QFETCH(QStringList, files);
+    const ContactReport report = importBytes(bytes);
+    QCOMPARE(report.written, written);
+    QVERIFY2(report.Text().contains(told), qPrintable(report.Text()));
+    // Nothing half-written: only whole records, no temporary files.
+    QCOMPARE(filesBelow(m_data), files);
+    if (files.contains(QStringLiteral("__사진 있는 카드/사진.jpg"))) {
+        QCOMPARE(TestFiles::read(QDir(m_data).filePath("__사진 있는 카드/사진.jpg")).size(),
+                 1024 * 1024);
+        QVERIFY(recordFields(QDir(m_data).filePath("사진 있는 카드.txt"))
+                    .value("Memo")
+                    .contains(u"사진.jpg"));
+    }
+}
+
+void TestContacts::cancelKeepsWhatWasCreated()
+{
+    const QString file = m_tmp->filePath(QStringLiteral("in.vcf"));
+    TestFiles::write(file, card("FN:하나\r\n") + card("FN:둘\r\n") + card("FN:셋\r\n"));
+    const ContactReport report = ContactImport::Import(
+        {file}, m_data, [](qsizetype done, qsizetype total) { return total == 3 && done < 2; });
+    QVERIFY(report.cancelled);
+    QCOMPARE(report.written, 2);
+    QVERIFY(report.Text().contains(QStringLiteral("취소")));
+    QCOMPARE(filesBelow(m_data), QStringList({"둘.txt", "하나.txt"}));
+}
+
+void TestContacts::roundTripOfGeneratedRecords_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::newRow("one vCard file") << int(ContactExport::Format::VCardFile);
+    QTest::newRow("vCard folder") << int(ContactExport::Format::VCardFolder);
+}
+
+void TestContacts::roundTripOfGeneratedRecords()
+{
+    QFETCH(int, format);
+    const QString source = m_tmp->filePath(QStringLiteral("generated"));
+    QProcess gen;
+    gen.start(QStringLiteral(VANDREL_GENDATA), {source, "600", "40", "3"});
+    QVERIFY(gen.waitForFinished(120000));
+    QCOMPARE(gen.exitCode(), 0);
+
+    ContactExport::Request request{source, source, m_tmp->filePath(QStringLiteral("out")),
+                                   ContactExport::Format(format), false};
+    const ContactReport out = ContactExport::Export(request);
+    QVERIFY2(!out.failed() && out.skipped.isEmpty(), qPrintable(out.Text()));
+    QStringList files{request.out};
+    if (request.format == ContactExport::Format::VCardFolder) {
+        files.clear();
+        for (const QString &name : QDir(request.out).entryList(QDir::Files))
+            files << QDir(request.out).filePath(name);
+    }
+    const ContactReport in = ContactImport::Import(files, m_data);
+    QVERIFY2(!in.failed() && in.skipped.isEmpty() && in.warnings.isEmpty(), qPrintable(in.Text()));
+
+    const QStringList records = RecordStore::CollectRecords(source, false, nullptr);
+    QVERIFY(records.size() > 600); // the folder records too
+    QCOMPARE(in.written, records.size());
+    QCOMPARE(RecordStore::CollectRecords(m_data, false, nullptr).size(), records.size());
+    for (const QString &path : records) {
+        const QString again = QDir(m_data).filePath(QDir(source).relativeFilePath(path));
+        QVERIFY2(QFileInfo::exists(again), qPrintable(again));
+        QCOMPARE(recordFields(again), recordFields(path));
+    }
+}
+
+void TestContacts::vcardFolderIsStable()
+{
+    const QDir data(m_data);
+    data.mkpath(QStringLiteral("친구"));
+    TestFiles::write(data.filePath("친구/김철수.txt"), cp949(u"[data]\r\nHand=010-1\r\n"_s));
+    TestFiles::write(data.filePath("친구/이영희.txt"), cp949(u"[data]\r\nHand=010-2\r\n"_s));
+    const QString out = m_tmp->filePath(QStringLiteral("sync"));
+    QDir().mkpath(out);
+    TestFiles::write(QDir(out).filePath("other.vcf"), card("FN:Someone else\r\n"));
+    const ContactExport::Request request{m_data, m_data, out, ContactExport::Format::VCardFolder,
+                                         false};
+    QCOMPARE(ContactExport::Export(request).written, 2);
+    const QStringList first = QDir(out).entryList(QDir::Files);
+    QCOMPARE(first.size(), 3);
+    const QString kimFile = ContactExport::RecordUid("친구/김철수.txt").mid(9) + ".vcf";
+    QVERIFY(first.contains(kimFile));
+    QVERIFY(TestFiles::read(QDir(out).filePath(kimFile))
+                .contains("UID:urn:uuid:" + kimFile.chopped(4).toLatin1()));
+
+    QVERIFY(QFile::remove(data.filePath("친구/이영희.txt")));
+    const ContactReport again = ContactExport::Export(request);
+    QCOMPARE(again.written, 1);
+    QCOMPARE(QDir(out).entryList(QDir::Files), QStringList({kimFile, "other.vcf"}));
+}
+
+void TestContacts::csv_data()
+{
+    QTest::addColumn<bool>("cp949");
+    QTest::newRow("UTF-8") << false;
+    QTest::newRow("code page 949") << true;
+}
+
+void TestContacts::csv()
+{
+    QFETCH(bool, cp949);
+    const QDir data(m_data);
+    data.mkpath(QStringLiteral("거래처"));
+    TestFiles::write(data.filePath("거래처/박\"씨.txt"),
+                     QStringLiteral("[data]\r\nHand=010-3\r\nHPh2=777\r\n[Memo]\r\nmany=2\r\n"
+                                    "1=첫 줄, 쉼표\r\n2=둘째 😀\r\n")
+                         .toUtf8());
+    const QString out = m_tmp->filePath(QStringLiteral("out.csv"));
+    const ContactReport report =
+        ContactExport::Export({m_data, m_data, out, ContactExport::Format::Csv, cp949});
+    QCOMPARE(report.written, 1);
+    QByteArray bytes = TestFiles::read(out);
+    QCOMPARE(bytes.startsWith("\xEF\xBB\xBF"), !cp949);
+    const QString text = cp949 ? TextCodec::decode(bytes, TextCodec::Encoding::Cp949)
+                               : QString::fromUtf8(bytes.mid(3));
+    const QStringList rows = text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QCOMPARE(rows.size(), 2);
+    QVERIFY(rows[0].startsWith(u"이름,폴더,핸드폰,URL,E-Mail,은행이름1,예금주1,계좌1"_s));
+    QVERIFY(rows[0].contains(u",회사 이름,회사 DDD,회사 전화,회사 전화2,회사 팩스,"_s));
+    QVERIFY(rows[0].endsWith(u",집 우편번호,집 DDD,집 전화1,집 전화2,집 주소"_s));
+    QVERIFY(rows[1].startsWith(u"\"박\"\"씨\",거래처,010-3,"_s));
+    const QString memo = cp949 ? u"\"첫 줄, 쉼표\n둘째 ?\""_s : u"\"첫 줄, 쉼표\n둘째 😀\""_s;
+    QVERIFY2(rows[1].contains(memo), qPrintable(rows[1]));
+    QVERIFY(rows[1].endsWith(u",,,777,"_s));
+    QCOMPARE(report.warnings.size(), cp949 ? 1 : 0);
+}
+
+void TestContacts::commandLine_data()
+{
+    QTest::addColumn<QStringList>("args"); // %d the data directory, %t the temporary folder
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("printed");
+    QTest::addColumn<QString>("created"); // a file that must exist afterwards
+
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "--encoding utf-8|cp949"
+                          << "";
+    QTest::newRow("import into a new folder")
+        << QStringList{"--import", "%t/a.vcf", "--into", "가족/형제", "--data", "%d"} << 0
+        << "자료 2개를 만들었습니다"
+        << "%d/가족/형제/김철수.txt";
+    QTest::newRow("missing file") << QStringList{"--import", "%t/none.vcf", "--data", "%d"} << 1
+                                  << "파일이 없습니다"
+                                  << "";
+    QTest::newRow("into leaves the data directory")
+        << QStringList{"--import", "%t/a.vcf", "--into", "../x", "--data", "%d"} << 2 << "상대 경로"
+        << "";
+    QTest::newRow("csv in code page 949")
+        << QStringList{"--export", "%t/out.csv", "--encoding", "cp949", "--data", "%d"} << 0
+        << "연락처 1개를 내보냈습니다"
+        << "%t/out.csv";
+    QTest::newRow("vCard folder") << QStringList{"--export",     "%t/sync", "--format",
+                                                 "vcard-folder", "--data",  "%d"}
+                                  << 0 << "연락처 1개를"
+                                  << "%t/sync";
+    QTest::newRow("unknown format")
+        << QStringList{"--export", "%t/x", "--format", "xml", "--data", "%d"} << 2 << "xml"
+        << "";
+    QTest::newRow("from a missing folder")
+        << QStringList{"--export", "%t/x.vcf", "--from", "없음", "--data", "%d"} << 1
+        << "폴더가 없습니다"
+        << "";
+}
+
+void TestContacts::commandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, printed);
+    QFETCH(QString, created);
+    TestFiles::write(m_tmp->filePath("a.vcf"), card("FN:김철수\r\n") + card("FN:이영희\r\n"));
+    TestFiles::write(QDir(m_data).filePath("기존.txt"), "[data]\r\nHand=1\r\n");
+    const auto fill = [this](QString s) {
+        return s.replace(QStringLiteral("%d"), m_data).replace(QStringLiteral("%t"), m_tmp->path());
+    };
+    for (QString &a : args)
+        a = fill(a);
+    QProcess p;
+    p.start(QStringLiteral(VANDREL_PROGRAM), args);
+    QVERIFY(p.waitForFinished(60000));
+    const QString out = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+    QCOMPARE(p.exitCode(), exitCode);
+    QVERIFY2(out.contains(printed), qPrintable(out));
+    if (!created.isEmpty())
+        QVERIFY2(QFileInfo::exists(fill(created)), qPrintable(out));
+}
+
+void TestContacts::commandLineUsesTheConfiguredDirectoryWithoutAWindow()
+{
+    // A copy of the program with its settings beside it, no display, and the instance lock held
+    // by a "running window": the command line neither waits for it nor hands over to it.
+    const QString bin = m_tmp->filePath(QStringLiteral("bin"));
+    QDir().mkpath(bin);
+    QVERIFY(QFile::copy(QStringLiteral(VANDREL_PROGRAM), bin + "/vandrel"));
+    TestFiles::write(bin + "/Vandrel.ini", "[PROGRAM]\r\nDirData=" + m_data.toUtf8() + "\r\n");
+    TestFiles::write(m_tmp->filePath("a.vcf"), card("FN:김철수\r\n"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    InstanceLock running(QStringLiteral("Vandrel"));
+    QVERIFY(running.acquire());
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(bin + "/vandrel", {"--import", m_tmp->filePath("a.vcf")});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 0);
+    QVERIFY(QFileInfo::exists(QDir(m_data).filePath(QStringLiteral("김철수.txt"))));
+}
+
+QTEST_GUILESS_MAIN(TestContacts)
+#include "tst_contacts.moc"
