@@ -118,5 +118,8 @@ bool TfrmMainVR::FormKeyDown(QKeyEvent *event)
 
 void TfrmMainVR::WMCopyData()
 {
-    RestoreAndRaise();
+    if (InTray)
+        RestoreFromTray();
+    else
+        RestoreAndRaise();
 }

@@ -73,13 +73,15 @@ void TestMainWindow::titleAndPanes()
     QCOMPARE(bar, window.bar);
 
     QCOMPARE(book->width(), 476);
-    // The record view stands at the right edge; the navigator fills the rest.
+    // The record view stands at the right edge inside the painted border; the navigator fills
+    // the rest.
+    const int border = TfrmZuThreeButtons::BorderWidth;
     const QPoint bookRight = book->mapTo(&window, QPoint(book->width(), 0));
-    QCOMPARE(bookRight.x(), window.width());
-    QCOMPARE(menu->mapTo(&window, QPoint(0, 0)).x(), 0);
-    QCOMPARE(menu->width() + book->width(), window.width());
+    QCOMPARE(bookRight.x(), window.width() - border);
+    QCOMPARE(menu->mapTo(&window, QPoint(0, 0)).x(), border);
+    QCOMPARE(menu->width() + book->width(), window.width() - 2 * border);
     window.resize(1000, 600);
-    QTRY_COMPARE(menu->width(), 1000 - 476);
+    QTRY_COMPARE(menu->width(), 1000 - 476 - 2 * border);
     QCOMPARE(book->width(), 476);
     QCOMPARE(book->height(), menu->height());
 
@@ -90,7 +92,7 @@ void TestMainWindow::titleAndPanes()
     QCOMPARE(bar->parentWidget(), window.pnlStatusBar);
     QCOMPARE(bar->geometry(), QRect(5, 3, 161, 16));
     QCOMPARE(window.pnlStatusBar->height(), 24);
-    QCOMPARE(window.pnlStatusBar->mapTo(&window, QPoint(0, 24)).y(), window.height());
+    QCOMPARE(window.pnlStatusBar->mapTo(&window, QPoint(0, 24)).y(), window.height() - border);
 }
 
 void TestMainWindow::escapeMinimisesFromAnyControl()
@@ -140,8 +142,9 @@ void TestMainWindow::handOverBringsTheWindowBack()
 {
     QFETCH(QString, before);
     QFETCH(bool, maximizedAfter);
+    TestFiles::write(m_info->SettingsFileName(),
+                     "[PROGRAM]\r\nLeft=40\r\nTop=30\r\nWidth=700\r\nHeight=500\r\n");
     TfrmMainVR window;
-    window.resize(700, 500);
     if (before == u"visible") {
         window.show();
     } else if (before == u"minimised") {
