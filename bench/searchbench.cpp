@@ -6,6 +6,7 @@
 // The last two lines are "search_vs_grep <ratio>" and "loadroot_vs_listing <ratio>", each the
 // program's time divided by its peer's (below 1 means faster than the peer).
 
+#include "BenchTools.h"
 #include "app/ProjectInc.h"
 #include "navigator/MenuTree.h"
 #include "navigator/RecordSearch.h"
@@ -43,6 +44,8 @@
 #include <unistd.h>
 #endif
 
+using namespace BenchTools;
+
 namespace {
 
 // A search that finds nothing warns in a message box; here nobody could close it.
@@ -70,74 +73,6 @@ public:
         if (event->type() == QEvent::Paint)
             ++paints;
         return QObject::eventFilter(watched, event);
-    }
-};
-
-struct Timing
-{
-    double best = 0;   // ms
-    double median = 0; // ms
-};
-
-int g_runs = 3;
-
-// One untimed run to warm the caches, then g_runs timed ones; between runs off the clock.
-Timing measure(const std::function<void()> &fn, const std::function<void()> &between = {})
-{
-    fn();
-    if (between)
-        between();
-    std::vector<double> ms;
-    for (int i = 0; i < g_runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        fn();
-        ms.push_back(double(t.nsecsElapsed()) / 1e6);
-        if (between)
-            between();
-    }
-    std::sort(ms.begin(), ms.end());
-    return {ms.front(), ms[ms.size() / 2]};
-}
-
-QString fmt(const Timing &t)
-{
-    return QStringLiteral("best %1 ms, median %2 ms")
-        .arg(t.best, 0, 'f', 1)
-        .arg(t.median, 0, 'f', 1);
-}
-
-void say(const QString &line)
-{
-    std::printf("%s\n", line.toUtf8().constData());
-    std::fflush(stdout);
-}
-
-// grep over the directory; returns the number of files it listed (counted in the warm-up).
-struct GrepRun
-{
-    QStringList args;
-    qsizetype hits = -1;
-    bool failed = false;
-
-    void run(bool count)
-    {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        // Byte semantics and A-Z folding only, as the program searches.
-        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
-        p.setProcessEnvironment(env);
-        if (!count)
-            p.setStandardOutputFile(QProcess::nullDevice());
-        p.start(QStringLiteral("grep"), args);
-        if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit || p.exitCode() > 1) {
-            failed = true;
-            return;
-        }
-        if (count) {
-            const QByteArray out = p.readAllStandardOutput();
-            hits = out.count('\n');
-        }
     }
 };
 
@@ -218,7 +153,7 @@ int main(int argc, char **argv)
     QLocale::setDefault(QLocale(localeName));
     const int runs = qEnvironmentVariableIntValue("VANDREL_BENCH_RUNS");
     if (runs > 0)
-        g_runs = runs;
+        BenchTools::g_runs = runs;
 
     QuietDialogs dialogs;
     DialogService::install(&dialogs);
@@ -270,7 +205,8 @@ int main(int argc, char **argv)
     say(QStringLiteral("InitPane: %1 ms, %2 top-level nodes")
             .arg(initMs, 0, 'f', 1)
             .arg(pane->Tree->topLevelItemCount()));
-    say(QStringLiteral("timed runs: %1 after one warm-up; ratios from the best run").arg(g_runs));
+    say(QStringLiteral("timed runs: %1 after one warm-up; ratios from the best run")
+            .arg(BenchTools::g_runs));
 
     // The search itself, as the Find action runs it.
     const auto settle = [&] { app.processEvents(); };

@@ -10,13 +10,10 @@
 #include <QFile>
 #include <QSet>
 
-#include <cerrno>
 #include <cstring>
 
 #ifdef Q_OS_UNIX
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 namespace {
@@ -155,40 +152,10 @@ bool RecordSearch::NameMatches(const QString &path) const
 
 bool RecordSearch::ContentsMatch(const QString &path) const
 {
-#ifdef Q_OS_UNIX
-    // open, fstat, read, close: QFile costs two more fstat calls and an object per file.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false; // an unreadable file is no hit
-    struct stat st
-    {};
     QByteArray bytes;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        // One byte more than the size, so that a short read tells the end without a second
-        // read; a file that grew meanwhile is read on in steps.
-        qsizetype used = 0;
-        bytes.resize(qsizetype(st.st_size) + 1);
-        for (;;) {
-            const ssize_t n = ::read(fd, bytes.data() + used, size_t(bytes.size() - used));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            used += n;
-            if (used < bytes.size())
-                break;
-            bytes.resize(bytes.size() * 2);
-        }
-        bytes.truncate(used);
-    }
-    ::close(fd);
-    return BytesMatch(bytes);
-#else
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!FileSystem::readListed(path, bytes))
         return false; // an unreadable file is no hit
-    return BytesMatch(file.readAll());
-#endif
+    return BytesMatch(bytes);
 }
 
 bool RecordSearch::BytesMatch(QByteArrayView bytes) const

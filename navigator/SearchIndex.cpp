@@ -1,5 +1,7 @@
 #include "SearchIndex.h"
 
+#include "platform/FileSystem.h"
+#include "platform/IniDocument.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
 #include "records/PhoneFun.h"
@@ -31,6 +33,8 @@ constexpr char16_t InitialJamo[19] = {0x3131, 0x3132, 0x3134, 0x3137, 0x3138, 0x
 
 int jamoInitial(char16_t c)
 {
+    if (c < 0x3131 || c > 0x314E)
+        return -1;
     for (int i = 0; i < 19; ++i)
         if (InitialJamo[i] == c)
             return i;
@@ -133,7 +137,7 @@ char initialKey(QChar c)
     return (u >= 0x20 && u < 0x7F) ? char(u) : '\x7F';
 }
 
-bool hasInitials(const QString &text)
+bool hasInitials(QStringView text)
 {
     for (QChar c : text)
         if (InitialOf(c) >= 0)
@@ -179,124 +183,294 @@ QString fieldName(int field)
                                                    : QString();
 }
 
-qint64 stampOf(const QFileInfo &info)
-{
-    return info.lastModified().toMSecsSinceEpoch() * 1000003 + info.size();
-}
-
 } // namespace
 
 struct TSearchIndex::Record
 {
-    QString relPath;
-    QString name;
-    quint32 textOff = 0, textLen = 0;
-    quint32 choOff = 0, choLen = 0;
-    quint32 digOff = 0, digLen = 0;
+    quint32 folder = 0;                          // in Data::folders
+    quint32 textOff = 0, choOff = 0, digOff = 0; // each runs to the next record's
     quint32 rank = 0;
+    quint32 flags = 0;
     qint64 stamp = 0;
-    bool alive = true;
 };
+
+namespace {
+
+enum RecordFlag : quint32 { Alive = 1, FolderRecord = 2, OddName = 4 };
+
+// A name compared with an ASCII name, letter case aside.
+bool sameAscii(QStringView a, QLatin1StringView b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        const char16_t x = a[i].unicode();
+        const char16_t y = char16_t(uchar(b.at(i).toLatin1()));
+        const char16_t lower = y | 0x20;
+        if (x != y && !((x | 0x20) == lower && lower >= u'a' && lower <= u'z'))
+            return false;
+    }
+    return true;
+}
+
+// The record field a key or section names (1 on), or -1.
+int fieldOfKey(QStringView key)
+{
+    static const std::vector<QByteArray> names = [] {
+        std::vector<QByteArray> n;
+        for (const RecordField &f : RecordFields)
+            n.push_back(f.Name().toLatin1());
+        return n;
+    }();
+    for (size_t i = 0; i < names.size(); ++i)
+        if (sameAscii(key, QLatin1StringView(names[i])))
+            return int(i) + 1;
+    return -1;
+}
+
+// Folding changes only letters with case; most values hold none.
+bool foldChanges(QStringView text)
+{
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u >= u'A' && u <= u'Z') || (u >= 0x80 && u < 0x1100) || (u >= 0x1E00 && u < 0x3000)
+            || u >= 0xFF00)
+            return true;
+    }
+    return false;
+}
+
+// Appends text as UTF-8 with one resize, not one call per byte.
+void appendUtf8(QByteArray &out, QStringView text)
+{
+    const qsizetype start = out.size();
+    out.resize(start + text.size() * 3);
+    char *o = out.data() + start;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t u = text[i].unicode();
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            u = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
+        }
+        if (u < 0x80) {
+            *o++ = char(u);
+        } else if (u < 0x800) {
+            *o++ = char(0xC0 | (u >> 6));
+            *o++ = char(0x80 | (u & 0x3F));
+        } else if (u < 0x10000) {
+            *o++ = char(0xE0 | (u >> 12));
+            *o++ = char(0x80 | ((u >> 6) & 0x3F));
+            *o++ = char(0x80 | (u & 0x3F));
+        } else {
+            *o++ = char(0xF0 | (u >> 18));
+            *o++ = char(0x80 | ((u >> 12) & 0x3F));
+            *o++ = char(0x80 | ((u >> 6) & 0x3F));
+            *o++ = char(0x80 | (u & 0x3F));
+        }
+    }
+    out.truncate(o - out.constData());
+}
+
+} // namespace
 
 struct TSearchIndex::Data
 {
-    QByteArray text;                   // folded values
-    QByteArray cho;                    // initial-consonant keys of values that hold Korean
-    QByteArray digits;                 // digits of telephone values, with their area codes
-    std::vector<Record> records;       // in the order of the arenas
+    QByteArray text;             // folded values
+    QByteArray cho;              // initial-consonant keys of values that hold Korean
+    QByteArray digits;           // digits of telephone values, with their area codes
+    std::vector<Record> records; // in the order of the arenas
+    QStringList folders;         // relative to the data directory; "" the directory itself
+    QHash<QString, quint32> folderIds;
     QHash<quint32, QString> originals; // where folding changed a value: its start, its text
-    QHash<QString, int> byPath;
-    std::vector<int> order; // records by name in the user's language
+    QHash<int, QString> oddNames;      // file names other than the name and ".txt"
+    std::vector<int> order;            // records by name in the user's language
     qsizetype deadBytes = 0;
     static constexpr quint32 RankGap = 1024;
 
-    void Append(const QString &relPath, const QString &file, qint64 stamp);
-    void Drop(const QString &relPath);
+    quint32 FolderId(const QString &folder);
+    void Append(quint32 folder, const QString &fileName, const QByteArray &bytes, qint64 stamp);
+    void Merge(Data &&other);
+    int Find(quint32 folder, const QString &fileName) const;
+    void Kill(int index);
     void Rank();
     void Renumber();
     void RankOne(int index);
+    qsizetype End(int index, quint32 Record::*offset, const QByteArray &arena) const;
     int RecordAt(quint32 Record::*offset, qsizetype pos) const;
     QString ValueAt(qsizetype pos) const;
-    QStringList Values(const Record &r) const;
-    QString Composed(const Record &r, int field) const;
+    QStringList Values(int index) const;
+    QString Name(int index) const;
+    QString FileName(int index) const;
+    QString RelPath(int index) const;
+    QString Composed(int index, int field) const;
 };
 
-void TSearchIndex::Data::Append(const QString &relPath, const QString &file, qint64 stamp)
+quint32 TSearchIndex::Data::FolderId(const QString &folder)
 {
-    const profile::Snapshot snapshot(file);
+    const auto at = folderIds.constFind(folder);
+    if (at != folderIds.constEnd())
+        return *at;
+    folders << folder;
+    folderIds.insert(folder, quint32(folders.size() - 1));
+    return quint32(folders.size() - 1);
+}
+
+void TSearchIndex::Data::Append(quint32 folder, const QString &fileName, const QByteArray &bytes,
+                                qint64 stamp)
+{
     Record r;
-    r.relPath = relPath;
-    r.name = RecordDisplayName(relPath);
+    r.folder = folder;
     r.stamp = stamp;
+    r.flags = Alive;
+    QString name;
+    if (fileName == FolderRecordName) {
+        r.flags |= FolderRecord;
+        name = Paths::FileName(folders.at(qsizetype(folder)));
+    } else {
+        name = fileName.left(fileName.size() - 4);
+        if (fileName != name + QStringLiteral(".txt"))
+            r.flags |= OddName;
+    }
     r.textOff = quint32(text.size());
     r.choOff = quint32(cho.size());
     r.digOff = quint32(digits.size());
+    const int index = int(records.size());
+    if (r.flags & OddName)
+        oddNames.insert(index, fileName);
+
     int ordinal = 0;
-    QHash<QString, QString> single; // for the area codes
-    auto add = [&](int field, const QString &value) {
+    QString folded;
+    const auto add = [&](int field, QStringView value) {
         if (value.isEmpty())
             return;
-        const QString folded = Fold(value);
+        QStringView key = value;
+        if (foldChanges(value)) {
+            folded = value.toString().toCaseFolded();
+            key = folded;
+        }
         text += ValueMark;
         text += fieldByte(field);
-        if (folded != value)
-            originals.insert(quint32(text.size()), value);
-        text += folded.toUtf8();
-        if (hasInitials(folded)) {
+        if (key.data() != value.data())
+            originals.insert(quint32(text.size()), value.toString());
+        appendUtf8(text, key);
+        if (hasInitials(key)) {
             cho += ValueMark;
             cho += fieldByte(field);
             cho += char(0x80 + std::min(ordinal, MaxOrdinal));
-            for (QChar c : folded)
-                cho += initialKey(c);
+            const qsizetype start = cho.size();
+            cho.resize(start + key.size());
+            char *o = cho.data() + start;
+            for (QChar c : key)
+                *o++ = initialKey(c);
         }
         ++ordinal;
     };
-    add(NameField, r.name);
-    for (int i = 0; i < RecordFieldCount; ++i) {
-        const RecordField &f = RecordFields[size_t(i)];
-        if (f.multiLine) {
-            for (const QString &line : ReadRecordLines(snapshot, f.Name()))
-                add(i + 1, line);
-        } else {
-            const QString value = ReadRecordValue(snapshot, f.Name());
-            single.insert(f.Name(), value);
-            add(i + 1, value);
+    add(NameField, name);
+
+    // Telephone numbers and their area codes, for the digits.
+    QString phones[RecordFieldCount + 1];
+    QList<std::pair<QString, QString>> lines[RecordFieldCount + 1];
+    IniDocument::scan(bytes, [&](QStringView section, QStringView key, QStringView value) {
+        if (sameAscii(section, QLatin1StringView("data"))) {
+            const int field = fieldOfKey(key);
+            if (field < 0 || RecordFields[size_t(field - 1)].multiLine)
+                return;
+            add(field, value);
+            phones[field] = value.toString();
+            return;
         }
-    }
-    for (const Telephone &t : Telephones) {
-        const QString number = single.value(QString::fromUtf16(t.field));
-        if (number.isEmpty())
+        const int field = fieldOfKey(section);
+        if (field > 0 && RecordFields[size_t(field - 1)].multiLine)
+            lines[field].append({key.toString(), value.toString()});
+    });
+    for (int field = 1; field <= RecordFieldCount; ++field)
+        for (const QString &line : RecordLinesFrom(lines[field]))
+            add(field, line);
+    static const std::vector<std::pair<int, int>> telephones = [] {
+        std::vector<std::pair<int, int>> t;
+        for (const Telephone &phone : Telephones)
+            t.emplace_back(fieldNumber(QString::fromUtf16(phone.field)),
+                           phone.areaCode ? fieldNumber(QString::fromUtf16(phone.areaCode)) : 0);
+        return t;
+    }();
+    for (const auto &[field, areaCode] : telephones) {
+        if (phones[field].isEmpty())
             continue;
-        const QByteArray d = DigitsOf(
-            (t.areaCode ? single.value(QString::fromUtf16(t.areaCode)) : QString()) + number);
+        const QByteArray d = DigitsOf((areaCode ? phones[areaCode] : QString()) + phones[field]);
         if (d.isEmpty())
             continue;
         digits += ValueMark;
-        digits += fieldByte(fieldNumber(QString::fromUtf16(t.field)));
+        digits += fieldByte(field);
         digits += d;
     }
-    r.textLen = quint32(text.size()) - r.textOff;
-    r.choLen = quint32(cho.size()) - r.choOff;
-    r.digLen = quint32(digits.size()) - r.digOff;
-    const auto old = byPath.constFind(relPath);
-    if (old != byPath.constEnd()) {
-        Record &gone = records[size_t(*old)];
-        gone.alive = false;
-        deadBytes += gone.textLen + gone.choLen + gone.digLen;
-    }
-    byPath.insert(relPath, int(records.size()));
-    records.push_back(std::move(r));
+    records.push_back(r);
 }
 
-void TSearchIndex::Data::Drop(const QString &relPath)
+void TSearchIndex::Data::Merge(Data &&other)
 {
-    const auto at = byPath.constFind(relPath);
-    if (at == byPath.constEnd())
+    const quint32 text0 = quint32(text.size());
+    const quint32 cho0 = quint32(cho.size());
+    const quint32 dig0 = quint32(digits.size());
+    const int first = int(records.size());
+    text += other.text;
+    cho += other.cho;
+    digits += other.digits;
+    for (Record r : other.records) {
+        r.textOff += text0;
+        r.choOff += cho0;
+        r.digOff += dig0;
+        records.push_back(r);
+    }
+    for (auto it = other.originals.cbegin(); it != other.originals.cend(); ++it)
+        originals.insert(it.key() + text0, it.value());
+    for (auto it = other.oddNames.cbegin(); it != other.oddNames.cend(); ++it)
+        oddNames.insert(it.key() + first, it.value());
+}
+
+int TSearchIndex::Data::Find(quint32 folder, const QString &fileName) const
+{
+    for (int i = int(records.size()) - 1; i >= 0; --i) {
+        const Record &r = records[size_t(i)];
+        if ((r.flags & Alive) && r.folder == folder && FileName(i) == fileName)
+            return i;
+    }
+    return -1;
+}
+
+void TSearchIndex::Data::Kill(int index)
+{
+    Record &r = records[size_t(index)];
+    if (!(r.flags & Alive))
         return;
-    Record &gone = records[size_t(*at)];
-    gone.alive = false;
-    deadBytes += gone.textLen + gone.choLen + gone.digLen;
-    byPath.erase(at);
+    r.flags &= ~quint32(Alive);
+    deadBytes += End(index, &Record::textOff, text) - r.textOff;
+}
+
+qsizetype TSearchIndex::Data::End(int index, quint32 Record::*offset, const QByteArray &arena) const
+{
+    return size_t(index) + 1 < records.size() ? qsizetype(records[size_t(index) + 1].*offset)
+                                              : arena.size();
+}
+
+QString TSearchIndex::Data::Name(int index) const
+{
+    return ValueAt(records[size_t(index)].textOff + 2);
+}
+
+QString TSearchIndex::Data::FileName(int index) const
+{
+    const Record &r = records[size_t(index)];
+    if (r.flags & FolderRecord)
+        return FolderRecordName;
+    if (r.flags & OddName)
+        return oddNames.value(index);
+    return Name(index) + QStringLiteral(".txt");
+}
+
+QString TSearchIndex::Data::RelPath(int index) const
+{
+    const QString &folder = folders.at(qsizetype(records[size_t(index)].folder));
+    return folder.isEmpty() ? FileName(index) : Paths::Join(folder, FileName(index));
 }
 
 void TSearchIndex::Data::Rank()
@@ -307,7 +481,7 @@ void TSearchIndex::Data::Rank()
     std::vector<std::pair<QCollatorSortKey, int>> keys;
     keys.reserve(records.size());
     for (size_t i = 0; i < records.size(); ++i)
-        keys.emplace_back(collator.sortKey(records[i].name), int(i));
+        keys.emplace_back(collator.sortKey(Name(int(i))), int(i));
     std::stable_sort(keys.begin(), keys.end(),
                      [](const auto &a, const auto &b) { return a.first.compare(b.first) < 0; });
     order.clear();
@@ -328,15 +502,14 @@ void TSearchIndex::Data::RankOne(int index)
 {
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    const QString &name = records[size_t(index)].name;
+    const QString name = Name(index);
     const auto at =
         std::upper_bound(order.begin(), order.end(), name, [&](const QString &n, int other) {
-            return collator.compare(n, records[size_t(other)].name) < 0;
+            return collator.compare(n, Name(other)) < 0;
         });
     const quint32 low = at == order.begin() ? 0 : records[size_t(*(at - 1))].rank + 1;
     const quint32 high = at == order.end() ? low + RankGap : records[size_t(*at)].rank;
-    const auto inserted = order.insert(at, index);
-    Q_UNUSED(inserted);
+    order.insert(at, index);
     if (low < high)
         records[size_t(index)].rank = low + (high - low) / 2;
     else
@@ -369,34 +542,33 @@ QString TSearchIndex::Data::ValueAt(qsizetype pos) const
     return QString::fromUtf8(text.constData() + start, end - start);
 }
 
-QStringList TSearchIndex::Data::Values(const Record &r) const
+QStringList TSearchIndex::Data::Values(int index) const
 {
     QStringList values;
-    const qsizetype end = r.textOff + r.textLen;
-    for (qsizetype at = text.indexOf(ValueMark, r.textOff); at >= 0 && at < end;
-         at = text.indexOf(ValueMark, at + 1))
+    const qsizetype end = End(index, &Record::textOff, text);
+    for (qsizetype at = text.indexOf(ValueMark, records[size_t(index)].textOff);
+         at >= 0 && at < end; at = text.indexOf(ValueMark, at + 1))
         values << Fold(ValueAt(at + 2));
     return values;
 }
 
-QString TSearchIndex::Data::Composed(const Record &r, int field) const
+QString TSearchIndex::Data::Composed(int index, int field) const
 {
     // The number as dialled: "area code-number" where it has one.
-    QString areaCode;
-    QString number;
-    const qsizetype end = r.textOff + r.textLen;
     const QString name = fieldName(field);
-    const Telephone *telephone = nullptr;
+    const char16_t *areaField = nullptr;
     for (const Telephone &t : Telephones)
         if (name == QStringView(t.field))
-            telephone = &t;
-    for (qsizetype at = text.indexOf(ValueMark, r.textOff); at >= 0 && at < end;
-         at = text.indexOf(ValueMark, at + 1)) {
+            areaField = t.areaCode;
+    QString areaCode;
+    QString number;
+    const qsizetype end = End(index, &Record::textOff, text);
+    for (qsizetype at = text.indexOf(ValueMark, records[size_t(index)].textOff);
+         at >= 0 && at < end; at = text.indexOf(ValueMark, at + 1)) {
         const int f = uchar(text.at(at + 1)) - 0x80;
         if (f == field)
             number = ValueAt(at + 2);
-        else if (telephone && telephone->areaCode
-                 && fieldName(f) == QStringView(telephone->areaCode))
+        else if (areaField && fieldName(f) == QStringView(areaField))
             areaCode = ValueAt(at + 2);
     }
     return areaCode.isEmpty() ? number : areaCode + u'-' + number;
@@ -431,28 +603,28 @@ void TSearchIndex::StopBuild()
 
 namespace {
 
-// Every folder below dir (dir itself first) that the tree can show, relative to root.
-void collectFolders(const QString &root, const QString &rel, QStringList &out,
-                    const std::atomic<bool> &cancel)
+// Every folder below rel (rel itself first) that the tree can show, relative to root, and the
+// record files of each, folder records first (the data directory has none the tree shows).
+struct Walk
+{
+    QStringList folders;
+    std::vector<std::pair<qsizetype, QString>> files; // folder in folders, file name
+};
+
+void walk(const QString &root, const QString &rel, Walk &out, const std::atomic<bool> &cancel)
 {
     if (cancel)
         return;
-    out << rel;
+    const qsizetype folder = out.folders.size();
+    out.folders << rel;
     const QString dir = rel.isEmpty() ? root : Paths::Join(root, rel);
-    for (const QString &folder : RecordStore::ListFolder(dir).folders)
-        collectFolders(root, rel.isEmpty() ? folder : Paths::Join(rel, folder), out, cancel);
-}
-
-// The record files of one folder, relative to root, its folder record first.
-QStringList recordsOf(const QString &root, const QString &rel)
-{
-    const QString dir = rel.isEmpty() ? root : Paths::Join(root, rel);
-    QStringList files;
-    if (QFileInfo::exists(Paths::Join(dir, FolderRecordName)) && !rel.isEmpty())
-        files << Paths::Join(rel, FolderRecordName);
-    for (const QString &name : RecordStore::ListFolder(dir).records)
-        files << (rel.isEmpty() ? name : Paths::Join(rel, name));
-    return files;
+    const RecordStore::Listing listing = RecordStore::ListFolder(dir, false);
+    if (!rel.isEmpty() && QFileInfo::exists(Paths::Join(dir, FolderRecordName)))
+        out.files.emplace_back(folder, FolderRecordName);
+    for (const QString &name : listing.records)
+        out.files.emplace_back(folder, name);
+    for (const QString &sub : listing.folders)
+        walk(root, rel.isEmpty() ? sub : Paths::Join(rel, sub), out, cancel);
 }
 
 } // namespace
@@ -462,6 +634,8 @@ void TSearchIndex::Open(const QString &dir)
     StopBuild();
     if (!m_watcher->directories().isEmpty())
         m_watcher->removePaths(m_watcher->directories());
+    if (!m_watcher->files().isEmpty())
+        m_watcher->removePaths(m_watcher->files());
     m_dirty.clear();
     m_root = dir;
     m_data = std::make_shared<Data>();
@@ -474,22 +648,42 @@ void TSearchIndex::Open(const QString &dir)
     }
     m_builder = std::thread([this, dir, generation] {
         auto data = std::make_shared<Data>();
-        QStringList folders;
-        collectFolders(dir, QString(), folders, m_cancel);
-        QStringList files;
-        for (const QString &folder : std::as_const(folders))
-            files << recordsOf(dir, folder);
-        const int total = int(files.size());
-        for (int i = 0; i < total && !m_cancel; ++i) {
-            const QString path = Paths::Join(dir, files.at(i));
-            data->Append(files.at(i), path, stampOf(QFileInfo(path)));
-            if (i % 2000 == 0)
-                QMetaObject::invokeMethod(
-                    this, [this, i, total] { emit progress(i, total); }, Qt::QueuedConnection);
-        }
+        Walk found;
+        walk(dir, QString(), found, m_cancel);
+        const QStringList &folders = found.folders;
+        for (const QString &folder : folders)
+            data->FolderId(folder);
+        const auto &files = found.files;
+        // Two halves at once; the first half's thread reports the progress.
+        const size_t total = files.size();
+        const auto build = [&](Data &into, size_t from, size_t to, bool report) {
+            QByteArray bytes;
+            for (size_t i = from; i < to && !m_cancel; ++i) {
+                const QString &folder = folders.at(files[i].first);
+                const QString path =
+                    Paths::Join(folder.isEmpty() ? dir : Paths::Join(dir, folder), files[i].second);
+                qint64 stamp = 0;
+                // A file that cannot be read is left out, without a word per file.
+                if (FileSystem::readListed(path, bytes, &stamp))
+                    into.Append(quint32(files[i].first), files[i].second, bytes, stamp);
+                if (report && i % 2000 == 0)
+                    QMetaObject::invokeMethod(
+                        this, [this, i, total] { emit progress(int(i * 2), int(total)); },
+                        Qt::QueuedConnection);
+            }
+        };
+        Data second;
+        second.folders = data->folders;
+        std::thread helper([&] { build(second, total / 2, total, false); });
+        build(*data, 0, total / 2, true);
+        helper.join();
         if (m_cancel)
             return;
+        data->Merge(std::move(second));
         data->Rank();
+        data->text.squeeze();
+        data->cho.squeeze();
+        data->digits.squeeze();
         QMetaObject::invokeMethod(
             this,
             [this, data, folders, generation] {
@@ -513,7 +707,7 @@ void TSearchIndex::Finish(std::shared_ptr<Data> data, quint64 generation)
         m_builder.join();
     m_data = std::move(data);
     m_ready = true;
-    emit progress(int(m_data->records.size()), int(m_data->records.size()));
+    emit progress(RecordCount(), RecordCount());
     emit ready();
 }
 
@@ -530,6 +724,14 @@ void TSearchIndex::Watch(const QStringList &folders)
 {
     if (!folders.isEmpty())
         m_watcher->addPaths(folders);
+}
+
+void TSearchIndex::WatchFile(const QString &path)
+{
+    if (!m_watcher->files().isEmpty())
+        m_watcher->removePaths(m_watcher->files());
+    if (!path.isEmpty() && QFileInfo::exists(path))
+        m_watcher->addPath(path);
 }
 
 void TSearchIndex::OnDirectoryChanged(const QString &dir)
@@ -557,82 +759,99 @@ void TSearchIndex::Refresh(const QString &path)
         return;
     const QString rel = path == m_root ? QString() : path.mid(prefix.size());
     Data &data = *m_data;
-    const QFileInfo info(path);
-    QList<int> changed;
-    if (!info.isDir()) {
-        // One record file: read again, or dropped when gone.
-        if (info.isFile()) {
-            const qint64 stamp = stampOf(info);
-            const auto at = data.byPath.constFind(rel);
-            if (at == data.byPath.constEnd() || data.records[size_t(*at)].stamp != stamp) {
-                data.Append(rel, path, stamp);
-                changed << int(data.records.size()) - 1;
-            }
+    QList<int> added;
+    QByteArray bytes;
+    // Reads one record file again when it changed, or drops it when it is gone.
+    const auto refreshFile = [&](const QString &folder, const QString &fileName) {
+        const quint32 id = data.FolderId(folder);
+        const int old = data.Find(id, fileName);
+        const QString full =
+            Paths::Join(folder.isEmpty() ? m_root : Paths::Join(m_root, folder), fileName);
+        qint64 stamp = 0;
+        if (!FileSystem::readListed(full, bytes, &stamp)) {
+            if (old < 0)
+                return;
+            data.Kill(old);
         } else {
-            data.Drop(rel);
+            if (old >= 0 && data.records[size_t(old)].stamp == stamp)
+                return;
+            if (old >= 0)
+                data.Kill(old);
+            data.Append(id, fileName, bytes, stamp);
+            added << int(data.records.size()) - 1;
         }
+        if (old >= 0)
+            emit fileChanged(full);
+    };
+    if (!QFileInfo(path).isDir()) {
+        const QString fileName = Paths::FileName(rel);
+        refreshFile(Paths::WithoutTrailingSeparators(rel.left(rel.size() - fileName.size())),
+                    fileName);
         emit fileChanged(path);
     } else {
         // A folder: every record below it as it is now.
-        QStringList folders;
+        Walk found;
         const std::atomic<bool> never{false};
-        collectFolders(m_root, rel, folders, never);
+        walk(m_root, rel, found, never);
         QSet<QString> present;
         QStringList newFolders;
-        for (const QString &folder : std::as_const(folders)) {
+        const QStringList watched = m_watcher->directories();
+        for (const QString &folder : std::as_const(found.folders)) {
             const QString absolute = folder.isEmpty() ? m_root : Paths::Join(m_root, folder);
-            if (!m_watcher->directories().contains(absolute))
+            if (!watched.contains(absolute))
                 newFolders << absolute;
-            for (const QString &file : recordsOf(m_root, folder)) {
-                present.insert(file);
-                const QString full = Paths::Join(m_root, file);
-                const qint64 stamp = stampOf(QFileInfo(full));
-                const auto at = data.byPath.constFind(file);
-                if (at != data.byPath.constEnd() && data.records[size_t(*at)].stamp == stamp)
-                    continue;
-                data.Append(file, full, stamp);
-                changed << int(data.records.size()) - 1;
-                if (at != data.byPath.constEnd())
-                    emit fileChanged(full);
-            }
+        }
+        for (const auto &[index, file] : found.files) {
+            const QString &folder = found.folders.at(index);
+            present.insert(folder.isEmpty() ? file : Paths::Join(folder, file));
+            refreshFile(folder, file);
         }
         // Records below the folder that are no longer there.
         const QString below = rel.isEmpty() ? QString() : Paths::WithSeparator(rel);
-        QStringList gone;
-        for (auto it = data.byPath.constBegin(); it != data.byPath.constEnd(); ++it)
-            if (it.key().startsWith(below) && !present.contains(it.key()))
-                gone << it.key();
-        for (const QString &file : std::as_const(gone)) {
-            data.Drop(file);
-            emit fileChanged(Paths::Join(m_root, file));
+        for (int i = 0; i < int(data.records.size()); ++i) {
+            if (!(data.records[size_t(i)].flags & Alive))
+                continue;
+            const QString relPath = data.RelPath(i);
+            if (relPath.startsWith(below) && !present.contains(relPath)) {
+                data.Kill(i);
+                emit fileChanged(Paths::Join(m_root, relPath));
+            }
         }
         Watch(newFolders);
     }
-    for (int index : std::as_const(changed))
+    for (int index : std::as_const(added))
         data.RankOne(index);
-    // Replaced records leave their old text behind; rebuilt when it is most of the index.
+    // Replaced records leave their old text behind; rebuilt when that is most of the index.
     if (data.deadBytes > data.text.size() / 2 + (1 << 20)) {
         auto fresh = std::make_shared<Data>();
-        for (const Record &r : data.records)
-            if (r.alive)
-                fresh->Append(r.relPath, Paths::Join(m_root, r.relPath), r.stamp);
+        fresh->folders = data.folders;
+        fresh->folderIds = data.folderIds;
+        for (int i = 0; i < int(data.records.size()); ++i) {
+            const Record &r = data.records[size_t(i)];
+            const QString full = Paths::Join(m_root, data.RelPath(i));
+            qint64 stamp = 0;
+            if ((r.flags & Alive) && FileSystem::readListed(full, bytes, &stamp))
+                fresh->Append(r.folder, data.FileName(i), bytes, stamp);
+        }
         fresh->Rank();
         m_data = std::move(fresh);
     }
 }
 
-QList<TSearchIndex::Hit> TSearchIndex::Query(const QString &typed) const
+TSearchIndex::Results TSearchIndex::Find(const QString &typed) const
 {
-    QList<Hit> hits;
-    const QString query = Fold(typed.trimmed());
-    if (query.isEmpty() || !m_data)
-        return hits;
+    Results results;
+    results.m_query = Fold(typed.trimmed());
+    results.m_data = m_data;
+    if (results.m_query.isEmpty() || !m_data)
+        return results;
     const Data &data = *m_data;
+    const QString &query = results.m_query;
     const Kind kind = KindOf(query);
+    results.m_kind = int(kind);
 
     const QByteArray *arena = &data.text;
     quint32 Record::*offset = &Record::textOff;
-    quint32 Record::*length = &Record::textLen;
     QByteArray needle;
     bool verify = false;
     switch (kind) {
@@ -640,13 +859,11 @@ QList<TSearchIndex::Hit> TSearchIndex::Query(const QString &typed) const
     case Kind::Digits:
         arena = &data.digits;
         offset = &Record::digOff;
-        length = &Record::digLen;
         needle = DigitsOf(query);
         break;
     case Kind::Initials:
         arena = &data.cho;
         offset = &Record::choOff;
-        length = &Record::choLen;
         for (QChar c : query) {
             needle += initialKey(c);
             // Only a consonant stands for a whole syllable; anything else must be itself.
@@ -656,20 +873,14 @@ QList<TSearchIndex::Hit> TSearchIndex::Query(const QString &typed) const
         break;
     }
 
-    struct Found
-    {
-        int record;
-        qsizetype pos;
-        bool name;
-    };
-    std::vector<Found> found;
+    std::vector<Results::Match> &found = results.m_matches;
     qsizetype from = 0;
     while (const char *at = find(*arena, from, needle)) {
         const qsizetype pos = at - arena->constData();
         const int index = data.RecordAt(offset, pos);
         const Record &r = data.records[size_t(index)];
-        qsizetype next = qsizetype(r.*offset) + qsizetype(r.*length);
-        if (r.alive) {
+        qsizetype next = data.End(index, offset, *arena);
+        if (r.flags & Alive) {
             // The value holding the match: its field, and for initials its place in the record.
             qsizetype mark = pos;
             while (mark > 0 && arena->at(mark - 1) != ValueMark)
@@ -678,67 +889,69 @@ QList<TSearchIndex::Hit> TSearchIndex::Query(const QString &typed) const
             bool keep = true;
             if (verify) {
                 const int ordinal = uchar(arena->at(mark + 1)) - 0x80;
-                const QStringList values = data.Values(r);
+                const QStringList values = data.Values(index);
                 keep = ordinal < values.size() && ordinal < MaxOrdinal
-                           ? MatchesSyllables(query, values.at(ordinal))
-                           : false;
+                       && MatchesSyllables(query, values.at(ordinal));
                 if (!keep)
                     next = pos + 1; // another value of the record may match
             }
             if (keep)
-                found.push_back({index, kind == Kind::Text ? pos : mark, field == NameField});
+                found.push_back(
+                    {index, quint32(kind == Kind::Text ? pos : mark), field == NameField});
         }
         from = next;
     }
-    std::stable_sort(found.begin(), found.end(), [&](const Found &a, const Found &b) {
-        if (a.name != b.name)
-            return a.name;
-        return data.records[size_t(a.record)].rank < data.records[size_t(b.record)].rank;
-    });
-    hits.reserve(qsizetype(found.size()));
-    for (const Found &f : found) {
-        const Record &r = data.records[size_t(f.record)];
-        Hit hit;
-        hit.relPath = r.relPath;
-        hit.displayName = r.name;
-        const QString name = Paths::FileName(r.relPath);
-        hit.folder = r.relPath.left(r.relPath.size() - name.size());
-        hit.folder = Paths::WithoutTrailingSeparators(hit.folder);
-        hit.nameMatch = f.name;
-        if (kind == Kind::Text) {
-            hit.value = data.ValueAt(f.pos);
-        } else {
-            const int field = uchar(arena->at(f.pos)) - 0x80;
-            if (kind == Kind::Digits)
-                hit.value = data.Composed(r, field);
-            else {
-                const int ordinal = uchar(arena->at(f.pos + 1)) - 0x80;
-                qsizetype at = data.text.indexOf(ValueMark, r.textOff);
-                for (int i = 0; i < ordinal && at >= 0; ++i)
-                    at = data.text.indexOf(ValueMark, at + 1);
-                hit.value = at >= 0 ? data.ValueAt(at + 2) : r.name;
-            }
-        }
-        hits.append(hit);
+    std::stable_sort(
+        found.begin(), found.end(), [&](const Results::Match &a, const Results::Match &b) {
+            if (a.name != b.name)
+                return a.name;
+            return data.records[size_t(a.record)].rank < data.records[size_t(b.record)].rank;
+        });
+    return results;
+}
+
+TSearchIndex::Hit TSearchIndex::Results::at(int i) const
+{
+    const Data &data = *m_data;
+    const Match &m = m_matches[size_t(i)];
+    Hit hit;
+    hit.relPath = data.RelPath(m.record);
+    hit.displayName = data.Name(m.record);
+    hit.folder = data.folders.at(qsizetype(data.records[size_t(m.record)].folder));
+    hit.nameMatch = m.name;
+    switch (Kind(m_kind)) {
+    case Kind::Text: hit.value = data.ValueAt(m.pos); break;
+    case Kind::Digits:
+        hit.value = data.Composed(m.record, uchar(data.digits.at(m.pos)) - 0x80);
+        break;
+    case Kind::Initials: {
+        const int ordinal = uchar(data.cho.at(m.pos + 1)) - 0x80;
+        qsizetype at = data.text.indexOf(ValueMark, data.records[size_t(m.record)].textOff);
+        for (int k = 0; k < ordinal && at >= 0; ++k)
+            at = data.text.indexOf(ValueMark, at + 1);
+        hit.value = at >= 0 ? data.ValueAt(at + 2) : hit.displayName;
+        break;
     }
+    }
+    return hit;
+}
+
+QList<TSearchIndex::Hit> TSearchIndex::Query(const QString &text) const
+{
+    const Results results = Find(text);
+    QList<Hit> hits;
+    hits.reserve(results.size());
+    for (int i = 0; i < results.size(); ++i)
+        hits.append(results.at(i));
     return hits;
 }
 
 int TSearchIndex::RecordCount() const
 {
-    return m_data ? int(m_data->byPath.size()) : 0;
-}
-
-qsizetype TSearchIndex::MemoryBytes() const
-{
     if (!m_data)
         return 0;
-    const Data &d = *m_data;
-    qsizetype bytes = d.text.capacity() + d.cho.capacity() + d.digits.capacity()
-                      + qsizetype(d.records.capacity() * sizeof(Record));
-    for (const Record &r : d.records)
-        bytes += (r.relPath.capacity() + r.name.capacity()) * 2;
-    for (const QString &o : d.originals)
-        bytes += o.capacity() * 2 + 16;
-    return bytes + d.byPath.size() * 32;
+    int n = 0;
+    for (const Record &r : m_data->records)
+        n += (r.flags & Alive) ? 1 : 0;
+    return n;
 }

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <memory>
 #include <thread>
+#include <vector>
 
 class QFileSystemWatcher;
 class QTimer;
@@ -46,6 +47,8 @@ QByteArray DigitsOf(const QString &text);
 class TSearchIndex : public QObject
 {
     Q_OBJECT
+    struct Data;
+
 public:
     struct Hit
     {
@@ -64,15 +67,37 @@ public:
     QString Root() const { return m_root; }
     bool IsReady() const { return m_ready; }
 
-    // Name matches first, then by name in the user's language.
+    // The records a query finds: name matches first, then by name in the user's language.
+    // Hits are made only when asked for, so a query that finds thousands costs little.
+    class Results
+    {
+    public:
+        int size() const { return int(m_matches.size()); }
+        Hit at(int i) const;
+
+    private:
+        friend class TSearchIndex;
+        struct Match
+        {
+            int record;
+            quint32 pos;
+            bool name;
+        };
+        std::shared_ptr<const Data> m_data;
+        std::vector<Match> m_matches;
+        QString m_query;
+        int m_kind = 0;
+    };
+    Results Find(const QString &text) const;
+    // Every hit at once.
     QList<Hit> Query(const QString &text) const;
 
     // Reads the record file at path again (gone: dropped), or every record of the folder at
     // path and below it.
     void Refresh(const QString &path);
+    // Watches the one record file on view for changes made in place.
+    void WatchFile(const QString &path);
 
-    // Bytes the index holds, for the benchmark.
-    qsizetype MemoryBytes() const;
     int RecordCount() const;
 
     // Waits for a running build (for tests and the benchmark).
@@ -87,7 +112,6 @@ signals:
     void fileChanged(const QString &path);
 
 private:
-    struct Data;
     struct Record;
     void Finish(std::shared_ptr<Data> data, quint64 generation);
     void Watch(const QStringList &folders);

@@ -17,6 +17,11 @@ bool exists(const QString &path);
 // Reads the whole file; an empty result and false when it cannot be read.
 bool readAll(const QString &path, QByteArray &bytes);
 
+// Reads the file at exactly that path (no letter-case lookup) in as few calls as the system
+// allows, for walks over many files; *stamp changes whenever the file's time or size does.
+// False when it is no readable regular file.
+bool readListed(const QString &path, QByteArray &bytes, qint64 *stamp = nullptr);
+
 // Replaces the file through a temporary file in the same directory and a rename, keeping the
 // old file's permissions; the data is on the disk before the rename. False when anything fails;
 // the old file is then untouched and the temporary file gone. The temporary file is named
@@ -32,5 +37,8 @@ constexpr int TemporaryFileGraceSeconds = 300;
 // behind. Links, folders and every other name are left alone. False when a leftover could not
 // be deleted or dir could not be read; a missing dir is no error.
 bool removeStaleTemporaryFiles(const QString &dir);
+
+// True for a name of writeAtomically's temporary files.
+bool isTemporaryName(const QString &name);
 
 } // namespace FileSystem

@@ -1,6 +1,7 @@
 #include "IniDocument.h"
 
 #include <QSet>
+#include <QVarLengthArray>
 
 namespace {
 
@@ -22,9 +23,33 @@ QStringView trimBlanks(QStringView text)
     return text.sliced(b, e - b);
 }
 
-bool sameName(const QString &a, const QString &b)
+bool sameName(QStringView a, QStringView b)
 {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
+    if (a.size() != b.size())
+        return false;
+    // Names are nearly always ASCII; the general comparison is far slower.
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        const char16_t x = a[i].unicode();
+        const char16_t y = b[i].unicode();
+        if (x >= 0x80 || y >= 0x80)
+            return a.compare(b, Qt::CaseInsensitive) == 0;
+        if (x == y)
+            continue;
+        const char16_t lower = x | 0x20;
+        if (lower != (y | 0x20) || lower < u'a' || lower > u'z')
+            return false;
+    }
+    return true;
+}
+
+// A value as the reader gives it: blanks around it gone, one pair of quotes around it gone.
+QStringView unquoted(QStringView text)
+{
+    text = trimBlanks(text);
+    if (text.size() >= 2 && (text.front() == u'"' || text.front() == u'\'')
+        && text.back() == text.front())
+        text = text.sliced(1, text.size() - 2);
+    return text;
 }
 
 // A value must stay on its own line, or it would turn into keys and sections of its own.
@@ -38,32 +63,78 @@ QString oneLine(QString text)
 
 } // namespace
 
+IniDocument::Kind IniDocument::classify(QStringView text, QStringView *name, qsizetype *eq)
+{
+    const QStringView trimmed = trimBlanks(text);
+    if (trimmed.isEmpty())
+        return Kind::Blank;
+    if (trimmed.front() == u'[') {
+        QStringView inner = trimmed.sliced(1);
+        const qsizetype close = inner.indexOf(u']');
+        if (close >= 0)
+            inner = inner.first(close);
+        *name = trimBlanks(inner);
+        return Kind::Section;
+    }
+    if (trimmed.front() == u';')
+        return Kind::Comment;
+    *eq = text.indexOf(u'=');
+    if (*eq < 0)
+        return Kind::Other;
+    *name = trimBlanks(text.first(*eq));
+    return Kind::Key;
+}
+
 // Lines read from the file and lines the program writes go through the same rules, so that a
 // value reads the same before and after it is stored.
 IniDocument::Line IniDocument::parse(QString text)
 {
     Line line;
     line.text = std::move(text);
-    const QStringView trimmed = trimBlanks(line.text);
-    if (trimmed.isEmpty()) {
-        line.kind = Kind::Blank;
-    } else if (trimmed.front() == u'[') {
-        line.kind = Kind::Section;
-        QStringView inner = trimmed.sliced(1);
-        const qsizetype close = inner.indexOf(u']');
-        if (close >= 0)
-            inner = inner.first(close);
-        line.name = trimBlanks(inner).toString();
-    } else if (trimmed.front() == u';') {
-        line.kind = Kind::Comment;
-    } else {
-        line.eq = line.text.indexOf(u'=');
-        if (line.eq >= 0) {
-            line.kind = Kind::Key;
-            line.name = trimBlanks(QStringView(line.text).first(line.eq)).toString();
-        }
-    }
+    QStringView name;
+    line.kind = classify(line.text, &name, &line.eq);
+    line.name = name.toString();
     return line;
+}
+
+void IniDocument::scan(const QByteArray &bytes, const Visitor &visit)
+{
+    const TextCodec::Body body = TextCodec::fileBody(bytes);
+    const QString text = TextCodec::decode(body.bytes, body.encoding);
+    QVarLengthArray<QStringView, 8> sections;
+    QVarLengthArray<QStringView, 48> keys; // of the section being read
+    QStringView section;
+    bool first = false; // the section is the first of its name: the one a reader reads
+    const auto seen = [](const auto &names, QStringView name) {
+        for (QStringView n : names)
+            if (sameName(n, name))
+                return true;
+        return false;
+    };
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    while (start <= n) {
+        qsizetype end = start;
+        while (end < n && text[end] != u'\r' && text[end] != u'\n')
+            ++end;
+        const QStringView line = QStringView(text).sliced(start, end - start);
+        QStringView name;
+        qsizetype eq = -1;
+        const Kind kind = classify(line, &name, &eq);
+        if (kind == Kind::Section) {
+            first = !seen(sections, name);
+            if (first)
+                sections.append(name);
+            section = name;
+            keys.clear();
+        } else if (kind == Kind::Key && first && !seen(keys, name)) {
+            keys.append(name);
+            visit(section, name, unquoted(line.sliced(eq + 1)));
+        }
+        if (end >= n)
+            break;
+        start = end + (text[end] == u'\r' && end + 1 < n && text[end + 1] == u'\n' ? 2 : 1);
+    }
 }
 
 IniDocument::Line IniDocument::makeLine(const QString &text)
@@ -185,10 +256,7 @@ std::optional<QString> IniDocument::value(const QString &section, const QString 
 
 QString IniDocument::valueOf(const Line &line, Length length) const
 {
-    QStringView text = trimBlanks(QStringView(line.text).sliced(line.eq + 1));
-    if (text.size() >= 2 && (text.front() == u'"' || text.front() == u'\'')
-        && text.back() == text.front())
-        text = text.sliced(1, text.size() - 2);
+    const QStringView text = unquoted(QStringView(line.text).sliced(line.eq + 1));
     return length == Length::Whole ? text.toString()
                                    : TextCodec::cutToBytes(text.toString(), kMaxValueBytes);
 }

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // One INI file held in memory between reading it and writing it back. Lines that no change
@@ -30,6 +31,11 @@ public:
 
     IniDocument() = default;
     static IniDocument fromBytes(const QByteArray &bytes);
+
+    // Every value a reader of the file gets, in file order, without building a document: the
+    // first section of each name, the first key of each name in it, values whole and unquoted.
+    using Visitor = std::function<void(QStringView section, QStringView key, QStringView value)>;
+    static void scan(const QByteArray &bytes, const Visitor &visit);
 
     // The file's bytes, in the encoding the text rules pick, with the byte-order mark the file
     // had. Nothing when the content cannot be written without losing bytes: a code page 949
@@ -70,6 +76,8 @@ private:
 
     QString valueOf(const Line &line, Length length) const;
     static Line parse(QString text);
+    // The kind of a line, with the name of a section or key and the place of a key's "=".
+    static Kind classify(QStringView text, QStringView *name, qsizetype *eq);
     static Line makeLine(const QString &text);
     std::optional<QByteArray> assemble(TextCodec::Encoding target) const;
     qsizetype findSection(const QString &section) const;

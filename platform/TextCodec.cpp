@@ -4,6 +4,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <vector>
+
 namespace {
 
 // ICU's "windows-949" is Microsoft's unified Hangul code; its "CP949" alias is IBM's table.
@@ -24,6 +26,70 @@ QStringEncoder cp949Encoder()
         encoder = QStringEncoder("CP949", QStringConverter::Flag::Stateless);
     return encoder;
 }
+
+// Code page 949 as a table, read once from the converter: a converter costs more to set up
+// than most record values take to decode. Entries the converter does not decode to one
+// character are 0; text holding any of them goes through the converter itself.
+class Cp949Table
+{
+public:
+    static const Cp949Table &get()
+    {
+        static const Cp949Table table;
+        return table;
+    }
+
+    // false when bytes hold something the table does not decode exactly.
+    bool decode(QByteArrayView bytes, QString &out) const
+    {
+        out.resize(bytes.size());
+        char16_t *o = reinterpret_cast<char16_t *>(out.data());
+        const uchar *b = reinterpret_cast<const uchar *>(bytes.data());
+        const qsizetype n = bytes.size();
+        qsizetype used = 0;
+        for (qsizetype i = 0; i < n; ++i) {
+            const uchar c = b[i];
+            char16_t u;
+            if (c < 0x80) {
+                u = c;
+            } else if (i + 1 < n && m_pairs[(c << 8) | b[i + 1]]) {
+                u = m_pairs[(c << 8) | b[++i]];
+            } else {
+                u = m_singles[c - 0x80];
+                if (!u)
+                    return false;
+            }
+            o[used++] = u;
+        }
+        out.truncate(used);
+        return true;
+    }
+
+private:
+    Cp949Table()
+        : m_pairs(0x10000, 0)
+    {
+        QStringDecoder decoder = cp949Decoder();
+        const auto one = [&decoder](QByteArrayView bytes) -> char16_t {
+            const QString s = decoder.decode(bytes);
+            const bool exact =
+                !decoder.hasError() && s.size() == 1 && s.at(0) != QChar::ReplacementCharacter;
+            decoder.resetState();
+            return exact ? s.at(0).unicode() : 0;
+        };
+        for (int c = 0x80; c <= 0xFF; ++c) {
+            const char lead = char(c);
+            m_singles[c - 0x80] = one(QByteArrayView(&lead, 1));
+            for (int t = 0x41; t <= 0xFE; ++t) {
+                const char pair[2] = {lead, char(t)};
+                m_pairs[size_t((c << 8) | t)] = one(QByteArrayView(pair, 2));
+            }
+        }
+    }
+
+    std::vector<char16_t> m_pairs; // lead << 8 | trail
+    char16_t m_singles[0x80] = {}; // bytes from 0x80 that stand alone
+};
 
 bool isAsciiText(QStringView text)
 {
@@ -141,6 +207,9 @@ QString TextCodec::decode(QByteArrayView bytes, Encoding encoding)
                                    | QStringConverter::Flag::ConvertInitialBom);
         return decoder.decode(bytes);
     }
+    QString text;
+    if (Cp949Table::get().decode(bytes, text))
+        return text;
     QStringDecoder decoder = cp949Decoder();
     return decoder.decode(bytes);
 }

@@ -96,7 +96,11 @@ QString ReadRecordValue(const profile::Snapshot &record, const QString &field,
 QStringList ReadRecordLines(const profile::Snapshot &record, const QString &field,
                             IniDocument::Length length)
 {
-    const auto entries = record.entries(field, length);
+    return RecordLinesFrom(record.entries(field, length));
+}
+
+QStringList RecordLinesFrom(const QList<std::pair<QString, QString>> &entries)
+{
     if (entries.isEmpty())
         return {};
     int many = 0;

@@ -73,6 +73,8 @@ QString ReadRecordValue(const profile::Snapshot &record, const QString &field,
 QStringList ReadRecordLines(const profile::Snapshot &record, const QString &field,
                             IniDocument::Length length = IniDocument::Length::Cut);
 inline constexpr int MaxMissingLines = 1000;
+// The same from the keys and values of the field's section, in file order.
+QStringList RecordLinesFrom(const QList<std::pair<QString, QString>> &entries);
 
 // The fields an entry form offers, walking its direct child boxes in their order: every
 // single-line box (skipped when its "tag" property is not 0) and every multi-line box.

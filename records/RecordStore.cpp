@@ -69,14 +69,15 @@ bool IsDataDir(const QString &dir)
     return !dir.isEmpty() && QFileInfo(dir).isDir();
 }
 
-Listing ListFolder(const QString &dir)
+Listing ListFolder(const QString &dir, bool sorted)
 {
-    // What a killed save left behind goes when its folder is next seen.
-    FileSystem::removeStaleTemporaryFiles(dir);
     Listing listing;
+    bool leftovers = false;
     DirectoryListing::forEach(dir, [&](const DirectoryListing::Entry &e) {
-        if (e.name.startsWith(u'.'))
+        if (e.name.startsWith(u'.')) {
+            leftovers = leftovers || FileSystem::isTemporaryName(e.name);
             return true; // hidden, like the folders
+        }
         const bool record = e.isFile && IsRecordFileName(e.name);
         if (!e.rawName.isEmpty()) {
             // No path made of the name reaches it: not listed, but told.
@@ -90,8 +91,13 @@ Listing ListFolder(const QString &dir)
             listing.folders << e.name;
         return true;
     });
-    sortNames(listing.folders);
-    sortNames(listing.records);
+    // What a killed save left behind goes when its folder is next seen.
+    if (leftovers)
+        FileSystem::removeStaleTemporaryFiles(dir);
+    if (sorted) {
+        sortNames(listing.folders);
+        sortNames(listing.records);
+    }
     return listing;
 }
 

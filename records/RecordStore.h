@@ -34,7 +34,8 @@ struct Listing
     QStringList records;
     QList<UnreadableName> unreadable; // record files and folders no path can reach
 };
-Listing ListFolder(const QString &dir);
+// Unsorted when sorted is false (a walk that orders nothing need not pay for it).
+Listing ListFolder(const QString &dir, bool sorted = true);
 
 // True at the first entry of dir whose name begins neither with "." nor with "__".
 bool HasVisibleEntries(const QString &dir);

@@ -1,5 +1,6 @@
 #include "platform/TextCodec.h"
 
+#include <QStringDecoder>
 #include <QTest>
 
 using Enc = TextCodec::Encoding;
@@ -20,6 +21,7 @@ private slots:
     void byteWidth();
     void cutToBytes_data();
     void cutToBytes();
+    void cp949DecodesAsTheConverter();
 };
 
 void TestTextCodec::utf8Validity_data()
@@ -195,6 +197,26 @@ void TestTextCodec::cutToBytes()
     QFETCH(int, maxBytes);
     QFETCH(QString, expected);
     QCOMPARE(TextCodec::cutToBytes(text, maxBytes), expected);
+}
+
+void TestTextCodec::cp949DecodesAsTheConverter()
+{
+    // Byte soup of every kind: pairs, lone leads, 0x80 and 0xFF, ASCII in between.
+    QStringDecoder converter("windows-949", QStringConverter::Flag::Stateless);
+    QVERIFY(converter.isValid());
+    quint32 seed = 12345;
+    const auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    for (int round = 0; round < 20000; ++round) {
+        QByteArray bytes;
+        const int length = 1 + int(next() % 12);
+        for (int i = 0; i < length; ++i) {
+            const quint32 r = next() >> 8;
+            bytes += char(r % 3 == 0 ? 0x20 + r % 0x5F : 0x80 + r % 0x80);
+        }
+        const QString expected = converter.decode(bytes);
+        converter.resetState();
+        QCOMPARE(TextCodec::decode(bytes, TextCodec::Encoding::Cp949), expected);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestTextCodec)
