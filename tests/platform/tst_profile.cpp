@@ -185,6 +185,18 @@ void TestProfile::read()
     QFETCH(QString, expected);
     TestFiles::write(path(), file);
     QCOMPARE(profile::readString(path(), section, key, QStringLiteral("<default>")), expected);
+    // The streaming reader gives what the document gives.
+    QString scanned = QStringLiteral("<default>");
+    int seen = 0;
+    IniDocument::scan(file, [&](QStringView s, QStringView k, QStringView v) {
+        if (s.compare(section, Qt::CaseInsensitive) == 0
+            && k.compare(key, Qt::CaseInsensitive) == 0) {
+            scanned = v.toString();
+            ++seen;
+        }
+    });
+    QVERIFY(seen <= 1);
+    QCOMPARE(TextCodec::cutToBytes(scanned, IniDocument::kMaxValueBytes), expected);
 }
 
 void TestProfile::write_data()
