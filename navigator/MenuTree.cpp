@@ -444,7 +444,7 @@ void TfrmMenuAndTree::actExportExecute()
     if (request.folder != request.dataDir) {
         const DialogService::Button scope = dialogs.message(
             {this, DialogService::Icon::Question, QStringLiteral("내보내기"),
-             QStringLiteral("'%1' 폴더와 그 하위 폴더만 내보낼까요?\n아니요를 누르면 자료 폴더 "
+             QStringLiteral("'%1' 폴더와 그 하위 폴더만 내보낼까요?\nNo를 누르면 자료 폴더 "
                             "전체를 내보냅니다.")
                  .arg(Paths::FileName(request.folder)),
              DialogService::Yes | DialogService::No | DialogService::Cancel, DialogService::Yes});

@@ -90,45 +90,40 @@ std::optional<T> next(QList<std::optional<T>> &queue)
     return queue.isEmpty() ? std::nullopt : queue.takeFirst();
 }
 
-ScriptedDialogs::Asked chooser(const char *kind)
+void askChooser(QList<ScriptedDialogs::Asked> &asked, const char *kind,
+                const DialogService::Files &files, const DialogService::Choice &choice = {})
 {
     ScriptedDialogs::Asked a;
     a.isChooser = true;
     a.chooserKind = QLatin1String(kind);
-    return a;
+    a.files = files;
+    a.choice = choice;
+    asked.append(a);
 }
 
 } // namespace
 
 std::optional<QStringList> ScriptedDialogs::chooseOpenFiles(const Files &request)
 {
-    Asked a = chooser("open");
-    a.files = request;
-    asked.append(a);
+    askChooser(asked, "open", request);
     return next(m_openFiles);
 }
 
 std::optional<QString> ScriptedDialogs::chooseSaveFile(const Files &request)
 {
-    Asked a = chooser("save");
-    a.files = request;
-    asked.append(a);
+    askChooser(asked, "save", request);
     return next(m_saveFiles);
 }
 
 std::optional<QString> ScriptedDialogs::chooseOutputFolder(const Files &request)
 {
-    Asked a = chooser("folder");
-    a.files = request;
-    asked.append(a);
+    askChooser(asked, "folder", request);
     return next(m_outputFolders);
 }
 
 std::optional<int> ScriptedDialogs::choose(const Choice &request)
 {
-    Asked a = chooser("choice");
-    a.choice = request;
-    asked.append(a);
+    askChooser(asked, "choice", {}, request);
     return next(m_choices);
 }
 
