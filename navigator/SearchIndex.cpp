@@ -789,33 +789,48 @@ void TSearchIndex::Refresh(const QString &path)
                     fileName);
         emit fileChanged(path);
     } else {
-        // A folder: every record below it as it is now.
-        Walk found;
-        const std::atomic<bool> never{false};
-        walk(m_root, rel, found, never);
-        QSet<QString> present;
-        QStringList newFolders;
-        const QStringList watched = m_watcher->directories();
-        for (const QString &folder : std::as_const(found.folders)) {
-            const QString absolute = folder.isEmpty() ? m_root : Paths::Join(m_root, folder);
-            if (!watched.contains(absolute))
-                newFolders << absolute;
-        }
-        for (const auto &[index, file] : found.files) {
-            const QString &folder = found.folders.at(index);
-            present.insert(folder.isEmpty() ? file : Paths::Join(folder, file));
-            refreshFile(folder, file);
-        }
-        // Records below the folder that are no longer there.
-        const QString below = rel.isEmpty() ? QString() : Paths::WithSeparator(rel);
+        // A folder: its own records as they are now, new folders below it read whole, and
+        // what lay in folders that are gone dropped.
+        const RecordStore::Listing listing = RecordStore::ListFolder(path, false);
+        QStringList files = listing.records;
+        if (!rel.isEmpty() && QFileInfo::exists(Paths::Join(path, FolderRecordName)))
+            files.prepend(FolderRecordName);
+        for (const QString &file : std::as_const(files))
+            refreshFile(rel, file);
+        const quint32 id = data.FolderId(rel);
         for (int i = 0; i < int(data.records.size()); ++i) {
-            if (!(data.records[size_t(i)].flags & Alive))
-                continue;
-            const QString relPath = data.RelPath(i);
-            if (relPath.startsWith(below) && !present.contains(relPath)) {
+            const Record &r = data.records[size_t(i)];
+            if ((r.flags & Alive) && r.folder == id && !files.contains(data.FileName(i))) {
+                emit fileChanged(Paths::Join(path, data.FileName(i)));
                 data.Kill(i);
-                emit fileChanged(Paths::Join(m_root, relPath));
             }
+        }
+        const QString below = rel.isEmpty() ? QString() : Paths::WithSeparator(rel);
+        QList<quint32> gone;
+        for (auto it = data.folderIds.cbegin(); it != data.folderIds.cend(); ++it)
+            if (!it.key().isEmpty() && it.key().startsWith(below)
+                && !QFileInfo(Paths::Join(m_root, it.key())).isDir())
+                gone << it.value();
+        for (quint32 folder : std::as_const(gone)) {
+            // Forgotten, so that a folder of that name made later is read anew.
+            data.folderIds.remove(data.folders.at(qsizetype(folder)));
+            for (int i = 0; i < int(data.records.size()); ++i)
+                if ((data.records[size_t(i)].flags & Alive)
+                    && data.records[size_t(i)].folder == folder)
+                    data.Kill(i);
+        }
+        QStringList newFolders;
+        for (const QString &sub : listing.folders) {
+            const QString subRel = rel.isEmpty() ? sub : Paths::Join(rel, sub);
+            if (data.folderIds.contains(subRel))
+                continue;
+            Walk found;
+            const std::atomic<bool> never{false};
+            walk(m_root, subRel, found, never);
+            for (const QString &folder : std::as_const(found.folders))
+                newFolders << Paths::Join(m_root, folder);
+            for (const auto &[index, file] : found.files)
+                refreshFile(found.folders.at(index), file);
         }
         Watch(newFolders);
     }

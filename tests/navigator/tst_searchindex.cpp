@@ -175,6 +175,11 @@ void TestSearchIndex::followsTheDisk()
     // A new folder and the records in it.
     write("새 폴더/이순신.txt", "[data]\r\nHand=010-1111-2222\r\n");
     QTRY_COMPARE_WITH_TIMEOUT(names("ㅇㅅㅅ"), QStringList{"이순신|이순신|name"}, 2000);
+    // A folder renamed outside: its records move with it.
+    QVERIFY(QDir(m_dir->path()).rename(QStringLiteral("새 폴더"), QStringLiteral("옛 폴더")));
+    QTRY_COMPARE_WITH_TIMEOUT(m_index->Query("ㅇㅅㅅ").value(0).folder, QStringLiteral("옛 폴더"),
+                              2000);
+    QCOMPARE(m_index->Query("ㅇㅅㅅ").size(), 1);
     // The program's own change is in the index at once.
     write("나영.txt", "[data]\r\nONme=다른회사\r\n");
     m_index->Refresh(m_dir->filePath("나영.txt"));
