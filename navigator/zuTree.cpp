@@ -322,43 +322,96 @@ void TzuTree::RepairNames(const QString &dir, const QList<RecordStore::Unreadabl
         return;
     const QStringList failed = RecordStore::RepairNames(dir, names);
     if (failed.size() < names.size())
-        ReloadFolder(dir);
+        SyncFolder(dir);
     if (!failed.isEmpty())
         PlainMessage(QStringLiteral("다음 항목은 이름을 바꾸지 못했습니다. 파일 관리자에서 "
                                     "이름을 바꾸어 주십시오:\n\n  %1")
                          .arg(failed.join(QStringLiteral("\n  "))));
 }
 
-void TzuTree::ReloadFolder(const QString &dir)
+QTreeWidgetItem *TzuTree::FolderNode(const QString &dir, bool *found)
 {
-    if (dir == RootDir) {
-        // The whole tree is built anew; the selected node is found again by its path.
-        const QString selected = SelectionPath();
-        LoadRoot(RootDir);
-        if (!selected.isEmpty())
-            LocatePath(selected.mid(Paths::WithSeparator(RootDir).size()));
+    *found = dir == RootDir;
+    if (*found)
+        return nullptr;
+    for (QTreeWidgetItemIterator it(this); *it; ++it)
+        if (IsFolder(*it) && NodePath(*it) == dir) {
+            *found = true;
+            return *it;
+        }
+    return nullptr;
+}
+
+void TzuTree::SyncFolder(const QString &dir)
+{
+    bool found = false;
+    QTreeWidgetItem *parent = FolderNode(dir, &found);
+    if (!found || !m_hasDataDir)
         return;
+    const auto childAt = [&](int i) { return parent ? parent->child(i) : topLevelItem(i); };
+    const auto childCount = [&] { return parent ? parent->childCount() : topLevelItemCount(); };
+    if (parent && (parent->childCount() == 0 || FirstChildIsPlaceholder(parent))) {
+        // Not loaded yet: only whether it can be opened follows the disk.
+        const bool visible = HasVisibleEntries(dir);
+        if (visible && parent->childCount() == 0)
+            parent->addChild(new QTreeWidgetItem(QStringList{PlaceholderText}));
+        else if (!visible && FirstChildIsPlaceholder(parent))
+            delete parent->takeChild(0);
+        if (parent->childCount() > 0 || !visible)
+            return;
     }
-    for (QTreeWidgetItemIterator it(this); *it; ++it) {
-        QTreeWidgetItem *node = *it;
-        if (!IsFolder(node) || NodePath(node) != dir)
+    const RecordStore::Listing listing = RecordStore::ListFolder(dir);
+    struct Wanted
+    {
+        QString text;
+        bool folder;
+    };
+    QList<Wanted> wanted;
+    for (const QString &name : listing.folders)
+        wanted.append({name, true});
+    for (const QString &name : listing.records)
+        wanted.append({name.left(name.lastIndexOf(u'.')), false});
+    const auto isWanted = [&](const QTreeWidgetItem *node) {
+        for (const Wanted &w : std::as_const(wanted))
+            if (w.text == node->text(0) && w.folder == IsFolder(node))
+                return true;
+        return false;
+    };
+    m_attached = false;
+    bool selectedGone = false;
+    for (int i = childCount() - 1; i >= 0; --i) {
+        QTreeWidgetItem *node = childAt(i);
+        if (IsPlaceholder(node) || isWanted(node))
             continue;
-        const bool wasSelectedInside = [&] {
-            for (const QTreeWidgetItem *p = SelectedNode(); p; p = p->parent())
-                if (p == node)
-                    return true;
-            return false;
-        }();
-        m_attached = false;
-        while (node->childCount() > 0)
-            RemoveNode(node->child(0));
-        node->addChild(new QTreeWidgetItem(QStringList{PlaceholderText}));
-        LoadChildren(node);
-        if (wasSelectedInside && !SelectedNode())
-            setCurrentItem(node);
-        m_attached = true;
-        return;
+        for (const QTreeWidgetItem *p = SelectedNode(); p; p = p->parent())
+            if (p == node)
+                selectedGone = true;
+        RemoveNode(node);
     }
+    // New entries take their sorted place; the others keep theirs, open or not.
+    for (int i = 0; i < wanted.size(); ++i) {
+        const Wanted &w = wanted.at(i);
+        bool present = false;
+        for (int k = 0; k < childCount() && !present; ++k)
+            present = childAt(k)->text(0) == w.text && IsFolder(childAt(k)) == w.folder;
+        if (present)
+            continue;
+        QTreeWidgetItem *node =
+            w.folder ? NewFolderNode(w.text, dir) : NewRecordNode(w.text + QStringLiteral(".txt"));
+        const int at = std::min(i, childCount());
+        if (parent)
+            parent->insertChild(at, node);
+        else
+            insertTopLevelItem(at, node);
+    }
+    if (selectedGone) {
+        // The record on view went away with its node.
+        clearSelection();
+        SelectedFile.clear();
+        if (ShowRecord)
+            ShowRecord(QString());
+    }
+    m_attached = true;
 }
 
 QString TzuTree::NoDataDirText() const

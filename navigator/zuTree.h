@@ -45,6 +45,11 @@ public:
     // Shows dir; an empty path or one that names no folder shows an empty tree that cannot
     // be edited, with a note saying why.
     void LoadRoot(const QString &dir);
+    // Brings a loaded folder's nodes in line with the disk after others changed it: new
+    // entries appear in their sorted place, gone ones disappear, the rest (open or selected)
+    // stays as it is.
+    void SyncFolder(const QString &dir);
+
     // False while there is no data directory to show.
     bool HasDataDir() const { return m_hasDataDir; }
     // What the empty tree says when there is no data directory; empty otherwise.
@@ -123,7 +128,8 @@ protected:
 private:
     void OfferNameRepair(const QString &dir, const QList<RecordStore::UnreadableName> &names);
     void RepairNames(const QString &dir, const QList<RecordStore::UnreadableName> &names);
-    void ReloadFolder(const QString &dir);
+    // The folder node of dir (nullptr for the data directory); *found false when not shown.
+    QTreeWidgetItem *FolderNode(const QString &dir, bool *found);
     void OnSelectionChange();
     void OnExpanded(QTreeWidgetItem *node);
     bool OnLabel(QTreeWidgetItem *node, const QPoint &pos) const;

@@ -52,6 +52,7 @@ private slots:
     void doubleClickGuard();
     void keysLoad();
     void vanishedFolderStaysClosed();
+    void syncFolderFollowsTheDisk();
     void linkLoopDoesNotHang();
     void namesThatAreNoUtf8_data();
     void namesThatAreNoUtf8();
@@ -397,6 +398,37 @@ void TestZuTree::namesThatAreNoUtf8()
     m_tree->LoadRoot(root());
     QTest::qWait(1);
     QCOMPARE(dialogs.messageCount(), failedToRename ? 2 : 1);
+}
+
+void TestZuTree::syncFolderFollowsTheDisk()
+{
+    MakeEntries(m_dir->path(), {"A/B/x.txt", "A/Kim.txt", "A/Lee.txt", "C/y.txt", "Top.txt"});
+    m_tree->LoadRoot(root());
+    QTreeWidgetItem *a = find(*m_tree, "A");
+    m_tree->LoadChildren(a);
+    QTreeWidgetItem *b = find(*m_tree, "B", a);
+    m_tree->LoadChildren(b);
+    m_tree->setCurrentItem(find(*m_tree, "Lee", a));
+    // Others add and remove entries, and empty the unloaded folder C.
+    MakeEntries(m_dir->path(), {"A/Gong.txt", "A/New/z.txt", "Top2.txt"});
+    QVERIFY(QFile::remove(m_dir->filePath("A/Kim.txt")));
+    QVERIFY(QFile::remove(m_dir->filePath("C/y.txt")));
+    m_shown.clear();
+    m_tree->SyncFolder(root() + S + "A");
+    m_tree->SyncFolder(root() + S + "C");
+    m_tree->SyncFolder(root());
+    QCOMPARE(texts(*m_tree, a), QStringList({"B/", "New/", "Gong", "Lee"}));
+    QCOMPARE(texts(*m_tree), QStringList({"A/", "C/", "Top", "Top2"}));
+    QVERIFY(find(*m_tree, "C")->childCount() == 0);
+    // What was open and selected stays so, and the view was not touched.
+    QVERIFY(a->isExpanded() && b->isExpanded());
+    QCOMPARE(m_tree->SelectedNode()->text(0), QStringLiteral("Lee"));
+    QVERIFY(m_shown.isEmpty());
+    // The selected record removed outside: nothing selected, the view cleared.
+    QVERIFY(QFile::remove(m_dir->filePath("A/Lee.txt")));
+    m_tree->SyncFolder(root() + S + "A");
+    QVERIFY(!m_tree->SelectedNode());
+    QCOMPARE(m_shown, QStringList{QString()});
 }
 
 void TestZuTree::linkLoopDoesNotHang()
