@@ -1,6 +1,7 @@
 #include "main.h"
 
 #include "app/ProjectInc.h"
+#include "navigator/FilterBox.h"
 #include "navigator/MenuTree.h"
 #include "navigator/zuTree.h"
 #include "platform/Application.h"
@@ -110,6 +111,9 @@ void TfrmMainVR::changeEvent(QEvent *event)
 bool TfrmMainVR::FormKeyDown(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        // In the filter box Esc clears the box or leaves it; the window stays.
+        if (MenuAndTree->Filter && MenuAndTree->Filter->OwnsEscape())
+            return false;
         SysMinimize();
         return true;
     }

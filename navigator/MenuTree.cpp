@@ -1,5 +1,6 @@
 #include "MenuTree.h"
 
+#include "FilterBox.h"
 #include "RecordSearch.h"
 #include "app/Config.h"
 #include "app/ProjectInc.h"
@@ -22,12 +23,14 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QProgressBar>
 #include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -322,7 +325,10 @@ void TfrmMenuAndTree::InitPane()
     Tree->SetImages(imgsTree);
     Tree->FolderDialogIcon = QIcon(imgsToolbar.at(3));
     Tree->RecordDialogIcon = QIcon(imgsToolbar.at(4));
-    Splitter1->addWidget(Tree);
+    Filter = new TFilterBox(this, Tree, [this] { return Bar(); });
+    static_cast<QVBoxLayout *>(layout())->insertWidget(layout()->indexOf(Splitter1),
+                                                       Filter->edtFilter);
+    Splitter1->addWidget(Filter->stkTree);
     Splitter1->addWidget(lstFound);
     Splitter1->setStretchFactor(0, 1);
     Splitter1->setStretchFactor(1, 0);
@@ -394,9 +400,13 @@ void TfrmMenuAndTree::actRenameExecute()
 
 void TfrmMenuAndTree::actModifyExecute()
 {
-    if (frmMainVR && frmMainVR->Book)
-        frmMainVR->Book->ModifyRecord(Tree && Tree->SelectedNode() ? Tree->SelectedFile
-                                                                   : QString());
+    if (!frmMainVR || !frmMainVR->Book)
+        return;
+    const QString file = Tree && Tree->SelectedNode() ? Tree->SelectedFile : QString();
+    frmMainVR->Book->ModifyRecord(file);
+    // The filter finds the record by what it holds now.
+    if (Filter && !file.isEmpty())
+        Filter->Index->Refresh(file);
 }
 
 QString TfrmMenuAndTree::SelectionFolder() const

@@ -13,6 +13,7 @@ class QProgressBar;
 class QSplitter;
 class QToolBar;
 class QToolButton;
+class TFilterBox;
 class TzuGradiColors;
 class TzuTree;
 
@@ -35,6 +36,8 @@ public:
     QSplitter *Splitter1 = nullptr;
     QListWidget *lstFound = nullptr;
     TzuTree *Tree = nullptr;
+    // Search as you type, above the tree; made by InitPane.
+    TFilterBox *Filter = nullptr;
 
     QAction *actFileNewFolder = nullptr;
     QAction *actFileNewNote = nullptr;

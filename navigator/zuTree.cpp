@@ -703,6 +703,7 @@ void TzuTree::CreateEntry(bool atRoot, bool folder)
     QTreeWidgetItem *node = PlaceNode(parent, name, folder);
     setCurrentItem(node);
     SetSelectedFile(dir + name + (folder ? QString(Sep) : QStringLiteral(".txt")));
+    emit changedOnDisk(Paths::WithoutTrailingSeparator(dir));
 }
 
 void TzuTree::CreateFolder(bool atRoot)
@@ -756,6 +757,7 @@ void TzuTree::RenameNode(QTreeWidgetItem *node)
     node->setText(0, newName);
     viewport()->update();
     SetSelectedFile(SelectionPath());
+    emit changedOnDisk(Paths::WithoutTrailingSeparator(dir));
     if (!warning.isEmpty())
         PlainMessage(warning);
 }
@@ -785,6 +787,7 @@ void TzuTree::DeleteNode(QTreeWidgetItem *node)
     bool deleted = false;
     if (DeletePath(path)) {
         deleted = true;
+        emit changedOnDisk(NodePath(node->parent()));
         SelectedFile.clear();
         QTreeWidgetItem *neighbour = itemBelow(node);
         for (QTreeWidgetItem *p = neighbour; p; p = p->parent())
@@ -833,6 +836,8 @@ void TzuTree::MoveNode(QTreeWidgetItem *target, QTreeWidgetItem *source)
         return;
     if (!RecordStore::Move(srcPath, destDir))
         return;
+    emit changedOnDisk(NodePath(source->parent()));
+    emit changedOnDisk(destDir);
 
     m_attached = false;
     const QString text = source->text(0);

@@ -114,6 +114,8 @@ public:
 signals:
     // A data directory was loaded (or found missing) anew.
     void rootLoaded();
+    // An editing operation changed the folder at path (or the file) on disk.
+    void changedOnDisk(const QString &path);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;

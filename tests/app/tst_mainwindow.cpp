@@ -1,5 +1,6 @@
 #include "app/ProjectInc.h"
 #include "app/main.h"
+#include "navigator/FilterBox.h"
 #include "navigator/MenuTree.h"
 #include "navigator/zuTree.h"
 #include "platform/Application.h"
@@ -8,15 +9,18 @@
 #include "records/book.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestFiles.h"
+#include "support/TreeHelpers.h"
 
 #include <QAction>
 #include <QDialog>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStackedWidget>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -33,6 +37,7 @@ private slots:
     void handOverBringsTheWindowBack_data();
     void handOverBringsTheWindowBack();
     void paneAndViewWorkTogether();
+    void filterBox();
     void editAndDeleteThroughTheActions();
     void exitQuestion_data();
     void exitQuestion();
@@ -194,6 +199,60 @@ void TestMainWindow::paneAndViewWorkTogether()
     QVERIFY(QTest::qWaitForWindowActive(&window));
     QCOMPARE(RecordTree->SelectedNode(), RecordTree->topLevelItem(1));
     QCOMPARE(window.Book->labName->text(), QStringLiteral("Kim"));
+}
+
+void TestMainWindow::filterBox()
+{
+    const QString data = m_dir->filePath("PhoneData");
+    QDir().mkpath(data + "/Friends");
+    TestFiles::write(data + "/Friends/Lee.txt", "[data]\r\nHand=010-1234-5678\r\n");
+    TestFiles::write(data + "/Kim.txt", "[data]\r\nHand=010-2\r\n");
+    TestFiles::write(data + QStringLiteral("/김철수.txt"),
+                     TestFiles::cp949(QStringLiteral("[data]\r\nODDD=02\r\nOPh1=555-0101\r\n")));
+    TfrmMainVR window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    TFilterBox *filter = window.MenuAndTree->Filter;
+    QVERIFY(filter);
+    filter->Index->WaitUntilReady();
+    RecordTree->setFocus();
+
+    // Ctrl+L, then the initial consonants: the list stands in for the tree.
+    QTest::keyClick(&window, Qt::Key_L, Qt::ControlModifier);
+    QVERIFY(filter->edtFilter->hasFocus());
+    filter->edtFilter->insert(QStringLiteral("ㄱㅊㅅ")); // as an input method types it
+    QCOMPARE(filter->stkTree->currentWidget(), static_cast<QWidget *>(filter->lstFilter));
+    QCOMPARE(filter->lstFilter->model()->rowCount(), 1);
+    QTest::keyClick(filter->edtFilter, Qt::Key_Return);
+    QCOMPARE(RecordTree->SelectedNode()->text(0), QStringLiteral("김철수"));
+    QCOMPARE(window.Book->labName->text(), QStringLiteral("김철수"));
+
+    // Digits find the company number with its area code.
+    filter->edtFilter->setText(QStringLiteral("02 555 0101"));
+    QCOMPARE(filter->lstFilter->model()->rowCount(), 1);
+    QVERIFY(filter->lstFilter->model()->index(0, 0).data().toString().contains("02-555-0101"));
+
+    // Esc clears the box, then leaves it; only then does it minimise the window.
+    QTest::keyClick(filter->edtFilter, Qt::Key_Escape);
+    QVERIFY(filter->edtFilter->text().isEmpty());
+    QCOMPARE(filter->stkTree->currentWidget(), static_cast<QWidget *>(RecordTree));
+    QCOMPARE(RecordTree->SelectedNode()->text(0), QStringLiteral("김철수"));
+    QTest::keyClick(filter->edtFilter, Qt::Key_Escape);
+    QVERIFY(RecordTree->hasFocus());
+    QVERIFY(!window.isMinimized());
+    QTest::keyClick(RecordTree, Qt::Key_Slash);
+    QVERIFY(filter->edtFilter->hasFocus());
+
+    // A record made by another program shows in the tree and in the box.
+    TestFiles::write(data + QStringLiteral("/박영희.txt"), "[data]\r\nHand=010-9\r\n");
+    QTRY_VERIFY_WITH_TIMEOUT(TreeHelpers::FindNode(*RecordTree, nullptr, QStringLiteral("박영희")),
+                             2000);
+    filter->edtFilter->setText(QStringLiteral("ㅂㅇㅎ"));
+    QCOMPARE(filter->lstFilter->model()->rowCount(), 1);
+    filter->edtFilter->clear();
+    RecordTree->setFocus();
+    QTest::keyClick(RecordTree, Qt::Key_Escape);
+    QVERIFY(window.isMinimized());
 }
 
 void TestMainWindow::editAndDeleteThroughTheActions()
