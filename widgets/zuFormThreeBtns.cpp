@@ -372,7 +372,11 @@ void TfrmZuThreeButtons::DrawFrameBorder(QPainter &painter, QSize size, const Fr
         for (const QPoint *to = from + 1; to != points.end(); from = to++) {
             const QPoint step((to->x() > from->x()) - (to->x() < from->x()),
                               (to->y() > from->y()) - (to->y() < from->y()));
-            painter.fillRect(QRect(*from, *to - step).normalized(), c);
+            const QPoint last = *to - step;
+            painter.fillRect(
+                QRect(QPoint(std::min(from->x(), last.x()), std::min(from->y(), last.y())),
+                      QPoint(std::max(from->x(), last.x()), std::max(from->y(), last.y()))),
+                c);
         }
     };
     polyline(colors[0], {{0, h - 1}, {0, 0}, {w - 1, 0}, {w - 1, h - 1}, {0, h - 1}});
@@ -687,16 +691,17 @@ bool TfrmZuThreeButtons::eventFilter(QObject *watched, QEvent *event)
         case QEvent::MouseButtonPress: return pnlCaptionMouseDown(mouse());
         case QEvent::MouseButtonDblClick: return pnlCaptionDblClick(mouse());
         case QEvent::MouseMove:
-            if (m_track != Track::None)
-                TrackTo(mouse()->globalPosition().toPoint());
-            break;
+            if (m_track == Track::None)
+                break;
+            TrackTo(mouse()->globalPosition().toPoint());
+            return true;
         case QEvent::MouseButtonRelease:
             if (m_track != Track::None)
                 EndTrack();
             else if (m_iconPressed && inIconBox(mouse()->position().toPoint()))
                 ShowSystemMenu();
             m_iconPressed = false;
-            break;
+            return true;
         case QEvent::Resize: {
             const int w = pnlCaption->width();
             btnMinimized->move(w - 54, 0);
@@ -797,17 +802,16 @@ void TfrmZuThreeButtons::BeginTrack(Track track, QPoint cursor)
 
 void TfrmZuThreeButtons::TrackTo(QPoint cursor)
 {
-    if (m_track == Track::Move) {
+    if (m_track == Track::Size) {
+        const QPoint delta = cursor - m_trackCursor;
+        resize(m_trackRect.width() + delta.x(), m_trackRect.height() + delta.y());
+    } else if (m_track == Track::Move && cursor != m_trackCursor) {
         // The drag proposes the last place moved by the cursor's step; snapping may change it.
         const QRect proposed = m_trackRect.translated(cursor - m_trackCursor);
         m_trackRect = SnapMovingRect(proposed, cursor, m_grab, m_snapArea, frameGeometry().size());
         move(m_trackRect.topLeft());
-    } else if (m_track == Track::Size) {
-        const QPoint delta = cursor - m_trackCursor;
-        resize(m_trackRect.width() + delta.x(), m_trackRect.height() + delta.y());
-        return;
+        m_trackCursor = cursor;
     }
-    m_trackCursor = cursor;
 }
 
 void TfrmZuThreeButtons::EndTrack()
@@ -819,7 +823,8 @@ void TfrmZuThreeButtons::EndTrack()
 
 void TfrmZuThreeButtons::mouseMoveEvent(QMouseEvent *event)
 {
-    if (m_track != Track::None)
+    // Only a move or size from the system menu tracks here.
+    if (m_track != Track::None && mouseGrabber() == this)
         TrackTo(event->globalPosition().toPoint());
     QWidget::mouseMoveEvent(event);
 }
