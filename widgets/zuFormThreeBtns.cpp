@@ -724,7 +724,9 @@ bool TfrmZuThreeButtons::eventFilter(QObject *watched, QEvent *event)
         case QEvent::MouseButtonRelease: EndTrack(); return true;
         default: break;
         }
-    } else if (watched == m_systemMenu && event->type() == QEvent::MouseButtonPress) {
+    } else if (watched == m_systemMenu
+               && (event->type() == QEvent::MouseButtonPress
+                   || event->type() == QEvent::MouseButtonDblClick)) {
         // A second click on the icon while its menu is open is a double click: close.
         const QPoint at = pnlCaption->mapFromGlobal(mouse()->globalPosition().toPoint());
         if (m_menuOpened.isValid() && pnlCaption->isVisible() && inIconBox(at)

@@ -282,6 +282,15 @@ void TestFrame::systemMenu()
     }
     command(menu, F::CmdRestore)->trigger();
     QVERIFY(!window.isMaximized());
+    // Alt+Space opens it, in both caption modes.
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    for (int id : {F::CmdSkin, F::CmdStandardCaption}) {
+        command(menu, id)->trigger();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(&window, Qt::Key_Space, Qt::AltModifier);
+        QVERIFY(menu->isVisible());
+        menu->close();
+    }
 }
 
 void TestFrame::placementAtShowing_data()
