@@ -585,6 +585,12 @@ TSearchIndex::TSearchIndex(QObject *parent)
     connect(m_settle, &QTimer::timeout, this, &TSearchIndex::SyncFolders);
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this,
             &TSearchIndex::OnDirectoryChanged);
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, [this](const QString &path) {
+        Refresh(path);
+        // A file replaced by a rename is no longer watched; the new one is.
+        if (QFileInfo::exists(path) && !m_watcher->files().contains(path))
+            m_watcher->addPath(path);
+    });
 }
 
 TSearchIndex::~TSearchIndex()

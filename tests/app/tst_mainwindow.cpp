@@ -249,6 +249,9 @@ void TestMainWindow::filterBox()
                              2000);
     filter->edtFilter->setText(QStringLiteral("ㅂㅇㅎ"));
     QCOMPARE(filter->lstFilter->model()->rowCount(), 1);
+    // The record on view, changed by another program, is shown again.
+    TestFiles::write(data + QStringLiteral("/김철수.txt"), "[data]\r\nODDD=031\r\n");
+    QTRY_COMPARE_WITH_TIMEOUT(window.Book->ValueLabel("ODDD")->text(), QStringLiteral("031"), 2000);
     filter->edtFilter->clear();
     RecordTree->setFocus();
     QTest::keyClick(RecordTree, Qt::Key_Escape);
