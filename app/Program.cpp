@@ -13,6 +13,8 @@ int RunProgram(int &argc, char **argv)
     VandrelApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Vandrel"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VANDREL_VERSION_STRING));
+    // Ties the windows to the installed desktop entry (its StartupWMClass is the name above).
+    QGuiApplication::setDesktopFileName(TzuPrjInfo::AppId);
     // The main window may be hidden in the notification area; its closing ends the program.
     app.setQuitOnLastWindowClosed(false);
 

@@ -15,6 +15,7 @@
 TzuPrjInfo *zuPrjInfo = nullptr;
 
 const QString TzuPrjInfo::HomePage = QStringLiteral("https://vandrel.kr/");
+const QString TzuPrjInfo::AppId = QStringLiteral("kr.vandrel.Vandrel");
 
 namespace {
 
@@ -32,6 +33,15 @@ bool isWritableDir(const QString &dir)
     return info.isDir() && info.isWritable();
 }
 
+// An installed program has its desktop entry in ../share/applications. It keeps to the
+// per-user places even where its folder is writable (for root), so nothing is written under
+// /usr.
+bool isInstalled(const QString &exeDir)
+{
+    return QFileInfo::exists(exeDir + QStringLiteral("../share/applications/") + TzuPrjInfo::AppId
+                             + QStringLiteral(".desktop"));
+}
+
 } // namespace
 
 TzuPrjInfo::TzuPrjInfo()
@@ -44,7 +54,7 @@ TzuPrjInfo::TzuPrjInfo(const QString &exeDir)
     , m_map(std::make_unique<TMappedHwnd>())
 {
     // Beside the program when its folder is writable, a portable copy; else per user.
-    m_portable = isWritableDir(ExeDir);
+    m_portable = isWritableDir(ExeDir) && !isInstalled(ExeDir);
     if (m_portable) {
         m_settingsFile = ExeDir + QStringLiteral("Vandrel.ini");
     } else {

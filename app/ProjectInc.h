@@ -51,6 +51,8 @@ public:
     static constexpr int HandOverTimeoutMs = 3000;
 
     static const QString HomePage;
+    // The name of the desktop entry, the icon and the metainfo (without their extensions).
+    static const QString AppId;
 
     TzuPrjInfo();
     // For a program folder other than the running program's own.

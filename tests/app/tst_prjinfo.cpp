@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -27,6 +28,7 @@ private slots:
     void defaultsWithoutSettingsFile();
     void settingsFileBesideProgram();
     void settingsFilePerUserWhenFolderNotWritable();
+    void settingsFilePerUserWhenInstalled();
     void readsFromHandEditedFile_data();
     void readsFromHandEditedFile();
     void flagSelectors_data();
@@ -104,6 +106,25 @@ void TestPrjInfo::settingsFilePerUserWhenFolderNotWritable()
     QCOMPARE(QFileInfo(info.ReadDataDir()).absoluteFilePath(),
              QFileInfo(data + "/PhoneData").absoluteFilePath());
     QVERIFY(QFileInfo(info.ReadDataDir()).isDir());
+}
+
+void TestPrjInfo::settingsFilePerUserWhenInstalled()
+{
+    // An installed copy, in a folder that root may write to: still nothing beside it.
+    const QString bin = m_dir->filePath(QStringLiteral("bin"));
+    const QString applications = m_dir->filePath(QStringLiteral("share/applications"));
+    QVERIFY(QDir().mkpath(bin) && QDir().mkpath(applications));
+    QFile entry(applications + u'/' + TzuPrjInfo::AppId + QStringLiteral(".desktop"));
+    QVERIFY(entry.open(QIODevice::WriteOnly));
+    entry.close();
+    TzuPrjInfo info(bin);
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    QCOMPARE(QFileInfo(info.SettingsFileName()).absolutePath(),
+             QFileInfo(config).absoluteFilePath());
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QCOMPARE(QFileInfo(info.ReadDataDir()).absoluteFilePath(),
+             QFileInfo(data + "/PhoneData").absoluteFilePath());
+    QCOMPARE(QDir(bin).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
 void TestPrjInfo::readsFromHandEditedFile_data()
