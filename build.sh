@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
-# Sets up a Debian 12 machine for Vandrel, builds it, then starts it or runs every test.
-#   bash build.sh run    build and start the program
-#   bash build.sh test   build and run all tests (headless)
+# Sets up a Debian 12 machine for Vandrel, builds it, then starts it, runs every test or makes
+# the Debian package.
+#   bash build.sh run       build and start the program
+#   bash build.sh test      build and run all tests (headless)
+#   bash build.sh package   make build-deb/vandrel_<version>_<arch>.deb (program only, no tests)
 set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")"
 action=${1:-}
 case "$action" in
-run | test) ;;
+run | test | package) ;;
 *)
-    echo "usage: bash build.sh run|test" >&2
+    echo "usage: bash build.sh run|test|package" >&2
     exit 2
     ;;
 esac
@@ -18,6 +20,12 @@ packages=(g++ make cmake qt6-base-dev fonts-nanum-coding)
 # The import and export tests check their files with other address books.
 if [ "$action" = test ]; then
     packages+=(python3-vobject khard)
+    # The installed desktop entry and metainfo are checked with the desktop's validators.
+    packages+=(desktop-file-utils appstream)
+fi
+# The package's dependencies are read from the binary.
+if [ "$action" = package ]; then
+    packages+=(dpkg-dev file)
 fi
 missing=()
 for p in "${packages[@]}"; do
@@ -37,6 +45,14 @@ if ((${#missing[@]})); then
     fi
     "${as_root[@]}" apt-get update
     "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+if [ "$action" = package ]; then
+    cmake -S . -B build-deb -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+        -DVANDREL_BUILD_BENCH=OFF >/dev/null
+    cmake --build build-deb --parallel "$(nproc)"
+    cd build-deb
+    exec cpack -G DEB
 fi
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
