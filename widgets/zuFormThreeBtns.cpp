@@ -150,6 +150,10 @@ void TfrmZuThreeButtons::BuildLayout()
     btnMinimized = makeButton("btnMinimized", &TfrmZuThreeButtons::btnMinimizedClick);
     btnMaximized = makeButton("btnMaximized", &TfrmZuThreeButtons::btnMaximizedClick);
     btnClose = makeButton("btnClose", &TfrmZuThreeButtons::btnCloseClick);
+    // Image buttons: a screen reader reads these names.
+    btnMinimized->setAccessibleName(QStringLiteral("최소화"));
+    btnMaximized->setAccessibleName(QStringLiteral("최대화"));
+    btnClose->setAccessibleName(QStringLiteral("닫기"));
 
     m_client = new QWidget(this);
     m_client->setObjectName(QStringLiteral("pnlClient"));
@@ -172,6 +176,7 @@ void TfrmZuThreeButtons::BuildLayout()
     imgResize->move(0, 8);
     imgResize->setCursor(Qt::SizeFDiagCursor);
     imgResize->installEventFilter(this);
+    imgResize->setAccessibleName(QStringLiteral("크기 조절"));
 }
 
 void TfrmZuThreeButtons::BuildSystemMenu()
