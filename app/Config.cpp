@@ -15,6 +15,8 @@
 #include <QPainter>
 #include <QRadioButton>
 
+#include <array>
+
 namespace {
 
 // The text up to and including its last delimiter; empty when it has none.
@@ -62,6 +64,12 @@ QLabel *folderIcon(const char *name, int left, int top, QWidget *parent)
     image->setPixmap(QPixmap(QStringLiteral(":/images/tree-folder.png")));
     image->setGeometry(left, top, 16, 16);
     return image;
+}
+
+// The directories as the dialog and the toolbar name them for a screen reader.
+QString directoryName(int number)
+{
+    return QStringLiteral("데이터 디렉토리 %1").arg(number);
 }
 
 } // namespace
@@ -166,6 +174,8 @@ TfrmConfig::TfrmConfig(QWidget *parent)
     chkToTray = new QCheckBox(QStringLiteral("최소화되면 Tray 로 숨기"), this);
     chkToTray->setObjectName(QStringLiteral("chkToTray"));
     chkToTray->setGeometry(166, 132, 207, 19);
+    chkToTray->setAccessibleDescription(
+        QStringLiteral("최소화하면 작업 표시줄 대신 알림 영역에 아이콘으로 숨깁니다"));
 
     btnConfirm->setGeometry(235, 220, 65, btnConfirm->height());
     btnCancel->setGeometry(302, 220, 65, btnCancel->height());
@@ -183,6 +193,19 @@ TfrmConfig::TfrmConfig(QWidget *parent)
     for (TzuGradiButton *button : {btnEraseDir2, btnEraseDir3})
         connect(button, &QPushButton::clicked, this, [this, button] { OnEraseDirClick(button); });
 
+    // Each "..." and "x" is read with the directory it acts on; the icons as the directories.
+    const QList<QLabel *> icons = {Image1, Image2, Image3};
+    const QList<TzuGradiButton *> choose = {btnDirData, zuGradiButton1, zuGradiButton2};
+    for (int i = 0; i < 3; ++i) {
+        icons.at(i)->setAccessibleName(directoryName(i + 1));
+        choose.at(i)->setAccessibleName(directoryName(i + 1) + QStringLiteral(" 고르기"));
+    }
+    btnEraseDir2->setAccessibleName(directoryName(2) + QStringLiteral(" 지우기"));
+    btnEraseDir3->setAccessibleName(directoryName(3) + QStringLiteral(" 지우기"));
+    // The base made the buttons first; Tab goes row by row from the top.
+    SetTabChain({btnDirData, zuGradiButton1, btnEraseDir2, zuGradiButton2, btnEraseDir3,
+                 radPrgStart, chkToTray, btnConfirm, btnCancel});
+
     frmZuNoCaptionCreate();
 }
 
@@ -190,9 +213,8 @@ void TfrmConfig::frmZuNoCaptionCreate()
 {
     if (!zuPrjInfo)
         return;
-    pnlDirData->setText(Shortened(zuPrjInfo->ReadDataDir()));
-    pnlDir2nd->setText(Shortened(zuPrjInfo->ReadExtraDir(TzuPrjInfo::SelSecondDir)));
-    pnlDir3rd->setText(Shortened(zuPrjInfo->ReadExtraDir(TzuPrjInfo::SelThirdDir)));
+    for (int index = 0; index < 3; ++index)
+        ShowDirectory(index);
     const int mode = zuPrjInfo->ReadBootMode();
     radPrgStart->SetItemIndex(mode > TzuPrjInfo::BootTray ? TzuPrjInfo::BootTray : mode);
     chkToTray->setChecked(zuPrjInfo->ReadFlag(TzuPrjInfo::SelMiniTray));
@@ -217,17 +239,27 @@ void TfrmConfig::btnDirDataClick(QObject *sender)
         if (!dlgFolder->Execute() || !zuPrjInfo)
             return;
         const QString folder = dlgFolder->Folder();
-        if (tag == 0) {
+        const int index = tag == 0 ? 0 : tag == 1 ? 1 : 2;
+        if (index == 0)
             zuPrjInfo->WriteDataDir(folder);
-            pnlDirData->setText(Shortened(zuPrjInfo->ReadDataDir()));
-        } else if (tag == 1) {
-            zuPrjInfo->WriteExtraDir(TzuPrjInfo::SelSecondDir, folder);
-            pnlDir2nd->setText(Shortened(zuPrjInfo->ReadExtraDir(TzuPrjInfo::SelSecondDir)));
-        } else {
-            zuPrjInfo->WriteExtraDir(TzuPrjInfo::SelThirdDir, folder);
-            pnlDir3rd->setText(Shortened(zuPrjInfo->ReadExtraDir(TzuPrjInfo::SelThirdDir)));
-        }
+        else
+            zuPrjInfo->WriteExtraDir(
+                index == 1 ? TzuPrjInfo::SelSecondDir : TzuPrjInfo::SelThirdDir, folder);
+        ShowDirectory(index);
     });
+}
+
+void TfrmConfig::ShowDirectory(int index)
+{
+    const QString dir = index == 0 ? zuPrjInfo->ReadDataDir()
+                                   : zuPrjInfo->ReadExtraDir(index == 1 ? TzuPrjInfo::SelSecondDir
+                                                                        : TzuPrjInfo::SelThirdDir);
+    const std::array<TPathPanel *, 3> panels = {pnlDirData, pnlDir2nd, pnlDir3rd};
+    const std::array<TzuGradiButton *, 3> choosers = {btnDirData, zuGradiButton1, zuGradiButton2};
+    panels.at(index)->setText(Shortened(dir));
+    // The panel may cut the path short; its button tells it whole.
+    choosers.at(index)->setAccessibleDescription(dir.isEmpty() ? QStringLiteral("정하지 않음")
+                                                               : QDir::toNativeSeparators(dir));
 }
 
 void TfrmConfig::OnEraseDirClick(QObject *sender)
@@ -238,10 +270,10 @@ void TfrmConfig::OnEraseDirClick(QObject *sender)
     VandrelApplication::guarded([&] {
         if (tag == 2) {
             zuPrjInfo->WriteExtraDir(TzuPrjInfo::SelSecondDir, QString());
-            pnlDir2nd->clear();
+            ShowDirectory(1);
         } else if (tag == 3) {
             zuPrjInfo->WriteExtraDir(TzuPrjInfo::SelThirdDir, QString());
-            pnlDir3rd->clear();
+            ShowDirectory(2);
         }
     });
 }

@@ -83,6 +83,8 @@ protected:
 
 private:
     void frmZuNoCaptionCreate();
+    // Shows directory 0 (the data directory), 1 or 2 as the settings hold it.
+    void ShowDirectory(int index);
     QString Shortened(const QString &path) const;
 };
 

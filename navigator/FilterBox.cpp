@@ -3,6 +3,7 @@
 #include "zuTree.h"
 
 #include <QAbstractListModel>
+#include <QAction>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
@@ -59,6 +60,13 @@ TFilterBox::TFilterBox(QWidget *pane, TzuTree *tree, std::function<QProgressBar 
     edtFilter->setObjectName(QStringLiteral("edtFilter"));
     edtFilter->setPlaceholderText(QStringLiteral("이름, 초성, 전화번호"));
     edtFilter->setClearButtonEnabled(true);
+    // The clear button is read by its action's text.
+    if (auto *clear = edtFilter->findChild<QAction *>(QStringLiteral("_q_qlineeditclearaction")))
+        clear->setText(QStringLiteral("지우기"));
+    edtFilter->setAccessibleName(QStringLiteral("자료 찾기"));
+    edtFilter->setAccessibleDescription(
+        QStringLiteral("이름, 초성, 전화번호로 찾습니다. 위아래 화살표: 결과, Enter: 보기, "
+                       "Esc: 지우기 (Ctrl+L 또는 트리에서 /)"));
     edtFilter->installEventFilter(this);
 
     stkTree = new QStackedWidget(pane);
@@ -69,6 +77,7 @@ TFilterBox::TFilterBox(QWidget *pane, TzuTree *tree, std::function<QProgressBar 
     lstFilter->setModel(m_results);
     lstFilter->setUniformItemSizes(true);
     lstFilter->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstFilter->setAccessibleName(QStringLiteral("찾은 자료"));
     stkTree->addWidget(lstFilter);
     tree->installEventFilter(this);
 

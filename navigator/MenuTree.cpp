@@ -210,6 +210,9 @@ TfrmMenuAndTree::TfrmMenuAndTree(QWidget *parent)
     pal.setColor(QPalette::Window, QColor(235, 235, 231));
     tbtFolder->setPalette(pal);
     layout->addWidget(tbtFolder);
+    // The button that shows the buttons a narrow pane has no room for.
+    if (auto *more = tbtFolder->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setAccessibleName(QStringLiteral("도구 모음의 나머지 단추"));
 
     mnuFile = new QMenu(this);
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
@@ -240,13 +243,27 @@ TfrmMenuAndTree::TfrmMenuAndTree(QWidget *parent)
     tbtFolder->addAction(actFileNewFolder);
     tbtFolder->addAction(actFileNewNote);
     tbtFolder->addAction(actFind);
-    ButtonFor(actFileNewFolder)->setObjectName(QStringLiteral("tbiMakeFolder"));
-    ButtonFor(actFileNewNote)->setObjectName(QStringLiteral("tbiMakeNote"));
-    ButtonFor(actFind)->setObjectName(QStringLiteral("TBItem1"));
     Shape1 = spacer(tbtFolder, "Shape1");
     tbtFolder->addWidget(Shape1);
     tbtFolder->addAction(actFileDelete);
-    ButtonFor(actFileDelete)->setObjectName(QStringLiteral("TBItem2"));
+    // The image buttons are read by short names; what they do and their keys come after.
+    const auto nameButton = [this](QAction *action, const char *name, const QString &spoken,
+                                   const QString &help) {
+        QToolButton *button = ButtonFor(action);
+        button->setObjectName(QLatin1String(name));
+        button->setAccessibleName(spoken);
+        button->setAccessibleDescription(help + QStringLiteral(" (")
+                                         + action->shortcut().toString(QKeySequence::NativeText)
+                                         + u')');
+    };
+    nameButton(actFileNewFolder, "tbiMakeFolder", QStringLiteral("새 폴더"),
+               QStringLiteral("선택한 폴더 안에 폴더를 만듭니다"));
+    nameButton(actFileNewNote, "tbiMakeNote", QStringLiteral("새 자료"),
+               QStringLiteral("선택한 폴더 안에 자료를 만듭니다"));
+    nameButton(actFind, "TBItem1", QStringLiteral("찾기"),
+               QStringLiteral("자료 폴더의 모든 자료에서 찾습니다"));
+    nameButton(actFileDelete, "TBItem2", QStringLiteral("삭제"),
+               QStringLiteral("선택한 폴더나 자료를 휴지통으로 보냅니다"));
     Shape2 = spacer(tbtFolder, "Shape2");
     tbtFolder->addWidget(Shape2);
 
@@ -260,8 +277,15 @@ TfrmMenuAndTree::TfrmMenuAndTree(QWidget *parent)
         a->setObjectName(QLatin1String(name));
         a->setCheckable(true);
         SetTag(a, tag);
+        // Ctrl+1, Ctrl+2 and Ctrl+3; the buttons tell the three apart by name.
+        a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + tag)));
+        a->setShortcutContext(Qt::WindowShortcut);
+        a->setText(DirButtonName(tag));
+        a->setToolTip(a->text() + QStringLiteral(" (")
+                      + a->shortcut().toString(QKeySequence::NativeText) + u')');
         tbtFolder->addAction(a);
         ButtonFor(a)->setObjectName(QLatin1String(name));
+        ButtonFor(a)->setAccessibleName(a->text());
         return a;
     };
     tbiDataDir = makeDir("tbiDataDir", 2, 0, -1);
@@ -290,6 +314,9 @@ TfrmMenuAndTree::TfrmMenuAndTree(QWidget *parent)
             lstFoundClick(row);
     });
     lstFound->viewport()->installEventFilter(this);
+    lstFound->setAccessibleName(QStringLiteral("검색 결과"));
+    lstFound->setAccessibleDescription(
+        QStringLiteral("찾기로 찾은 자료, 고르면 트리에서 보여 줍니다"));
 
     actSelectedUpdate();
 }
@@ -338,7 +365,9 @@ void TfrmMenuAndTree::InitPane()
 
     if (zuPrjInfo)
         Tree->LoadRoot(zuPrjInfo->ReadDataDir());
-    setTabOrder(Tree, lstFound);
+    // Tab goes down the pane: the menu, the box, the tree (or the list standing in for it), the
+    // hits.
+    SetTabChain({tbiFile, Filter->edtFilter, Tree, Filter->lstFilter, lstFound});
     UpdateDirButtons();
 
     const int width =
@@ -359,6 +388,17 @@ void TfrmMenuAndTree::UpdateDirButtons()
     };
     tbi2ndDir->setEnabled(usable(TzuPrjInfo::SelSecondDir));
     tbi3rdDir->setEnabled(usable(TzuPrjInfo::SelThirdDir));
+    // Each button tells which folder it opens.
+    for (QAction *button : {tbiDataDir, tbi2ndDir, tbi3rdDir}) {
+        const QString dir = zuPrjInfo ? DirOf(TagOf(button)) : QString();
+        ButtonFor(button)->setAccessibleDescription(dir.isEmpty() ? QStringLiteral("정하지 않음")
+                                                                  : QDir::toNativeSeparators(dir));
+    }
+}
+
+QString TfrmMenuAndTree::DirButtonName(int tag)
+{
+    return QStringLiteral("데이터 디렉토리 %1").arg(tag + 1);
 }
 
 void TfrmMenuAndTree::SelectFirst()
@@ -505,19 +545,18 @@ void TfrmMenuAndTree::actExportExecute()
     showReport(this, QStringLiteral("내보내기"), report);
 }
 
+QString TfrmMenuAndTree::DirOf(int tag) const
+{
+    if (tag == 0)
+        return zuPrjInfo->ReadDataDir();
+    return zuPrjInfo->ReadExtraDir(tag == 1 ? TzuPrjInfo::SelSecondDir : TzuPrjInfo::SelThirdDir);
+}
+
 void TfrmMenuAndTree::tbiSetDirClick(QAction *button)
 {
     if (!zuPrjInfo || !Tree)
         return;
-    const int tag = TagOf(button);
-    QString dir;
-    if (tag == 0)
-        dir = zuPrjInfo->ReadDataDir();
-    else if (tag == 1)
-        dir = zuPrjInfo->ReadExtraDir(TzuPrjInfo::SelSecondDir);
-    else
-        dir = zuPrjInfo->ReadExtraDir(TzuPrjInfo::SelThirdDir);
-    OpenDataDir(dir);
+    OpenDataDir(DirOf(TagOf(button)));
     button->setChecked(true);
 }
 

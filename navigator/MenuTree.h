@@ -94,11 +94,16 @@ public:
 
     QSize sizeHint() const override;
 
+    // What the directory button of a tag (0 to 2) is called, its text and accessible name.
+    static QString DirButtonName(int tag);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void UpdateDirButtons();
+    // The directory of a directory button's tag, as the settings hold it.
+    QString DirOf(int tag) const;
     QProgressBar *Bar() const;
     QToolButton *ButtonFor(QAction *action) const;
     // The folder the selection is in (the selected folder itself); the data directory when

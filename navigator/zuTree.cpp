@@ -48,6 +48,9 @@ TzuTree::TzuTree(QWidget *parent)
     setIndentation(19);
     setIconSize(QSize(16, 16));
     setUniformRowHeights(true);
+    setAccessibleName(QStringLiteral("자료 트리"));
+    setAccessibleDescription(
+        QStringLiteral("데이터 디렉토리의 폴더와 자료. 메뉴 키나 Shift+F10: 메뉴, /: 자료 찾기"));
     ShowRecord = [](const QString &path) {
         if (frmMainVR && frmMainVR->Book)
             frmMainVR->Book->ShowRecord(path);
@@ -136,6 +139,9 @@ void TzuTree::SetKind(QTreeWidgetItem *node, int image, int selectedImage)
 {
     node->setData(0, ImageIndexRole, image);
     node->setData(0, SelectedIndexRole, selectedImage);
+    // The image tells the kinds apart on the screen; a screen reader says it.
+    node->setData(0, Qt::AccessibleDescriptionRole,
+                  IsFolder(node) ? QStringLiteral("폴더") : QStringLiteral("자료"));
     if (image < m_icons.size())
         node->setIcon(0, m_icons.at(image));
 }
@@ -204,6 +210,8 @@ void TzuTree::LoadFolder(QTreeWidgetItem *node, const QString &dir)
         placeholder->setText(0, first->text(0));
         placeholder->setData(0, ImageIndexRole, first->data(0, ImageIndexRole));
         placeholder->setData(0, SelectedIndexRole, first->data(0, SelectedIndexRole));
+        placeholder->setData(0, Qt::AccessibleDescriptionRole,
+                             first->data(0, Qt::AccessibleDescriptionRole));
         placeholder->setIcon(0, first->icon(0));
         placeholder->addChildren(first->takeChildren());
         delete first;
@@ -479,6 +487,12 @@ void TzuTree::mouseDoubleClickEvent(QMouseEvent *event)
 void TzuTree::keyPressEvent(QKeyEvent *event)
 {
     const int key = event->key();
+    // Shift+F10 opens the popup menu, as the menu key does, where a keyboard has no menu key.
+    if (key == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        PopupFromKeyboard();
+        event->accept();
+        return;
+    }
     if (key == Qt::Key_Right || key == Qt::Key_Return || key == Qt::Key_Enter) {
         QTreeWidgetItem *node = SelectedNode();
         if (FirstChildIsPlaceholder(node)) {
@@ -582,10 +596,25 @@ void TzuTree::PreparePopup(QTreeWidgetItem *hot)
 
 void TzuTree::contextMenuEvent(QContextMenuEvent *event)
 {
-    QTreeWidgetItem *hot =
-        event->reason() == QContextMenuEvent::Keyboard ? SelectedNode() : itemAt(event->pos());
-    PreparePopup(hot);
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        PopupFromKeyboard();
+        return;
+    }
+    PreparePopup(itemAt(event->pos()));
     PopupMenu->exec(event->globalPos());
+}
+
+void TzuTree::PopupFromKeyboard()
+{
+    // Under the selected node, wherever the mouse is.
+    QTreeWidgetItem *hot = SelectedNode();
+    QPoint at;
+    if (hot) {
+        scrollToItem(hot);
+        at = visualItemRect(hot).bottomLeft();
+    }
+    PreparePopup(hot);
+    PopupMenu->exec(viewport()->mapToGlobal(at));
 }
 
 void TzuTree::CutClick()

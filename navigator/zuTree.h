@@ -107,6 +107,8 @@ public:
     QAction *mnuRefresh = nullptr;
     // What opening the popup over a point does before the menu shows.
     void PreparePopup(QTreeWidgetItem *hot);
+    // The popup for the selected node, from the menu key or Shift+F10.
+    void PopupFromKeyboard();
 
     // A drop of the selected node on a point of the viewport.
     void DropAt(const QPoint &pos);

@@ -167,6 +167,9 @@ TFolderBrowser::TFolderBrowser(TFolderPickerDialog &picker, const QString &start
     tvFolders->setHeaderHidden(true);
     tvFolders->setUniformRowHeights(true);
     tvFolders->setSelectionMode(QAbstractItemView::SingleSelection);
+    tvFolders->setAccessibleName(QStringLiteral("폴더"));
+    tvFolders->setAccessibleDescription(
+        QStringLiteral("고를 폴더, 오른쪽 화살표로 하위 폴더를 엽니다"));
     for (int column = 1; column < m_model->columnCount(); ++column)
         tvFolders->hideColumn(column);
     // One item on top: the root folder itself.

@@ -4,6 +4,8 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -18,12 +20,26 @@ public:
         box.setWindowTitle(request.caption);
         box.setText(request.text);
         box.setTextFormat(Qt::PlainText);
-        switch (request.icon) {
-        case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
-        case Icon::Information: box.setIcon(QMessageBox::Information); break;
-        case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
-        case Icon::Error: box.setIcon(QMessageBox::Critical); break;
-        case Icon::Question: box.setIcon(QMessageBox::Question); break;
+        // The icon is read by a screen reader as what it says.
+        static const struct
+        {
+            Icon icon;
+            QMessageBox::Icon shown;
+            const char16_t *spoken;
+        } icons[] = {
+            {Icon::None, QMessageBox::NoIcon, u""},
+            {Icon::Information, QMessageBox::Information, u"알림"},
+            {Icon::Warning, QMessageBox::Warning, u"경고"},
+            {Icon::Error, QMessageBox::Critical, u"오류"},
+            {Icon::Question, QMessageBox::Question, u"질문"},
+        };
+        for (const auto &icon : icons) {
+            if (icon.icon != request.icon)
+                continue;
+            box.setIcon(icon.shown);
+            for (QLabel *label : box.findChildren<QLabel *>())
+                if (!label->pixmap().isNull())
+                    label->setAccessibleName(QString::fromUtf16(icon.spoken));
         }
         struct Choice
         {
@@ -70,6 +86,10 @@ public:
         dialog.setTextValue(request.value);
         dialog.setOkButtonText(QStringLiteral("OK"));
         dialog.setCancelButtonText(QStringLiteral("Cancel"));
+        // Without a prompt the box is read by the caption.
+        if (request.prompt.isEmpty())
+            for (QLineEdit *edit : dialog.findChildren<QLineEdit *>())
+                edit->setAccessibleName(request.caption);
         if (dialog.exec() != QDialog::Accepted)
             return std::nullopt;
         return dialog.textValue();

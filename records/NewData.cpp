@@ -20,9 +20,13 @@ TfrmNewData::TfrmNewData(QWidget *parent)
     SetTag(edtName, NotAFieldTag);
     edtName->setGeometry(70, 8, 217, 20);
     AddCaption(QStringLiteral("이름 &N"), 8, 8, 60, edtName);
+    edtName->setAccessibleName(QStringLiteral("이름"));
+    edtName->setAccessibleDescription(QStringLiteral("새 자료의 이름, 파일 이름이 됩니다"));
     chkIsRoot = new QCheckBox(QStringLiteral("루트에 생성"), this);
     chkIsRoot->setObjectName(QStringLiteral("chkIsRoot"));
     chkIsRoot->setGeometry(390, 28 + 10 + 24, 100, 20);
+    chkIsRoot->setAccessibleDescription(
+        QStringLiteral("선택한 폴더가 아니라 자료 폴더 맨 위에 만듭니다"));
     // The name comes first, the check box last.
     ChainTabOrder(edtName, chkIsRoot);
     edtName->setFocus();

@@ -24,8 +24,10 @@ struct RecordField
     Block block;
     const char16_t *inputCaption; // with "&" before the accelerator key
     const char16_t *viewCaption;  // empty where the label shares a row caption
+    const char16_t *spokenName;   // the field's full name, as a screen reader reads it
 
     QString Name() const { return QString::fromUtf16(name); }
+    QString SpokenName() const { return QString::fromUtf16(spokenName); }
 };
 
 inline constexpr int RecordFieldCount = 33;

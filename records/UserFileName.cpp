@@ -1,6 +1,7 @@
 #include "UserFileName.h"
 
 #include "PhoneFun.h"
+#include "widgets/funcs.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -31,6 +32,8 @@ TfrmUserFileName::TfrmUserFileName(QWidget *parent)
     btnCancel->setText(QStringLiteral("&Cancel"));
     btnConfirm->setGeometry(196, 56, 70, 24);
     btnCancel->setGeometry(276, 56, 70, 24);
+    // The base made the buttons first; Tab goes from the top down.
+    SetTabChain({edtName, chkIsRoot, btnConfirm, btnCancel});
     SetFolderMode(false);
     frmZuNoCaptionCreate();
 }

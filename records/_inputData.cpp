@@ -24,6 +24,14 @@ constexpr quint32 Bank = 0xE6EDFF;
 constexpr quint32 Office = 0xFEFEED;
 constexpr quint32 Post = 0xECFDEA;
 
+// A box is read by its field's full name: the bank boxes have no caption of their own, and a
+// caption's accelerator is no part of the name.
+void NameAfterField(QWidget *box)
+{
+    if (const RecordField *field = FindRecordField(box->objectName()))
+        box->setAccessibleName(field->SpokenName());
+}
+
 } // namespace
 
 TfrmInputData::TfrmInputData(QWidget *parent, int top, int width, int height)
@@ -152,6 +160,7 @@ QLineEdit *TfrmInputData::AddBox(const char16_t *field, int x, int y, int width,
     SetTag(box, FieldTag);
     // A record may hold a longer value than a line box takes by default; it must come back whole.
     box->setMaxLength(std::numeric_limits<int>::max());
+    NameAfterField(box);
     box->setGeometry(x, y, width, BoxHeight);
     QPalette pal = box->palette();
     pal.setColor(QPalette::Base, ColorToQColor(colour));
@@ -169,6 +178,7 @@ QPlainTextEdit *TfrmInputData::AddTextBox(const char16_t *field, int y)
     box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     box->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     box->setTabChangesFocus(true);
+    NameAfterField(box);
     QPalette pal = box->palette();
     pal.setColor(QPalette::Base, ColorToQColor(Post));
     box->setPalette(pal);

@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -93,6 +94,39 @@ ClickAction clickActionOf(const QString &field)
     return rule ? rule->action : ClickAction::None;
 }
 
+// What the keys on a focused value do, for a screen reader to tell.
+QString keyHelpOf(const QString &field)
+{
+    const ClickRule *rule = clickRuleOf(field);
+    switch (rule ? rule->action : ClickAction::None) {
+    case ClickAction::OpenAddress: return QStringLiteral("Enter: 열기, Ctrl+C: 복사");
+    case ClickAction::Number:
+        if (rule->dials)
+            return QStringLiteral(
+                "Enter 또는 Ctrl+C: 복사, Ctrl+Enter: 다이얼 프로그램으로 보내기");
+        return QStringLiteral("Enter 또는 Ctrl+C: 복사");
+    case ClickAction::CopyAccount: return QStringLiteral("Enter 또는 Ctrl+C: 복사");
+    case ClickAction::None: break;
+    }
+    return QStringLiteral("Ctrl+C: 복사");
+}
+
+QString spokenNameOf(const QString &field)
+{
+    const RecordField *f = FindRecordField(field);
+    return f ? f->SpokenName() : field;
+}
+
+// A value label shows a value, is read as its field's name and the value ("핸드폰
+// 010-2345-6789"), and takes the keyboard focus only while it holds something.
+void showValue(QLabel *label, const QString &value)
+{
+    label->setText(value);
+    const QString name = spokenNameOf(label->objectName());
+    label->setAccessibleName(value.isEmpty() ? name : name + u' ' + value);
+    label->setFocusPolicy(value.isEmpty() ? Qt::NoFocus : Qt::StrongFocus);
+}
+
 } // namespace
 
 TfrmBook::TfrmBook(QWidget *parent)
@@ -125,6 +159,7 @@ TfrmBook::TfrmBook(QWidget *parent)
     zuGradiButton1->setGeometry(476 - 70, 7, 60, 22);
     zuGradiButton1->setEnabled(false);
     zuGradiButton1->SetColors(zuGradiColors2);
+    zuGradiButton1->setAccessibleDescription(QStringLiteral("보이는 자료를 고칩니다"));
 
     int y = 36;
     m_blockLines << y;
@@ -254,6 +289,11 @@ QLabel *TfrmBook::AddValue(const char16_t *field, int x, int y, int width, int h
     label->installEventFilter(this);
     if (clickActionOf(label->objectName()) != ClickAction::None)
         label->setCursor(Qt::PointingHandCursor);
+    label->setAccessibleDescription(keyHelpOf(label->objectName()));
+    // The focused value is marked as a selection is.
+    label->setStyleSheet(QStringLiteral("QLabel:focus { background-color: palette(highlight); "
+                                        "color: palette(highlighted-text); }"));
+    showValue(label, QString());
     return label;
 }
 
@@ -264,6 +304,9 @@ QPlainTextEdit *TfrmBook::AddTextBox(const char16_t *field, int y)
     box->setObjectName(QString::fromUtf16(field));
     SetTag(box, FieldTag);
     box->setReadOnly(true);
+    // Read and copied from the keyboard too.
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    box->setAccessibleName(spokenNameOf(box->objectName()));
     box->setFrameShape(QFrame::NoFrame);
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -313,7 +356,7 @@ void TfrmBook::ClearRecord()
     labName->clear();
     for (QLabel *label : findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly))
         if (TagOf(label) != NotAFieldTag)
-            label->clear();
+            showValue(label, QString());
     for (QPlainTextEdit *box :
          findChildren<QPlainTextEdit *>(QString(), Qt::FindDirectChildrenOnly))
         box->clear();
@@ -346,7 +389,7 @@ void LoadRecordIntoView(TfrmBook &view, const QString &path)
     for (QLabel *label : view.findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly)) {
         if (TagOf(label) == NotAFieldTag || label->objectName().isEmpty())
             continue;
-        label->setText(ReadRecordValue(record, label->objectName()));
+        showValue(label, ReadRecordValue(record, label->objectName()));
     }
     for (QPlainTextEdit *box :
          view.findChildren<QPlainTextEdit *>(QString(), Qt::FindDirectChildrenOnly)) {
@@ -373,10 +416,9 @@ QString TfrmBook::SiblingProgramPath()
 #endif
 }
 
-bool TfrmBook::HandOverMode() const
+bool TfrmBook::HandOverMode(Qt::KeyboardModifiers modifiers) const
 {
-    return (Desktop::current().keyboardModifiers() & Qt::ControlModifier)
-           && QFileInfo(SiblingProgramPath()).isFile();
+    return (modifiers & Qt::ControlModifier) && QFileInfo(SiblingProgramPath()).isFile();
 }
 
 void TfrmBook::HandOver(const QString &number)
@@ -386,16 +428,21 @@ void TfrmBook::HandOver(const QString &number)
     Desktop::current().startProgram(SiblingProgramPath(), {name, number});
 }
 
-void TfrmBook::HandClick(QLabel *label)
+QString TfrmBook::CopiedText(const QLabel *label) const
 {
     const ClickRule *rule = clickRuleOf(label->objectName());
-    QString number = label->text();
     if (rule && rule->areaCode)
-        number = Text(rule->areaCode) + u'-' + number;
-    if (rule && rule->dials && HandOverMode())
-        HandOver(number);
+        return Text(rule->areaCode) + u'-' + label->text();
+    return label->text();
+}
+
+void TfrmBook::HandClick(QLabel *label, Qt::KeyboardModifiers modifiers)
+{
+    const ClickRule *rule = clickRuleOf(label->objectName());
+    if (rule && rule->dials && HandOverMode(modifiers))
+        HandOver(CopiedText(label));
     else
-        Desktop::current().setClipboardText(number);
+        Desktop::current().setClipboardText(CopiedText(label));
 }
 
 void TfrmBook::MUrlClick(QLabel *label)
@@ -409,20 +456,46 @@ void TfrmBook::labBankClick(QLabel *label)
     Desktop::current().setClipboardText(label->text());
 }
 
+void TfrmBook::ValueClick(QLabel *label, Qt::KeyboardModifiers modifiers)
+{
+    switch (clickActionOf(label->objectName())) {
+    case ClickAction::Number: HandClick(label, modifiers); break;
+    case ClickAction::OpenAddress: MUrlClick(label); break;
+    case ClickAction::CopyAccount: labBankClick(label); break;
+    case ClickAction::None: break;
+    }
+}
+
+bool TfrmBook::ValueKeyPress(QLabel *label, const QKeyEvent *key)
+{
+    if (key->matches(QKeySequence::Copy)) {
+        Desktop::current().setClipboardText(CopiedText(label));
+        return true;
+    }
+    // Enter (with Ctrl: to the dialling program) and Space do what a click does.
+    const Qt::KeyboardModifiers others =
+        key->modifiers() & ~(Qt::ControlModifier | Qt::KeypadModifier);
+    if (others != Qt::NoModifier)
+        return false;
+    switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space: ValueClick(label, key->modifiers()); return true;
+    default: return false;
+    }
+}
+
 bool TfrmBook::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::MouseButtonRelease) {
-        auto *label = qobject_cast<QLabel *>(watched);
+    auto *label = qobject_cast<QLabel *>(watched);
+    if (label && event->type() == QEvent::MouseButtonRelease) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
-        if (label && mouse->button() == Qt::LeftButton
-            && label->rect().contains(mouse->position().toPoint())) {
-            switch (clickActionOf(label->objectName())) {
-            case ClickAction::Number: HandClick(label); break;
-            case ClickAction::OpenAddress: MUrlClick(label); break;
-            case ClickAction::CopyAccount: labBankClick(label); break;
-            case ClickAction::None: break;
-            }
-        }
+        if (mouse->button() == Qt::LeftButton
+            && label->rect().contains(mouse->position().toPoint()))
+            ValueClick(label, Desktop::current().keyboardModifiers());
+    } else if (label && event->type() == QEvent::KeyPress) {
+        if (ValueKeyPress(label, static_cast<QKeyEvent *>(event)))
+            return true;
     }
     return QFrame::eventFilter(watched, event);
 }

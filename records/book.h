@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QList>
 
+class QKeyEvent;
 class QLabel;
 class QPlainTextEdit;
 
@@ -47,12 +48,18 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void HandClick(QLabel *label);
+    // What a click on a value does; with Ctrl among the modifiers a number may be dialled.
+    void ValueClick(QLabel *label, Qt::KeyboardModifiers modifiers);
+    // Keys on a focused value: Enter and Space as a click, Ctrl+C copies. True when handled.
+    bool ValueKeyPress(QLabel *label, const QKeyEvent *key);
+    void HandClick(QLabel *label, Qt::KeyboardModifiers modifiers);
     void MUrlClick(QLabel *label);
     void labBankClick(QLabel *label);
+    // The text a click copies: a number with its area code where it has one.
+    QString CopiedText(const QLabel *label) const;
     void pntBlackPaint(QPainter &painter);
 
-    bool HandOverMode() const;
+    bool HandOverMode(Qt::KeyboardModifiers modifiers) const;
     void HandOver(const QString &number);
     QString Text(const char16_t *field) const;
 

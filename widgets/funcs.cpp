@@ -217,3 +217,13 @@ void SetTag(QObject *object, int tag)
 {
     object->setProperty("tag", tag);
 }
+
+void SetTabChain(std::initializer_list<QWidget *> widgets)
+{
+    QWidget *previous = nullptr;
+    for (QWidget *widget : widgets) {
+        if (previous)
+            QWidget::setTabOrder(previous, widget);
+        previous = widget;
+    }
+}

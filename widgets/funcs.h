@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QPalette>
 
+#include <initializer_list>
+
 class QWidget;
 
 // 32-bit colour values as the program stores them: 0x00BBGGRR for a plain colour,
@@ -57,6 +59,9 @@ QColor ParentBackground(const QWidget *widget);
 // A control's tag: a number that tells what the control is for (its Qt property "tag").
 int TagOf(const QObject *object);
 void SetTag(QObject *object, int tag);
+
+// Tab goes through the widgets in this order, the first one staying where it was.
+void SetTabChain(std::initializer_list<QWidget *> widgets);
 
 // Makes the program's bitmaps and icons available (they live in the static library).
 void EnsureResources();

@@ -64,6 +64,13 @@ QPixmap gripImage()
     return grip;
 }
 
+void setBackground(QWidget *widget, TColor color)
+{
+    QPalette pal = widget->palette();
+    pal.setColor(QPalette::Window, ColorToQColor(color));
+    widget->setPalette(pal);
+}
+
 QString trayTip()
 {
     // The notification area keeps at most 63 characters of a tip.
@@ -120,9 +127,7 @@ TfrmZuThreeButtons::~TfrmZuThreeButtons()
 void TfrmZuThreeButtons::BuildLayout()
 {
     setFont(GulimFont(12));
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, ColorToQColor(0xE7EFEF));
-    setPalette(pal);
+    setBackground(this, 0xE7EFEF);
     setAutoFillBackground(true);
     resize(439, 368);
     setMinimumSize(MinimumWidth, MinimumHeight);
@@ -133,9 +138,7 @@ void TfrmZuThreeButtons::BuildLayout()
     pnlCaption = new TzuBlankPanel(this);
     pnlCaption->setObjectName(QStringLiteral("pnlCaption"));
     pnlCaption->setFixedHeight(CaptionHeight);
-    QPalette captionPal = pnlCaption->palette();
-    captionPal.setColor(QPalette::Window, ColorToQColor(0xE2EDEF));
-    pnlCaption->setPalette(captionPal);
+    setBackground(pnlCaption, 0xE2EDEF);
     pnlCaption->installEventFilter(this);
     m_layout->addWidget(pnlCaption);
 
@@ -622,7 +625,12 @@ void TfrmZuThreeButtons::FormShow()
     switch (info->ReadBootMode()) {
     case TzuPrjInfo::BootMaximized: setWindowState(windowState() | Qt::WindowMaximized); break;
     case TzuPrjInfo::BootFullScreen: SetFullScreen(true); break;
-    case TzuPrjInfo::BootTray: break;
+    case TzuPrjInfo::BootTray:
+        // Without a notification area it starts minimised; some desktops map a new window
+        // normally whatever it asks for, so the request is repeated once it is there.
+        if (isMinimized())
+            QMetaObject::invokeMethod(this, &QWidget::showMinimized, Qt::QueuedConnection);
+        break;
     default:
         if (info->ReadBool(SettingsKey::Program, SettingsKey::Maximized, false))
             setWindowState(windowState() | Qt::WindowMaximized);
