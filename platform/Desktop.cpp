@@ -33,7 +33,9 @@ public:
 
     Qt::KeyboardModifiers keyboardModifiers() override
     {
-        return QGuiApplication::queryKeyboardModifiers();
+        // As of the input event being handled, not of this moment: a click handled late still
+        // sees the Shift that was down when it was made.
+        return QGuiApplication::keyboardModifiers();
     }
 };
 
