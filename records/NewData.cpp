@@ -15,14 +15,14 @@ TfrmNewData::TfrmNewData(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmNewData"));
     setWindowTitle(QStringLiteral("새 자료 입력"));
-    edtName = new QLineEdit(this);
+    edtName = new QLineEdit(ClientArea());
     edtName->setObjectName(QStringLiteral("edtName"));
     SetTag(edtName, NotAFieldTag);
-    edtName->setGeometry(70, 8, 217, 20);
-    AddCaption(QStringLiteral("이름 &N"), 8, 8, 60, edtName);
-    chkIsRoot = new QCheckBox(QStringLiteral("루트에 생성"), this);
+    edtName->setGeometry(70, Top + 8, 217, 20);
+    AddCaption(QStringLiteral("이름 &N"), 8, Top + 8, 60, edtName);
+    chkIsRoot = new QCheckBox(QStringLiteral("루트에 생성"), ClientArea());
     chkIsRoot->setObjectName(QStringLiteral("chkIsRoot"));
-    chkIsRoot->setGeometry(390, 28 + 10 + 24, 100, 20);
+    chkIsRoot->setGeometry(390, Top + 28 + 10 + 24, 100, 20);
     // The name comes first, the check box last.
     ChainTabOrder(edtName, chkIsRoot);
     edtName->setFocus();
@@ -54,9 +54,9 @@ void TfrmNewData::btnConfirmClick()
         return;
     }
     if (FolderMode)
-        RecordStore::CreateFolder(Paths::Join(target, name), FormFieldValues(*this));
+        RecordStore::CreateFolder(Paths::Join(target, name), FormFieldValues(*ClientArea()));
     else
         RecordStore::CreateRecord(Paths::Join(target, name + QStringLiteral(".txt")),
-                                  FormFieldValues(*this));
+                                  FormFieldValues(*ClientArea()));
     accept();
 }
