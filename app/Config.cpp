@@ -28,6 +28,10 @@ QString folderPart(const QString &text)
 QFont buttonFont()
 {
     QFont font(QStringLiteral("Arial"));
+    // Not the dialog's fixed-width style: where Arial is missing, the desktop's stand-in for it
+    // (Nimbus Sans, Liberation Sans) has its widths; fixed-width dots do not fit the buttons.
+    font.setStyleHint(QFont::AnyStyle);
+    font.setFamilies({QStringLiteral("Arial")});
     font.setPixelSize(13);
     font.setBold(true);
     return font;
