@@ -104,7 +104,7 @@ void TfrmZuGrayDialog::resizeEvent(QResizeEvent *event)
     // The key colour is see-through: the corners are round.
     const QRgb key = ColorToQColor(KeyColor).rgb();
     QImage opaque = m_frame.convertToFormat(QImage::Format_RGB32);
-    setMask(QBitmap::fromImage(opaque.createMaskFromColor(key, Qt::MaskOutColor)));
+    setMask(QBitmap::fromImage(opaque.createMaskFromColor(key, Qt::MaskInColor)));
 }
 
 void TfrmZuGrayDialog::SetCaptionActive(bool active)
