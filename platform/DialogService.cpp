@@ -4,10 +4,22 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLayout>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace {
+
+// The desktop's own dialog, of a fixed size with a caption and a close button only.
+void fixSize(QDialog &dialog)
+{
+    dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowCloseButtonHint);
+    if (dialog.layout())
+        dialog.layout()->setSizeConstraint(QLayout::SetFixedSize);
+    else
+        dialog.setFixedSize(dialog.sizeHint());
+}
 
 class QtDialogService final : public DialogService
 {
@@ -55,6 +67,7 @@ public:
                 escape = button;
         if (escape)
             box.setEscapeButton(escape);
+        fixSize(box);
         box.exec();
         for (const auto &[button, id] : made)
             if (box.clickedButton() == button)
@@ -70,6 +83,7 @@ public:
         dialog.setTextValue(request.value);
         dialog.setOkButtonText(QStringLiteral("OK"));
         dialog.setCancelButtonText(QStringLiteral("Cancel"));
+        fixSize(dialog);
         if (dialog.exec() != QDialog::Accepted)
             return std::nullopt;
         return dialog.textValue();
@@ -114,6 +128,7 @@ public:
         dialog.setTextValue(request.items.value(request.current));
         dialog.setOkButtonText(QStringLiteral("OK"));
         dialog.setCancelButtonText(QStringLiteral("Cancel"));
+        fixSize(dialog);
         if (dialog.exec() != QDialog::Accepted)
             return std::nullopt;
         const qsizetype index = request.items.indexOf(dialog.textValue());
