@@ -12,7 +12,6 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFontMetrics>
-#include <QPainter>
 #include <QRadioButton>
 
 #include <array>
@@ -31,6 +30,10 @@ QString folderPart(const QString &text)
 QFont buttonFont()
 {
     QFont font(QStringLiteral("Arial"));
+    // Not the dialog's fixed-width style: where Arial is missing, the desktop's stand-in for it
+    // (Nimbus Sans, Liberation Sans) has its widths; fixed-width dots do not fit the buttons.
+    font.setStyleHint(QFont::AnyStyle);
+    font.setFamilies({QStringLiteral("Arial")});
     font.setPixelSize(13);
     font.setBold(true);
     return font;
@@ -39,7 +42,7 @@ QFont buttonFont()
 TzuGradiButton *smallButton(const QString &text, const char *name, int tag, const QRect &geometry,
                             TfrmBlueDialog *parent)
 {
-    auto *button = new TzuGradiButton(text, parent);
+    auto *button = new TzuGradiButton(text, parent->ClientArea());
     button->SetColors(parent->zuGradiColors1);
     button->setObjectName(QString::fromLatin1(name));
     SetTag(button, tag);
@@ -115,9 +118,9 @@ void TRadioGroup::SetItemIndex(int index)
 }
 
 TPathPanel::TPathPanel(QWidget *parent)
-    : QLabel(parent)
+    : TzuColorPanel(parent)
 {
-    setTextFormat(Qt::PlainText);
+    SetEdgeColors(Edge);
     setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setFont(GulimFont(13));
     // One pixel of edge, three of inner border.
@@ -128,14 +131,6 @@ TPathPanel::TPathPanel(QWidget *parent)
     setAutoFillBackground(true);
 }
 
-void TPathPanel::paintEvent(QPaintEvent *event)
-{
-    QLabel::paintEvent(event);
-    QPainter painter(this);
-    painter.setPen(ColorToQColor(EdgeColor));
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
-}
-
 TfrmConfig::TfrmConfig(QWidget *parent)
     : TfrmBlueDialog(parent)
 {
@@ -144,22 +139,22 @@ TfrmConfig::TfrmConfig(QWidget *parent)
     setWindowTitle(QStringLiteral("환경설정"));
     SetClientSize(380, 253);
 
-    Label2 = new QLabel(QStringLiteral("데이터 디렉토리"), this);
+    Label2 = new QLabel(QStringLiteral("데이터 디렉토리"), ClientArea());
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->move(10, 34);
     Label2->adjustSize();
-    Image1 = folderIcon("Image1", 11, 49, this);
-    Image2 = folderIcon("Image2", 11, 70, this);
-    Image3 = folderIcon("Image3", 11, 92, this);
+    Image1 = folderIcon("Image1", 11, 49, ClientArea());
+    Image2 = folderIcon("Image2", 11, 70, ClientArea());
+    Image3 = folderIcon("Image3", 11, 92, ClientArea());
 
-    pnlDirData = pathPanel("pnlDirData", QRect(33, 50, 294, 19), this);
+    pnlDirData = pathPanel("pnlDirData", QRect(33, 50, 294, 19), ClientArea());
     btnDirData = smallButton(QStringLiteral("..."), "btnDirData", 0, QRect(332, 51, 18, 18), this);
-    pnlDir2nd = pathPanel("pnlDir2nd", QRect(33, 72, 294, 19), this);
+    pnlDir2nd = pathPanel("pnlDir2nd", QRect(33, 72, 294, 19), ClientArea());
     zuGradiButton1 =
         smallButton(QStringLiteral("..."), "zuGradiButton1", 1, QRect(332, 73, 18, 18), this);
     btnEraseDir2 =
         smallButton(QStringLiteral("x"), "btnEraseDir2", 2, QRect(353, 73, 19, 18), this);
-    pnlDir3rd = pathPanel("pnlDir3rd", QRect(33, 93, 294, 20), this);
+    pnlDir3rd = pathPanel("pnlDir3rd", QRect(33, 93, 294, 20), ClientArea());
     zuGradiButton2 =
         smallButton(QStringLiteral("..."), "zuGradiButton2", 2, QRect(332, 94, 18, 19), this);
     btnEraseDir3 =
@@ -168,10 +163,10 @@ TfrmConfig::TfrmConfig(QWidget *parent)
     radPrgStart = new TRadioGroup(QStringLiteral("프로그램 시작"),
                                   {QStringLiteral("이전 크기로"), QStringLiteral("최대 크기로"),
                                    QStringLiteral("전체 크기로"), QStringLiteral("Tray 로 숨기")},
-                                  this);
+                                  ClientArea());
     radPrgStart->setObjectName(QStringLiteral("radPrgStart"));
     radPrgStart->setGeometry(11, 126, 150, 91);
-    chkToTray = new QCheckBox(QStringLiteral("최소화되면 Tray 로 숨기"), this);
+    chkToTray = new QCheckBox(QStringLiteral("최소화되면 Tray 로 숨기"), ClientArea());
     chkToTray->setObjectName(QStringLiteral("chkToTray"));
     chkToTray->setGeometry(166, 132, 207, 19);
     chkToTray->setAccessibleDescription(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "widgets/BlueDialog.h"
+#include "widgets/zuColorPanel.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -26,18 +27,15 @@ public:
     void SetItemIndex(int index);
 };
 
-// A framed box that shows a path as plain text.
-class TPathPanel : public QLabel
+// A colour panel that shows a path as plain text inside a thin edge line.
+class TPathPanel : public TzuColorPanel
 {
     Q_OBJECT
 public:
     explicit TPathPanel(QWidget *parent = nullptr);
 
     static constexpr quint32 Background = 0xEFF1F1; // 0x00BBGGRR
-    static constexpr quint32 EdgeColor = 0xC6CECE;
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
+    static constexpr quint32 Edge = 0xC6CECE;
 };
 
 // "환경설정": the three data directories, how the program starts and whether minimizing hides

@@ -5,11 +5,23 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace {
+
+// The desktop's own dialog, of a fixed size with a caption and a close button only.
+void fixSize(QDialog &dialog)
+{
+    dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowCloseButtonHint);
+    if (dialog.layout())
+        dialog.layout()->setSizeConstraint(QLayout::SetFixedSize);
+    else
+        dialog.setFixedSize(dialog.sizeHint());
+}
 
 class QtDialogService final : public DialogService
 {
@@ -71,6 +83,7 @@ public:
                 escape = button;
         if (escape)
             box.setEscapeButton(escape);
+        fixSize(box);
         box.exec();
         for (const auto &[button, id] : made)
             if (box.clickedButton() == button)
@@ -90,6 +103,7 @@ public:
         if (request.prompt.isEmpty())
             for (QLineEdit *edit : dialog.findChildren<QLineEdit *>())
                 edit->setAccessibleName(request.caption);
+        fixSize(dialog);
         if (dialog.exec() != QDialog::Accepted)
             return std::nullopt;
         return dialog.textValue();
@@ -134,6 +148,7 @@ public:
         dialog.setTextValue(request.items.value(request.current));
         dialog.setOkButtonText(QStringLiteral("OK"));
         dialog.setCancelButtonText(QStringLiteral("Cancel"));
+        fixSize(dialog);
         if (dialog.exec() != QDialog::Accepted)
             return std::nullopt;
         const qsizetype index = request.items.indexOf(dialog.textValue());

@@ -13,15 +13,15 @@ TfrmModifyData::TfrmModifyData(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmModifyData"));
     setWindowTitle(QStringLiteral("자료 수정"));
-    m_titleBand << QRect(8, 8, 475, 30);
-    labName = new QLabel(this);
+    m_titleBand << QRect(8, Top + 8, 475, 30);
+    labName = new QLabel(ClientArea());
     labName->setObjectName(QStringLiteral("labName"));
     SetTag(labName, NotAFieldTag);
     labName->setTextFormat(Qt::PlainText);
     QFont bold = labName->font();
     bold.setBold(true);
     labName->setFont(bold);
-    labName->setGeometry(20, 14, 450, 18);
+    labName->setGeometry(20, Top + 14, 450, 18);
 }
 
 void TfrmModifyData::LoadRecord(const QString &path)
@@ -35,7 +35,7 @@ void TfrmModifyData::LoadRecord(const QString &path)
     if (title == u"__g_t")
         title = RecordDisplayName(path);
     labName->setText(title);
-    LoadRecordIntoForm(*this, path);
+    LoadRecordIntoForm(*ClientArea(), path);
 }
 
 void TfrmModifyData::btnConfirmClick()

@@ -15,16 +15,16 @@ TfrmNewData::TfrmNewData(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmNewData"));
     setWindowTitle(QStringLiteral("새 자료 입력"));
-    edtName = new QLineEdit(this);
+    edtName = new QLineEdit(ClientArea());
     edtName->setObjectName(QStringLiteral("edtName"));
     SetTag(edtName, NotAFieldTag);
-    edtName->setGeometry(70, 8, 217, 20);
-    AddCaption(QStringLiteral("이름 &N"), 8, 8, 60, edtName);
+    edtName->setGeometry(70, Top + 8, 217, 20);
+    AddCaption(QStringLiteral("이름 &N"), 8, Top + 8, 60, edtName);
     edtName->setAccessibleName(QStringLiteral("이름"));
     edtName->setAccessibleDescription(QStringLiteral("새 자료의 이름, 파일 이름이 됩니다"));
-    chkIsRoot = new QCheckBox(QStringLiteral("루트에 생성"), this);
+    chkIsRoot = new QCheckBox(QStringLiteral("루트에 생성"), ClientArea());
     chkIsRoot->setObjectName(QStringLiteral("chkIsRoot"));
-    chkIsRoot->setGeometry(390, 28 + 10 + 24, 100, 20);
+    chkIsRoot->setGeometry(390, Top + 28 + 10 + 24, 100, 20);
     chkIsRoot->setAccessibleDescription(
         QStringLiteral("선택한 폴더가 아니라 자료 폴더 맨 위에 만듭니다"));
     // The name comes first, the check box last.
@@ -58,9 +58,9 @@ void TfrmNewData::btnConfirmClick()
         return;
     }
     if (FolderMode)
-        RecordStore::CreateFolder(Paths::Join(target, name), FormFieldValues(*this));
+        RecordStore::CreateFolder(Paths::Join(target, name), FormFieldValues(*ClientArea()));
     else
         RecordStore::CreateRecord(Paths::Join(target, name + QStringLiteral(".txt")),
-                                  FormFieldValues(*this));
+                                  FormFieldValues(*ClientArea()));
     accept();
 }

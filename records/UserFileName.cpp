@@ -14,24 +14,25 @@ TfrmUserFileName::TfrmUserFileName(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmUserFileName"));
     SetClientSize(356, 92);
-    edtName = new QLineEdit(this);
+    // Below the caption strip.
+    edtName = new QLineEdit(ClientArea());
     edtName->setObjectName(QStringLiteral("edtName"));
-    edtName->setGeometry(64, 10, 282, 20);
-    auto *label = new QLabel(QStringLiteral("&Name:"), this);
-    label->setGeometry(10, 10, 52, 20);
+    edtName->setGeometry(64, 28, 282, 20);
+    auto *label = new QLabel(QStringLiteral("&Name:"), ClientArea());
+    label->setGeometry(10, 28, 52, 20);
     label->setBuddy(edtName);
-    auto *bevel = new QFrame(this);
+    auto *bevel = new QFrame(ClientArea());
     bevel->setFrameShape(QFrame::HLine);
     bevel->setFrameShadow(QFrame::Sunken);
-    bevel->setGeometry(8, 40, 340, 2);
-    chkIsRoot = new QCheckBox(QStringLiteral("Create in &root"), this);
+    bevel->setGeometry(8, 56, 340, 2);
+    chkIsRoot = new QCheckBox(QStringLiteral("Create in &root"), ClientArea());
     chkIsRoot->setObjectName(QStringLiteral("chkIsRoot"));
-    chkIsRoot->setGeometry(10, 56, 140, 20);
+    chkIsRoot->setGeometry(10, 64, 140, 20);
     chkIsRoot->setVisible(false);
     btnConfirm->setText(QStringLiteral("&O.K."));
     btnCancel->setText(QStringLiteral("&Cancel"));
-    btnConfirm->setGeometry(196, 56, 70, 24);
-    btnCancel->setGeometry(276, 56, 70, 24);
+    btnConfirm->setGeometry(196, 62, 70, 24);
+    btnCancel->setGeometry(276, 62, 70, 24);
     // The base made the buttons first; Tab goes from the top down.
     SetTabChain({edtName, chkIsRoot, btnConfirm, btnCancel});
     SetFolderMode(false);

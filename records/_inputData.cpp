@@ -38,7 +38,7 @@ TfrmInputData::TfrmInputData(QWidget *parent, int top, int width, int height)
     : TfrmBlueDialog(parent)
 {
     SetClientSize(width, height);
-    int y = top + 10;
+    int y = Top + top + 10;
     // Personal block. Boxes are made in field order: that is the order they are saved in.
     QLineEdit *hand = AddBox(u"Hand", BoxX, y, 127, Window);
     AddCaption(QStringLiteral("핸드폰 &H"), LabelX, y, 60, hand);
@@ -118,14 +118,16 @@ TfrmInputData::TfrmInputData(QWidget *parent, int top, int width, int height)
     // Home block
     AddBand(QStringLiteral("집"), y);
     y += 22;
+    // Four boxes in a row: each caption keeps a few pixels from the boxes on either side, and
+    // the row ends inside the right edge of the boxes above it.
     QLineEdit *hzip = AddBox(u"HZip", BoxX, y, 50, Post);
     AddCaption(QStringLiteral("우편 &P"), LabelX, y, 60, hzip);
-    QLineEdit *hddd = AddBox(u"HDDD", 168, y, 46, White);
-    AddCaption(QStringLiteral("DDD &4"), 122, y, 44, hddd);
-    QLineEdit *hph1 = AddBox(u"HPh1", 259, y, 109, White);
-    AddCaption(QStringLiteral("전화 &A"), 217, y, 40, hph1);
-    QLineEdit *hph2 = AddBox(u"HPh2", 383, y, 108, White);
-    AddCaption(QStringLiteral("&B"), 371, y, 12, hph2);
+    QLineEdit *hddd = AddBox(u"HDDD", 160, y, 46, White);
+    AddCaption(QStringLiteral("DDD &4"), 124, y, 32, hddd);
+    QLineEdit *hph1 = AddBox(u"HPh1", 252, y, 109, White);
+    AddCaption(QStringLiteral("전화 &A"), 210, y, 38, hph1);
+    QLineEdit *hph2 = AddBox(u"HPh2", 377, y, 108, White);
+    AddCaption(QStringLiteral("&B"), 365, y, 8, hph2);
     y += 24;
     QPlainTextEdit *hadd = AddTextBox(u"HAdd", y);
     AddCaption(QStringLiteral("주소 &H"), LabelX, y, 60, hadd);
@@ -142,7 +144,7 @@ void TfrmInputData::ChainTabOrder(QWidget *first, QWidget *last)
 {
     QWidget *previous = first;
     for (const RecordField &f : RecordFields) {
-        QWidget *box = findChild<QWidget *>(f.Name(), Qt::FindDirectChildrenOnly);
+        QWidget *box = ClientArea()->findChild<QWidget *>(f.Name(), Qt::FindDirectChildrenOnly);
         if (previous)
             setTabOrder(previous, box);
         previous = box;
@@ -155,7 +157,7 @@ void TfrmInputData::ChainTabOrder(QWidget *first, QWidget *last)
 
 QLineEdit *TfrmInputData::AddBox(const char16_t *field, int x, int y, int width, quint32 colour)
 {
-    auto *box = new QLineEdit(this);
+    auto *box = new QLineEdit(ClientArea());
     box->setObjectName(QString::fromUtf16(field));
     SetTag(box, FieldTag);
     // A record may hold a longer value than a line box takes by default; it must come back whole.
@@ -170,7 +172,7 @@ QLineEdit *TfrmInputData::AddBox(const char16_t *field, int x, int y, int width,
 
 QPlainTextEdit *TfrmInputData::AddTextBox(const char16_t *field, int y)
 {
-    auto *box = new QPlainTextEdit(this);
+    auto *box = new QPlainTextEdit(ClientArea());
     box->setObjectName(QString::fromUtf16(field));
     SetTag(box, FieldTag);
     box->setGeometry(BoxX, y, TextBoxWidth, TextBoxHeight);
@@ -187,7 +189,7 @@ QPlainTextEdit *TfrmInputData::AddTextBox(const char16_t *field, int y)
 
 QLabel *TfrmInputData::AddCaption(const QString &text, int x, int y, int width, QWidget *buddy)
 {
-    auto *label = new QLabel(text, this);
+    auto *label = new QLabel(text, ClientArea());
     SetTag(label, NotAFieldTag);
     label->setGeometry(x, y, width, buddy ? BoxHeight : 14);
     if (buddy)
@@ -199,8 +201,8 @@ QLabel *TfrmInputData::AddCaption(const QString &text, int x, int y, int width, 
 
 void TfrmInputData::AddBand(const QString &text, int y)
 {
-    m_bands << QRect(4, y, width() - 8, 18);
-    auto *label = new QLabel(text, this);
+    m_bands << QRect(4, y, ClientSize().width() - 8, 18);
+    auto *label = new QLabel(text, ClientArea());
     SetTag(label, NotAFieldTag);
     QFont bold = label->font();
     bold.setBold(true);
@@ -210,23 +212,24 @@ void TfrmInputData::AddBand(const QString &text, int y)
 
 QLineEdit *TfrmInputData::Box(const QString &field) const
 {
-    return findChild<QLineEdit *>(field, Qt::FindDirectChildrenOnly);
+    return ClientArea()->findChild<QLineEdit *>(field, Qt::FindDirectChildrenOnly);
 }
 
 QPlainTextEdit *TfrmInputData::TextBox(const QString &field) const
 {
-    return findChild<QPlainTextEdit *>(field, Qt::FindDirectChildrenOnly);
+    return ClientArea()->findChild<QPlainTextEdit *>(field, Qt::FindDirectChildrenOnly);
 }
 
 void TfrmInputData::SaveFields(const QString &path)
 {
-    SaveRecord(FormFieldValues(*this), path);
+    SaveRecord(FormFieldValues(*ClientArea()), path);
 }
 
 void TfrmInputData::paintEvent(QPaintEvent *event)
 {
     TfrmBlueDialog::paintEvent(event);
     QPainter painter(this);
+    painter.translate(ClientOrigin());
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QColor(0x99, 0x99, 0x99));
     painter.setBrush(ColorToQColor(0xBBBBBB));

@@ -15,6 +15,9 @@ class TfrmInputData : public TfrmBlueDialog
 {
     Q_OBJECT
 public:
+    // Where the form's rows begin: below the caption strip.
+    static constexpr int Top = TfrmZuGrayDialog::StripHeight;
+
     // top: room above the first row for what a derived dialog adds there.
     explicit TfrmInputData(QWidget *parent = nullptr, int top = 0, int width = 492,
                            int height = 663);

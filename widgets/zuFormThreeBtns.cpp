@@ -263,8 +263,21 @@ void TfrmZuThreeButtons::ShowSystemMenu()
     m_systemMenu->popup(at);
 }
 
+TfrmThreeColorTable *TfrmZuThreeButtons::ColorTable() const
+{
+    return m_colorTable;
+}
+
 void TfrmZuThreeButtons::ShowColorTable()
-{}
+{
+    if (!m_colorTable) {
+        m_colorTable = new TfrmThreeColorTable(this);
+        // At the client area's top-left corner: just under the caption bar, inside the border.
+        m_colorTable->move(m_client->pos());
+    }
+    m_colorTable->show();
+    m_colorTable->raise();
+}
 
 void TfrmZuThreeButtons::SetHue(int hue)
 {

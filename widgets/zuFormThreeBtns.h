@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
+#include <QPointer>
 #include <QWidget>
 
 #include <array>
@@ -17,6 +18,7 @@ class QMouseEvent;
 class QPainter;
 class QVBoxLayout;
 class TImageList;
+class TfrmThreeColorTable;
 class TzuBlankPanel;
 class TzuImageListButton;
 
@@ -90,8 +92,10 @@ public:
     void HideToTray();
     // Stores the caption text colour; the caller repaints the caption.
     void SetCaptionTextColor(TColor color);
-    // The colour table is not part of the frame yet: nothing opens.
+    // Opens the colour table inside the window under the caption bar, or shows the one open.
     void ShowColorTable();
+    // The open colour table, or nullptr.
+    TfrmThreeColorTable *ColorTable() const;
     void ShowSystemMenu();
     // Enables the system menu's commands for the window's state.
     void UpdateSystemMenu();
@@ -185,6 +189,8 @@ private:
     QMenu *m_systemMenu = nullptr;
     QMenu *m_skinMenu = nullptr;
     TImageList *m_buttonImages = nullptr;
+    // Frees itself when closed; the reference follows.
+    QPointer<TfrmThreeColorTable> m_colorTable;
     bool m_shown = false;
     // Where the frame is drawn, in window coordinates.
     QRect m_frameRect;

@@ -84,7 +84,7 @@ void TestConfig::layout()
 {
     TfrmConfig dialog;
     QCOMPARE(dialog.windowTitle(), QStringLiteral("환경설정"));
-    QCOMPARE(dialog.size(), QSize(380, 253));
+    QCOMPARE(dialog.ClientSize(), QSize(380, 253));
     QCOMPARE(dialog.Label2->text(), QStringLiteral("데이터 디렉토리"));
     QCOMPARE(dialog.Label2->pos(), QPoint(10, 34));
     QCOMPARE(dialog.Image3->geometry(), QRect(11, 92, 16, 16));

@@ -110,7 +110,7 @@ void TestRecordDialogs::formLayout()
 
     TfrmModifyData edit;
     QCOMPARE(edit.windowTitle(), QStringLiteral("자료 수정"));
-    QCOMPARE(edit.size(), QSize(491, 742));
+    QCOMPARE(edit.ClientSize(), QSize(491, 742));
 }
 
 void TestRecordDialogs::escapeCancelsFromAnyBox()
