@@ -4,6 +4,7 @@
 #include "platform/Application.h"
 #include "platform/DialogService.h"
 #include "platform/Errors.h"
+#include "platform/UiFont.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -138,6 +139,9 @@ TFolderBrowser::TFolderBrowser(TFolderPickerDialog &picker, const QString &start
     setObjectName(QStringLiteral("frmFolderBrowser"));
     setWindowTitle(QStringLiteral("폴더 찾아보기"));
     setModal(true);
+    // The shell's dialog it stands for speaks in the system's small Korean font, as the rest
+    // of the program does.
+    setFont(GulimFont(12));
     const QScreen *screen =
         owner && owner->screen() ? owner->screen() : QGuiApplication::primaryScreen();
     m_dpi = screen ? qRound(screen->logicalDotsPerInchY()) : 96;
