@@ -277,6 +277,8 @@ void TfrmZuThreeButtons::ShowColorTable()
     }
     m_colorTable->show();
     m_colorTable->raise();
+    // The slider takes the arrow keys at once.
+    m_colorTable->pnlThumb->setFocus();
 }
 
 void TfrmZuThreeButtons::SetHue(int hue)

@@ -8,6 +8,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -94,6 +95,10 @@ TfrmThreeColorTable::TfrmThreeColorTable(TfrmZuThreeButtons *frame)
     pnlThumb->setGeometry(48, 65, 173, 14);
     pnlThumb->installEventFilter(this);
     pnlThumb->setAccessibleName(QStringLiteral("색상 조절"));
+    pnlThumb->setAccessibleDescription(
+        QStringLiteral("왼쪽, 오른쪽 화살표와 Page Up, Page Down, Home, End 로 조절합니다"));
+    // Also turned from the keyboard.
+    pnlThumb->setFocusPolicy(Qt::StrongFocus);
 
     btnClose = new TzuImageListButton(ClientArea());
     btnClose->setObjectName(QStringLiteral("btnClose"));
@@ -202,6 +207,21 @@ void TfrmThreeColorTable::pnlThumbMouseDown(QMouseEvent *event)
     m_dragStartPos = m_thumbPos;
 }
 
+int TfrmThreeColorTable::ThumbKeyStep(int key)
+{
+    // Far enough to reach either end from anywhere; SetThumb clamps.
+    constexpr int whole = 1000;
+    switch (key) {
+    case Qt::Key_Left: return -1;
+    case Qt::Key_Right: return 1;
+    case Qt::Key_PageUp: return -10;
+    case Qt::Key_PageDown: return 10;
+    case Qt::Key_Home: return -whole;
+    case Qt::Key_End: return whole;
+    default: return 0;
+    }
+}
+
 void TfrmThreeColorTable::SetThumb(int p)
 {
     p = std::clamp(p, 0, pnlThumb->width() - ThumbWidth);
@@ -245,6 +265,13 @@ bool TfrmThreeColorTable::eventFilter(QObject *watched, QEvent *event)
             if (mouse()->buttons() == Qt::NoButton)
                 m_dragging = false;
             return true;
+        case QEvent::KeyPress: {
+            const int step = ThumbKeyStep(static_cast<QKeyEvent *>(event)->key());
+            if (step == 0)
+                break;
+            SetThumb(m_thumbPos + step);
+            return true;
+        }
         default: break;
         }
     }

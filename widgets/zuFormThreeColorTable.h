@@ -65,6 +65,8 @@ private:
     void Pick(QPoint at);
     void pnlThumbPaint(TzuBlankPanel *sender, QPainter *canvas);
     void pnlThumbMouseDown(QMouseEvent *event);
+    // How far a key moves the knob; 0 for keys the slider does not take.
+    static int ThumbKeyStep(int key);
 
     TfrmZuThreeButtons *m_frame;
     QImage m_table;

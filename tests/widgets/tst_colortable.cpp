@@ -5,6 +5,7 @@
 #include "widgets/zuFormThreeColorTable.h"
 #include "widgets/zuImglstBtn.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QStandardPaths>
@@ -52,6 +53,8 @@ private slots:
     void pickingWhileTheButtonIsDown();
     void slider_data();
     void slider();
+    void sliderKeys_data();
+    void sliderKeys();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -172,6 +175,45 @@ void TestColorTable::pickingWhileTheButtonIsDown()
                       Qt::RightButton, Qt::NoModifier);
     QApplication::sendEvent(image, &right);
     QCOMPARE(text(), TColor(0xFFFFFF));
+}
+
+void TestColorTable::sliderKeys_data()
+{
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<int>("thumb");
+    QTest::addColumn<QList<int>>("hues");
+    // The thumb starts at 50 (hue 100).
+    QTest::newRow("right, right") << QList<int>{Qt::Key_Right, Qt::Key_Right} << 52
+                                  << QList<int>{102, 104};
+    QTest::newRow("left") << QList<int>{Qt::Key_Left} << 49 << QList<int>{98};
+    QTest::newRow("page down, page up")
+        << QList<int>{Qt::Key_PageDown, Qt::Key_PageUp} << 50 << QList<int>{120, 100};
+    QTest::newRow("home, then left stays")
+        << QList<int>{Qt::Key_Home, Qt::Key_Left} << 0 << QList<int>{0};
+    QTest::newRow("end, then right stays")
+        << QList<int>{Qt::Key_End, Qt::Key_Right} << 165 << QList<int>{330};
+    QTest::newRow("other keys do nothing")
+        << QList<int>{Qt::Key_Up, Qt::Key_A} << 50 << QList<int>{};
+}
+
+void TestColorTable::sliderKeys()
+{
+    QFETCH(QList<int>, keys);
+    QFETCH(int, thumb);
+    QFETCH(QList<int>, hues);
+    HueFrame frame;
+    frame.SetHue(100);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
+    frame.ShowColorTable();
+    TfrmThreeColorTable *table = frame.ColorTable();
+    frame.hues.clear();
+    // The slider has the focus as the table opens: keys go where the window sends them.
+    QCOMPARE(QApplication::focusWidget(), table->pnlThumb);
+    for (int key : keys)
+        QTest::keyClick(frame.windowHandle(), Qt::Key(key));
+    QCOMPARE(table->ThumbPosition(), thumb);
+    QCOMPARE(frame.hues, hues);
 }
 
 void TestColorTable::slider_data()
