@@ -76,6 +76,9 @@ TfrmThreeColorTable::TfrmThreeColorTable(TfrmZuThreeButtons *frame)
     imgTable->setGeometry(1, 0, TableWidth, TableHeight);
     imgTable->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     imgTable->installEventFilter(this);
+    imgTable->setAccessibleName(QStringLiteral("색상표"));
+    imgTable->setAccessibleDescription(
+        QStringLiteral("누르거나 끄는 곳의 색이 캡션 글자 색이 됩니다"));
 
     Label1 = new QLabel(QStringLiteral("색상"), ClientArea());
     Label1->setObjectName(QStringLiteral("Label1"));

@@ -13,6 +13,7 @@
 #include "records/book.h"
 #include "support/FakeDesktop.h"
 #include "support/TestFiles.h"
+#include "widgets/zuFormThreeColorTable.h"
 
 #include <QAccessible>
 #include <QAccessibleInterface>
@@ -260,6 +261,11 @@ void TestAccessibility::mainWindowControlsAreNamed()
     m_window->MenuAndTree->lstFound->addItem(QStringLiteral("홍길동"));
     m_window->MenuAndTree->Filter->edtFilter->setText(QStringLiteral("ㅎ"));
     QVERIFY(m_window->MenuAndTree->Filter->lstFilter->isVisible());
+    QVERIFY2(unnamedIn(m_window.get()).isEmpty(),
+             qPrintable(unnamedIn(m_window.get()).join(u'\n')));
+    // And with the colour table open under the caption.
+    m_window->ShowColorTable();
+    QVERIFY(m_window->ColorTable()->isVisible());
     QVERIFY2(unnamedIn(m_window.get()).isEmpty(),
              qPrintable(unnamedIn(m_window.get()).join(u'\n')));
 }
