@@ -4,7 +4,8 @@
 Run from the resources folder: python3 tools/make-frame-bitmaps.py
 """
 import math
-import struct
+
+from bmpfile import mix, rgb, write_bmp24
 
 # The caption columns, top to bottom, as RGB.
 ACTIVE = [0x90A8E9, 0x8EA6E8, 0x87A0E2, 0x8DA6E8, 0x87A0E2, 0x839BE2, 0x839CE0,
@@ -15,31 +16,6 @@ INACTIVE = [(g << 16) | (g << 8) | g for g in
              0x97, 0x8D, 0x93, 0x98, 0x92, 0x89, 0x5F]]
 
 CELL_W, CELL_H = 16, 17
-
-
-def rgb(value):
-    return ((value >> 16) & 255, (value >> 8) & 255, value & 255)
-
-
-def write_bmp(path, pixels):
-    """pixels: rows top to bottom of (r, g, b); a 24-bit bottom-up BMP."""
-    height, width = len(pixels), len(pixels[0])
-    stride = (width * 3 + 3) & ~3
-    data = bytearray()
-    for row in reversed(pixels):
-        line = bytearray()
-        for r, g, b in row:
-            line += bytes((b, g, r))
-        line += bytes(stride - len(line))
-        data += line
-    header = struct.pack('<2sIHHI', b'BM', 54 + len(data), 0, 0, 54)
-    info = struct.pack('<IiiHHIIiiII', 40, width, height, 1, 24, 0, len(data), 2835, 2835, 0, 0)
-    with open(path, 'wb') as f:
-        f.write(header + info + data)
-
-
-def mix(a, b, t):
-    return tuple(round(x + (y - x) * t) for x, y in zip(a, b))
 
 
 # Face colours (top, bottom) and glyph offset of the normal, pointer-over and pressed looks.
@@ -121,6 +97,6 @@ def button_strip():
     return rows
 
 
-write_bmp('images/bmp-act-cap.bmp', [[rgb(v)] for v in ACTIVE])
-write_bmp('images/bmp-inact-cap.bmp', [[rgb(v)] for v in INACTIVE])
-write_bmp('images/bmp-buttons.bmp', button_strip())
+write_bmp24('images/bmp-act-cap.bmp', [[rgb(v)] for v in ACTIVE])
+write_bmp24('images/bmp-inact-cap.bmp', [[rgb(v)] for v in INACTIVE])
+write_bmp24('images/bmp-buttons.bmp', button_strip())
