@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <array>
 #include <limits>
 
 namespace {
@@ -32,6 +33,12 @@ void NameAfterField(QWidget *box)
         box->setAccessibleName(field->SpokenName());
 }
 
+// The caption a field's box has in the form, from the field table.
+QString InputCaption(const char16_t *field)
+{
+    return QString::fromUtf16(FindRecordField(QString::fromUtf16(field))->inputCaption);
+}
+
 } // namespace
 
 TfrmInputData::TfrmInputData(QWidget *parent, int top, int width, int height)
@@ -40,79 +47,52 @@ TfrmInputData::TfrmInputData(QWidget *parent, int top, int width, int height)
     SetClientSize(width, height);
     int y = Top + top + 10;
     // Personal block. Boxes are made in field order: that is the order they are saved in.
-    QLineEdit *hand = AddBox(u"Hand", BoxX, y, 127, Window);
-    AddCaption(QStringLiteral("핸드폰 &H"), LabelX, y, 60, hand);
-    QLineEdit *murl = AddBox(u"MUrl", 252, y, 235, Window);
-    AddCaption(QStringLiteral("URL &5"), 205, y, 45, murl);
+    AddLineField(u"Hand", BoxX, y, 127, Window, LabelX, 60);
+    AddLineField(u"MUrl", 252, y, 235, Window, 205, 45);
     y += 24;
-    QLineEdit *email = AddBox(u"EMail", BoxX, y, 311, Window);
-    AddCaption(QStringLiteral("&E-Mail"), LabelX, y, 60, email);
+    AddLineField(u"EMail", BoxX, y, 311, Window, LabelX, 60);
     y += 24;
-    auto bankHeaders = [this](int y) {
+    // Two bank accounts under their column headers; fields: bank, holder, account, twice.
+    auto bankAccounts = [this](int y, std::array<const char16_t *, 6> fields) {
         AddCaption(QStringLiteral("은행이름"), BoxX, y, 99, nullptr);
         AddCaption(QStringLiteral("예금주"), 172, y, 124, nullptr);
         AddCaption(QStringLiteral("계좌"), 299, y, 190, nullptr);
+        y += 16;
+        AddCaption(QStringLiteral("은행계좌"), LabelX, y, 60, nullptr);
+        for (int row = 0; row < 2; ++row, y += 22) {
+            AddBox(fields[3 * row], BoxX, y, 99, Bank);
+            AddBox(fields[3 * row + 1], 172, y, 124, Bank);
+            AddBox(fields[3 * row + 2], 299, y, 190, Bank);
+        }
     };
-    bankHeaders(y);
-    y += 16;
-    QLineEdit *bnk1 = AddBox(u"BNK1", BoxX, y, 99, Bank);
-    AddCaption(QStringLiteral("은행계좌"), LabelX, y, 60, nullptr);
-    AddBox(u"BNM1", 172, y, 124, Bank);
-    AddBox(u"BCT1", 299, y, 190, Bank);
-    y += 22;
-    AddBox(u"BNK2", BoxX, y, 99, Bank);
-    AddBox(u"BNM2", 172, y, 124, Bank);
-    AddBox(u"BCT2", 299, y, 190, Bank);
-    Q_UNUSED(bnk1);
-    y += 26;
-    QPlainTextEdit *memo = AddTextBox(u"Memo", y);
-    AddCaption(QStringLiteral("메모 &M"), LabelX, y, 60, memo);
+    bankAccounts(y, {u"BNK1", u"BNM1", u"BCT1", u"BNK2", u"BNM2", u"BCT2"});
+    y += 16 + 22 + 26;
+    AddTextField(u"Memo", y);
     y += TextBoxHeight + 6;
 
     // Company block
     AddBand(QStringLiteral("회사"), y);
     y += 22;
-    QLineEdit *onme = AddBox(u"ONme", BoxX, y, 217, White);
-    AddCaption(QStringLiteral("이름 &O"), LabelX, y, 60, onme);
+    AddLineField(u"ONme", BoxX, y, 217, White, LabelX, 60);
     y += 24;
     const int rowDDD = y;
     const int rowPh1 = y + 24;
     const int rowPh2 = y + 48;
-    QLineEdit *oddd = AddBox(u"ODDD", BoxX, rowDDD, 45, White);
-    AddCaption(QStringLiteral("DDD &3"), LabelX, rowDDD, 60, oddd);
-    QLineEdit *oph1 = AddBox(u"OPh1", BoxX, rowPh1, 108, White);
-    AddCaption(QStringLiteral("전화 &1"), LabelX, rowPh1, 60, oph1);
-    QLineEdit *oph2 = AddBox(u"OPh2", BoxX, rowPh2, 108, White);
-    AddCaption(QStringLiteral("전화 &2"), LabelX, rowPh2, 60, oph2);
-    QLineEdit *ofax = AddBox(u"OFax", 250, rowDDD, 108, Office);
-    AddCaption(QStringLiteral("팩스 &F"), 184, rowDDD, 64, ofax);
-    QLineEdit *odir = AddBox(u"ODir", 250, rowPh1, 108, Office);
-    AddCaption(QStringLiteral("직통전화 &T"), 184, rowPh1, 64, odir);
-    QLineEdit *oint = AddBox(u"OInt", 250, rowPh2, 55, Office);
-    AddCaption(QStringLiteral("내선번호 &I"), 184, rowPh2, 64, oint);
-    QLineEdit *opst = AddBox(u"OPst", 404, rowDDD, 81, Office);
-    AddCaption(QStringLiteral("부서 &D"), 362, rowDDD, 40, opst);
-    QLineEdit *ocls = AddBox(u"OCls", 404, rowPh1, 81, Office);
-    AddCaption(QStringLiteral("직위 &G"), 362, rowPh1, 40, ocls);
+    AddLineField(u"ODDD", BoxX, rowDDD, 45, White, LabelX, 60);
+    AddLineField(u"OPh1", BoxX, rowPh1, 108, White, LabelX, 60);
+    AddLineField(u"OPh2", BoxX, rowPh2, 108, White, LabelX, 60);
+    AddLineField(u"OFax", 250, rowDDD, 108, Office, 184, 64);
+    AddLineField(u"ODir", 250, rowPh1, 108, Office, 184, 64);
+    AddLineField(u"OInt", 250, rowPh2, 55, Office, 184, 64);
+    AddLineField(u"OPst", 404, rowDDD, 81, Office, 362, 40);
+    AddLineField(u"OCls", 404, rowPh1, 81, Office, 362, 40);
     y = rowPh2 + 24;
-    bankHeaders(y);
-    y += 16;
-    AddBox(u"BNK3", BoxX, y, 99, Bank);
-    AddCaption(QStringLiteral("은행계좌"), LabelX, y, 60, nullptr);
-    AddBox(u"BNM3", 172, y, 124, Bank);
-    AddBox(u"BCT3", 299, y, 190, Bank);
-    y += 22;
-    AddBox(u"BNK4", BoxX, y, 99, Bank);
-    AddBox(u"BNM4", 172, y, 124, Bank);
-    AddBox(u"BCT4", 299, y, 190, Bank);
+    bankAccounts(y, {u"BNK3", u"BNM3", u"BCT3", u"BNK4", u"BNM4", u"BCT4"});
+    y += 16 + 22 + 24;
+    AddLineField(u"OZip", BoxX, y, 64, Post, LabelX, 60);
+    AddLineField(u"OUrl", 184, y, 303, White, 140, 42);
     y += 24;
-    QLineEdit *ozip = AddBox(u"OZip", BoxX, y, 64, Post);
-    AddCaption(QStringLiteral("우편 &Z"), LabelX, y, 60, ozip);
-    QLineEdit *ourl = AddBox(u"OUrl", 184, y, 303, White);
-    AddCaption(QStringLiteral("URL &6"), 140, y, 42, ourl);
-    y += 24;
-    QPlainTextEdit *oadd = AddTextBox(u"OAdd", y);
-    AddCaption(QStringLiteral("주소 &A"), LabelX, y, 60, oadd);
+    AddTextField(u"OAdd", y);
     y += TextBoxHeight + 6;
 
     // Home block
@@ -120,17 +100,12 @@ TfrmInputData::TfrmInputData(QWidget *parent, int top, int width, int height)
     y += 22;
     // Four boxes in a row: each caption keeps a few pixels from the boxes on either side, and
     // the row ends inside the right edge of the boxes above it.
-    QLineEdit *hzip = AddBox(u"HZip", BoxX, y, 50, Post);
-    AddCaption(QStringLiteral("우편 &P"), LabelX, y, 60, hzip);
-    QLineEdit *hddd = AddBox(u"HDDD", 160, y, 46, White);
-    AddCaption(QStringLiteral("DDD &4"), 124, y, 32, hddd);
-    QLineEdit *hph1 = AddBox(u"HPh1", 252, y, 109, White);
-    AddCaption(QStringLiteral("전화 &A"), 210, y, 38, hph1);
-    QLineEdit *hph2 = AddBox(u"HPh2", 377, y, 108, White);
-    AddCaption(QStringLiteral("&B"), 365, y, 8, hph2);
+    AddLineField(u"HZip", BoxX, y, 50, Post, LabelX, 60);
+    AddLineField(u"HDDD", 160, y, 46, White, 124, 32);
+    AddLineField(u"HPh1", 252, y, 109, White, 210, 38);
+    AddLineField(u"HPh2", 377, y, 108, White, 365, 8);
     y += 24;
-    QPlainTextEdit *hadd = AddTextBox(u"HAdd", y);
-    AddCaption(QStringLiteral("주소 &H"), LabelX, y, 60, hadd);
+    AddTextField(u"HAdd", y);
 
     btnConfirm->setText(QStringLiteral("저장 &V"));
     btnCancel->setText(QStringLiteral("취소 &C"));
@@ -168,6 +143,19 @@ QLineEdit *TfrmInputData::AddBox(const char16_t *field, int x, int y, int width,
     pal.setColor(QPalette::Base, ColorToQColor(colour));
     box->setPalette(pal);
     return box;
+}
+
+void TfrmInputData::AddLineField(const char16_t *field, int x, int y, int width, quint32 colour,
+                                 int captionX, int captionWidth)
+{
+    QLineEdit *box = AddBox(field, x, y, width, colour);
+    AddCaption(InputCaption(field), captionX, y, captionWidth, box);
+}
+
+void TfrmInputData::AddTextField(const char16_t *field, int y)
+{
+    QPlainTextEdit *box = AddTextBox(field, y);
+    AddCaption(InputCaption(field), LabelX, y, 60, box);
 }
 
 QPlainTextEdit *TfrmInputData::AddTextBox(const char16_t *field, int y)

@@ -39,5 +39,9 @@ protected:
 private:
     QLineEdit *AddBox(const char16_t *field, int x, int y, int width, quint32 colour);
     QPlainTextEdit *AddTextBox(const char16_t *field, int y);
+    // A box with its caption from the field table, on the same row.
+    void AddLineField(const char16_t *field, int x, int y, int width, quint32 colour, int captionX,
+                      int captionWidth);
+    void AddTextField(const char16_t *field, int y);
     void AddBand(const QString &text, int y);
 };
