@@ -1,9 +1,5 @@
 #include "zuGradiBtn.h"
 
-#include "zuPicCBtn.h"
-
-#include <QMetaMethod>
-#include <QMouseEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -51,12 +47,16 @@ void textAt(QPainter &canvas, int x, int y, const QString &text)
 } // namespace
 
 TzuGradiButton::TzuGradiButton(QWidget *parent)
-    : QPushButton(parent)
-{}
+    : TzuPictureCButton(parent)
+{
+    RecreateWnd();
+}
 
 TzuGradiButton::TzuGradiButton(const QString &caption, QWidget *parent)
-    : QPushButton(caption, parent)
-{}
+    : TzuGradiButton(parent)
+{
+    setText(caption);
+}
 
 void TzuGradiButton::SetImages(TImageList *value)
 {
@@ -78,17 +78,11 @@ void TzuGradiButton::SetColors(TzuGradiColors *value)
     WatchComponent(m_colorsGone, value, this, [this] {
         m_colors = nullptr;
         RecreateWnd();
-        update();
     });
     if (switches)
         RecreateWnd();
-    update();
-}
-
-void TzuGradiButton::RecreateWnd()
-{
-    // A drawn button paints every pixel itself, so nothing is erased beneath it.
-    setAttribute(Qt::WA_OpaquePaintEvent, m_colors != nullptr);
+    else
+        update();
 }
 
 TColor TzuGradiButton::Color() const
@@ -189,7 +183,7 @@ void TzuGradiButton::DrawButton(QPainter &target, bool pushed)
     TColor textColor = m_colors->clrText;
     switch (state) {
     case Normal:
-        if (m_mouseInside)
+        if (MouseInside())
             DrawGradient(canvas, m_colors->clrMouseInBegin, m_colors->clrMouseInEnd);
         else
             DrawGradient(canvas, m_colors->clrBegin, m_colors->clrEnd);
@@ -256,31 +250,4 @@ void TzuGradiButton::DrawButton(QPainter &target, bool pushed)
         }
     }
     target.drawImage(0, 0, bitmap);
-}
-
-void TzuGradiButton::paintEvent(QPaintEvent *event)
-{
-    if (!m_colors) {
-        QPushButton::paintEvent(event);
-        return;
-    }
-    QPainter painter(this);
-    DrawButton(painter, isDown());
-}
-
-bool TzuGradiButton::event(QEvent *event)
-{
-    const bool done = QPushButton::event(event);
-    TrackDrawnButton(this, event, m_mouseInside, m_colors != nullptr);
-    return done;
-}
-
-void TzuGradiButton::mouseDoubleClickEvent(QMouseEvent *event)
-{
-    if (event->button() != Qt::LeftButton)
-        QPushButton::mouseDoubleClickEvent(event);
-    else if (isSignalConnected(QMetaMethod::fromSignal(&TzuGradiButton::OnDblClick)))
-        emit OnDblClick();
-    else
-        PressAgain(this, *event);
 }

@@ -3,14 +3,14 @@
 #include "ImageList.h"
 #include "funcs.h"
 #include "zuGradiClrs.h"
+#include "zuPicCBtn.h"
 
 #include <QList>
-#include <QPushButton>
 
 // The program's push button. With a colour scheme it draws itself: a gradient face with a
 // rounded outline and a bevel, flat faces when pressed, selected or disabled, an optional icon,
 // mark triangle and grayscale look. Without a scheme it is a system push button.
-class TzuGradiButton : public QPushButton
+class TzuGradiButton : public TzuPictureCButton
 {
     Q_OBJECT
     Q_PROPERTY(int CapX READ CapX WRITE SetCapX)
@@ -60,10 +60,11 @@ public:
     bool ParentColor() const { return m_parentColor; }
     void SetParentColor(bool value);
 
-    bool MouseInside() const { return m_mouseInside; }
-
     // Draws the whole button for one paint; pushed is the pressed state of that paint.
     virtual void DrawButton(QPainter &target, bool pushed);
+    void DrawFace(QPainter &target, bool pushed) override { DrawButton(target, pushed); }
+    // The whole face takes presses.
+    bool HitTest(int, int) override { return true; }
     // The gradient face between two colours, with its outline and bevel.
     virtual void DrawGradient(QPainter &canvas, TColor begin, TColor end);
 
@@ -72,14 +73,8 @@ public:
     // the end colour is usually missed.
     static QList<TRgb> GradientLines(TColor begin, TColor end, int size, int count);
 
-signals:
-    // A double click; without a receiver a double click is a second click.
-    void OnDblClick();
-
 protected:
-    bool event(QEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
-    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    bool OwnerDraw() const override { return m_colors != nullptr; }
 
 private:
     // Setters store the value and repaint, some only when it changed.
@@ -94,8 +89,6 @@ private:
     }
 
     void FlatFace(QPainter &canvas, TColor color);
-    // Applies the drawing mode a scheme asks for.
-    void RecreateWnd();
 
     bool m_grayed = false;
     bool m_verticalGradi = false;
@@ -108,7 +101,6 @@ private:
     int m_imageIndex = -1;
     bool m_selected = false;
     bool m_marked = false;
-    bool m_mouseInside = false;
     TColor m_color = 0;
     bool m_parentColor = true;
     QMetaObject::Connection m_colorsGone;

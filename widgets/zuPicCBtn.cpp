@@ -31,31 +31,28 @@ void TzuPictureCButton::paintEvent(QPaintEvent *event)
 bool TzuPictureCButton::event(QEvent *event)
 {
     const bool done = QPushButton::event(event);
-    TrackDrawnButton(this, event, m_mouseInside, OwnerDraw());
-    return done;
-}
-
-void TrackDrawnButton(QWidget *button, QEvent *event, bool &mouseInside, bool ownerDraw)
-{
     switch (event->type()) {
     case QEvent::Polish:
         // Styles reset this when they polish a push button.
-        button->setAttribute(Qt::WA_OpaquePaintEvent, ownerDraw);
-        return;
-    case QEvent::Enter: mouseInside = true; break;
-    case QEvent::Leave: mouseInside = false; break;
+        setAttribute(Qt::WA_OpaquePaintEvent, OwnerDraw());
+        break;
+    case QEvent::Enter:
+    case QEvent::Leave:
+        m_mouseInside = event->type() == QEvent::Enter;
+        update();
+        break;
     case QEvent::FontChange:
-    case QEvent::EnabledChange: break;
-    default: return;
+    case QEvent::EnabledChange: update(); break;
+    default: break;
     }
-    button->update();
+    return done;
 }
 
 void TzuPictureCButton::mousePressEvent(QMouseEvent *event)
 {
     // A refused press is swallowed: no pushed look, no click, nothing for the parent either.
-    if (event->button() == Qt::LeftButton
-        && !HitTest(event->position().toPoint().x(), event->position().toPoint().y())) {
+    const QPoint at = event->position().toPoint();
+    if (event->button() == Qt::LeftButton && !HitTest(at.x(), at.y())) {
         event->accept();
         return;
     }
@@ -64,20 +61,20 @@ void TzuPictureCButton::mousePressEvent(QMouseEvent *event)
 
 void TzuPictureCButton::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton)
+    if (event->button() != Qt::LeftButton) {
         QPushButton::mouseDoubleClickEvent(event);
-    else if (isSignalConnected(QMetaMethod::fromSignal(&TzuPictureCButton::OnDblClick)))
+        return;
+    }
+    if (isSignalConnected(QMetaMethod::fromSignal(&TzuPictureCButton::OnDblClick))) {
         emit OnDblClick();
-    else
-        PressAgain(this, *event); // through HitTest like the first press
-}
-
-void PressAgain(QWidget *button, const QMouseEvent &doubleClick)
-{
-    QMouseEvent press(QEvent::MouseButtonPress, doubleClick.position(), doubleClick.scenePosition(),
-                      doubleClick.globalPosition(), doubleClick.button(), doubleClick.buttons(),
-                      doubleClick.modifiers());
-    QCoreApplication::sendEvent(button, &press);
+        return;
+    }
+    // A second press at the same place, through HitTest like the first, so that a quick second
+    // click still counts as a click.
+    QMouseEvent press(QEvent::MouseButtonPress, event->position(), event->scenePosition(),
+                      event->globalPosition(), event->button(), event->buttons(),
+                      event->modifiers());
+    QCoreApplication::sendEvent(this, &press);
 }
 
 void WatchComponent(QMetaObject::Connection &link, QObject *component, QObject *control,

@@ -4,8 +4,8 @@
 
 #include <functional>
 
-// A push button that its descendants draw. It keeps track of the mouse and lets a press count
-// only where HitTest allows it.
+// A push button that its descendants draw. It keeps track of the mouse, lets a press count
+// only where HitTest allows it, and is a system push button while OwnerDraw() is false.
 class TzuPictureCButton : public QPushButton
 {
     Q_OBJECT
@@ -37,15 +37,6 @@ protected:
 private:
     bool m_mouseInside = false;
 };
-
-// What every drawn button does after the standard handling of an event: its mouse-inside flag
-// follows the pointer, entering, leaving, a new font or enabled state repaint it, and a drawn
-// button keeps the background unerased.
-void TrackDrawnButton(QWidget *button, QEvent *event, bool &mouseInside, bool ownerDraw);
-
-// Sends a double click to the button again as a plain press at the same place, so that a quick
-// second click still counts as a click.
-void PressAgain(QWidget *button, const QMouseEvent &doubleClick);
 
 // Watches a component that control refers to without owning it: gone runs when the component
 // is destroyed. Replaces the watch kept in link; a null component is not watched.
