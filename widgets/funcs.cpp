@@ -1,6 +1,9 @@
 #include "funcs.h"
 
+#include "platform/TextCodec.h"
+
 #include <QApplication>
+#include <QHash>
 #include <QWidget>
 
 #include <algorithm>
@@ -197,6 +200,21 @@ QColor ParentBackground(const QWidget *widget)
     return source->palette().color(source->backgroundRole());
 }
 
+QString FitCaption(const QString &caption, int room, int charWidth)
+{
+    // Truncates toward zero, also for a negative room.
+    const int n = room / std::max(1, charWidth);
+    int bytes = 0;
+    for (const char32_t c : caption.toUcs4())
+        bytes += TextCodec::byteWidth(c);
+    if (bytes <= n)
+        return caption;
+    const int k = n - 4;
+    if (k <= 0)
+        return QStringLiteral("...");
+    return TextCodec::cutToBytes(caption, k) + QStringLiteral("...");
+}
+
 static void initVandrelResources()
 {
     Q_INIT_RESOURCE(vandrel);
@@ -206,6 +224,18 @@ void EnsureResources()
 {
     static const bool done = (initVandrelResources(), true);
     Q_UNUSED(done);
+}
+
+QImage ResourceImage(const QString &name)
+{
+    // Skins are rebuilt from these on every hue step; decoding them each time is wasted.
+    static QHash<QString, QImage> decoded;
+    auto it = decoded.constFind(name);
+    if (it == decoded.constEnd()) {
+        EnsureResources();
+        it = decoded.insert(name, QImage(QStringLiteral(":/") + name));
+    }
+    return *it;
 }
 
 int TagOf(const QObject *object)

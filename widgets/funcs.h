@@ -56,6 +56,10 @@ void HueShiftBitmap(QImage &bitmap, int n);
 // The colour a control shows when it follows its parent: the parent's background.
 QColor ParentBackground(const QWidget *widget);
 
+// caption as room pixels hold it in characters charWidth pixels wide: cut to whole characters
+// with "...", counting bytes as code page 949 does, when it is longer.
+QString FitCaption(const QString &caption, int room, int charWidth);
+
 // A control's tag: a number that tells what the control is for (its Qt property "tag").
 int TagOf(const QObject *object);
 void SetTag(QObject *object, int tag);
@@ -65,3 +69,5 @@ void SetTabChain(std::initializer_list<QWidget *> widgets);
 
 // Makes the program's bitmaps and icons available (they live in the static library).
 void EnsureResources();
+// The program's bitmap ":/name", decoded once and shared; a null image when there is none.
+QImage ResourceImage(const QString &name);

@@ -4,7 +4,6 @@
 #include "platform/Application.h"
 #include "platform/Desktop.h"
 #include "platform/DialogService.h"
-#include "platform/TextCodec.h"
 #include "platform/Tray.h"
 #include "platform/UiFont.h"
 #include "widgets/ImageList.h"
@@ -31,20 +30,6 @@ namespace {
 bool inIconBox(QPoint p)
 {
     return p.x() >= 1 && p.x() <= 17 && p.y() >= 1 && p.y() <= 17;
-}
-
-QImage loadBitmap(const char *name)
-{
-    EnsureResources();
-    return QImage(QStringLiteral(":/") + QLatin1String(name));
-}
-
-int byteLength(const QString &text)
-{
-    int bytes = 0;
-    for (const char32_t c : text.toUcs4())
-        bytes += TextCodec::byteWidth(c);
-    return bytes;
 }
 
 // The grip: three rows of dots along the diagonal, as a sizing corner usually has.
@@ -288,9 +273,8 @@ void TfrmZuThreeButtons::SetHue(int hue)
         info.WriteInteger(SettingsKey::Skin, SettingsKey::Hue, hue);
     });
 
-    m_activeCaption = loadBitmap("BMP_ACT_CAP");
-    m_inactiveCaption = loadBitmap("BMP_INACT_CAP");
-    QImage buttons = loadBitmap("BMP_BUTTONS");
+    m_activeCaption = ResourceImage(QStringLiteral("BMP_ACT_CAP"));
+    QImage buttons = ResourceImage(QStringLiteral("BMP_BUTTONS"));
     m_frameColors = DefaultFrameColors;
     // The inactive look is grey and never turns.
     if (hue > 0) {
@@ -420,15 +404,8 @@ void TfrmZuThreeButtons::paintEvent(QPaintEvent *)
 
 QString TfrmZuThreeButtons::CaptionText(int width) const
 {
-    const QString caption = windowTitle();
-    // Truncates toward zero, also below the offset.
-    int n = (width - 40) / pnlCaption->fontMetrics().horizontalAdvance(QLatin1Char('M'));
-    if (byteLength(caption) <= n)
-        return caption;
-    n -= 4;
-    if (n <= 0)
-        return QStringLiteral("...");
-    return TextCodec::cutToBytes(caption, n) + QStringLiteral("...");
+    return FitCaption(windowTitle(), width - 40,
+                      pnlCaption->fontMetrics().horizontalAdvance(QLatin1Char('M')));
 }
 
 void TfrmZuThreeButtons::PaintCaption(TzuBlankPanel *sender, QPainter *canvas)
@@ -438,7 +415,9 @@ void TfrmZuThreeButtons::PaintCaption(TzuBlankPanel *sender, QPainter *canvas)
         // Drawn off the screen and copied in one piece, so that nothing flickers.
         QPixmap bitmap(size);
         QPainter p(&bitmap);
-        p.drawImage(QRect(QPoint(0, 0), size), m_activeLook ? m_activeCaption : m_inactiveCaption);
+        p.drawImage(QRect(QPoint(0, 0), size),
+                    m_activeLook ? m_activeCaption
+                                 : ResourceImage(QStringLiteral("BMP_INACT_CAP")));
         p.setFont(font());
         p.setPen(ColorToQColor(m_activeLook ? m_captionTextColor : 0xC0C0C0));
         p.drawText(20, 3 + p.fontMetrics().ascent(), CaptionText(size.width()));

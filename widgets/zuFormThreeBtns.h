@@ -181,8 +181,7 @@ private:
     bool m_fullScreen = false;
     QIcon m_smallIcon;
     FrameColors m_frameColors = DefaultFrameColors;
-    QImage m_activeCaption;
-    QImage m_inactiveCaption;
+    QImage m_activeCaption; // turned by the hue; the inactive one never turns
     QPixmap m_captionCache;
     bool m_maxBeforeFullScreen = false;
     bool m_maxBeforeTray = false;

@@ -37,26 +37,29 @@ TColor HueShiftColor(TColor color, int n)
 
 QIcon LoadSmallIcon(int size)
 {
-    EnsureResources();
-    // The icon group holds one image per size; the small icon starts from the 16 x 16 one.
-    const QDir group(QStringLiteral(":/MAINICON"));
-    QImage best;
-    for (const QString &name : group.entryList(QDir::Files)) {
-        const QImage image(group.filePath(name));
-        if (image.isNull())
-            continue;
+    // Every dialog takes the icon: the group is read once.
+    static const QImage nearest16 = [] {
+        EnsureResources();
+        // The icon group holds one image per size; the small icon starts from the 16 x 16 one.
+        const QDir group(QStringLiteral(":/MAINICON"));
         const auto distance = [](const QImage &i) {
             return std::abs(i.width() - 16) + std::abs(i.height() - 16);
         };
-        if (best.isNull() || distance(image) < distance(best))
-            best = image;
-    }
-    if (best.isNull())
+        QImage best;
+        for (const QString &name : group.entryList(QDir::Files)) {
+            const QImage image(group.filePath(name));
+            if (!image.isNull() && (best.isNull() || distance(image) < distance(best)))
+                best = image;
+        }
+        return best;
+    }();
+    if (nearest16.isNull())
         return {};
     // Stretched pixel by pixel, as the system stretches an icon image to another size.
-    if (best.size() != QSize(size, size))
-        best = best.scaled(size, size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    return QIcon(QPixmap::fromImage(best));
+    return QIcon(QPixmap::fromImage(
+        nearest16.size() == QSize(size, size)
+            ? nearest16
+            : nearest16.scaled(size, size, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
 }
 
 TfrmThreeColorTable::TfrmThreeColorTable(TfrmZuThreeButtons *frame)
@@ -121,9 +124,7 @@ void TfrmThreeColorTable::frmZuNoCaptionCreate()
     // Truncates toward zero.
     m_thumbPos = m_frame->Hue() / 2;
     SetClientSize(249, btnClose->y() + btnClose->height() + 10);
-    EnsureResources();
-    m_thumb = QImage(QStringLiteral(":/BMP_H_THUMB"));
-    m_slider = QPixmap(pnlThumb->size());
+    m_thumb = ResourceImage(QStringLiteral("BMP_H_THUMB"));
     connect(pnlThumb, &TzuBlankPanel::OnPaint, this, &TfrmThreeColorTable::pnlThumbPaint);
 }
 
@@ -146,7 +147,6 @@ void TfrmThreeColorTable::TakeCloseImages()
     for (int look : {TzuImageListButton::LookNormal, TzuImageListButton::LookPressed,
                      TzuImageListButton::LookMouseOver, TzuImageListButton::LookMask})
         btnClose->SetIndex(look, source->Index(look));
-    btnClose->update();
 }
 
 QImage TfrmThreeColorTable::TablePicture()
@@ -188,15 +188,16 @@ void TfrmThreeColorTable::Pick(QPoint at)
 
 void TfrmThreeColorTable::pnlThumbPaint(TzuBlankPanel *sender, QPainter *canvas)
 {
-    if (m_slider.size() != sender->size())
+    // Drawn anew only when the knob moved or the panel changed size.
+    if (m_slider.size() != sender->size()) {
         m_slider = QPixmap(sender->size());
-    const int w = m_slider.width();
-    QPainter p(&m_slider);
-    p.fillRect(m_slider.rect(), ColorToQColor(FormColor));
-    p.fillRect(0, 7, w, 1, ColorToQColor(0x808080));
-    p.fillRect(0, 8, w, 1, ColorToQColor(0xFFFFFF));
-    p.drawImage(m_thumbPos, 0, m_thumb);
-    p.end();
+        const int w = m_slider.width();
+        QPainter p(&m_slider);
+        p.fillRect(m_slider.rect(), ColorToQColor(FormColor));
+        p.fillRect(0, 7, w, 1, ColorToQColor(0x808080));
+        p.fillRect(0, 8, w, 1, ColorToQColor(0xFFFFFF));
+        p.drawImage(m_thumbPos, 0, m_thumb);
+    }
     canvas->drawPixmap(0, 0, m_slider);
 }
 
@@ -231,6 +232,7 @@ void TfrmThreeColorTable::SetThumb(int p)
     if (p == m_thumbPos)
         return;
     m_thumbPos = p;
+    m_slider = QPixmap();
     pnlThumb->update();
     m_frame->SetHue(p * 2);
     TakeCloseImages();

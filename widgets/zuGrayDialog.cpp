@@ -1,7 +1,6 @@
 #include "zuGrayDialog.h"
 
 #include "KeyPreview.h"
-#include "platform/TextCodec.h"
 #include "widgets/ImageList.h"
 #include "widgets/funcs.h"
 #include "widgets/zuBlankPnl.h"
@@ -15,14 +14,6 @@
 #include <QWindow>
 
 namespace {
-
-int byteLength(const QString &text)
-{
-    int bytes = 0;
-    for (const char32_t c : text.toUcs4())
-        bytes += TextCodec::byteWidth(c);
-    return bytes;
-}
 
 constexpr int CloseSize = 16;
 
@@ -64,8 +55,7 @@ void TfrmZuGrayDialog::frmZuNoCaptionCreate()
 
 QImage TfrmZuGrayDialog::ChromeBitmap()
 {
-    EnsureResources();
-    return QImage(QStringLiteral(":/BMP_GRAY_DIALOG"));
+    return ResourceImage(QStringLiteral("BMP_GRAY_DIALOG"));
 }
 
 QImage TfrmZuGrayDialog::FrameImage(const QImage &chrome, QSize size)
@@ -89,7 +79,7 @@ QImage TfrmZuGrayDialog::FrameImage(const QImage &chrome, QSize size)
 
 void TfrmZuGrayDialog::PaintFrame(QPainter &painter)
 {
-    painter.drawImage(0, 0, m_frame);
+    painter.drawPixmap(0, 0, m_frame);
 }
 
 void TfrmZuGrayDialog::resizeEvent(QResizeEvent *event)
@@ -100,10 +90,12 @@ void TfrmZuGrayDialog::resizeEvent(QResizeEvent *event)
     btnClose->setGeometry(client.width() - CloseSize - 2, 0, CloseSize, CloseSize);
     if (m_frame.size() == size())
         return;
-    m_frame = FrameImage(m_chrome, size());
+    const QImage frame = FrameImage(m_chrome, size());
+    // A pixmap, so that a paint only copies it.
+    m_frame = QPixmap::fromImage(frame);
     // The key colour is see-through: the corners are round.
     const QRgb key = ColorToQColor(KeyColor).rgb();
-    QImage opaque = m_frame.convertToFormat(QImage::Format_RGB32);
+    const QImage opaque = frame.convertToFormat(QImage::Format_RGB32);
     setMask(QBitmap::fromImage(opaque.createMaskFromColor(key, Qt::MaskInColor)));
 }
 
@@ -122,14 +114,8 @@ void TfrmZuGrayDialog::InvalidateStrip()
 
 QString TfrmZuGrayDialog::CutCaption(const QString &caption, int width, int charWidth)
 {
-    // Truncates toward zero, also below the offset.
-    const int n = (width - 20) / std::max(1, charWidth);
-    if (byteLength(caption) <= n)
-        return caption;
-    const int k = n - 4;
-    if (k <= 0)
-        return QStringLiteral("...");
-    return TextCodec::cutToBytes(caption, k) + QStringLiteral("...");
+    // The text starts 20 pixels into the strip.
+    return FitCaption(caption, width - 20, charWidth);
 }
 
 QString TfrmZuGrayDialog::CaptionText(int width) const
@@ -170,11 +156,9 @@ void TfrmZuGrayDialog::imgCaptionMouseDown(QMouseEvent *event)
 bool TfrmZuGrayDialog::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == imgCaption) {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
+        auto *mouse = static_cast<QMouseEvent *>(event);
         switch (event->type()) {
-        case QEvent::MouseButtonPress:
-            imgCaptionMouseDown(static_cast<QMouseEvent *>(event));
-            return true;
+        case QEvent::MouseButtonPress: imgCaptionMouseDown(mouse); return true;
         case QEvent::MouseMove:
             if (m_dragging)
                 move(mouse->globalPosition().toPoint() - m_grab);

@@ -61,7 +61,7 @@ private:
     TImageList *m_closeImages = nullptr;
     bool m_captionActive = false;
     QPixmap m_strip; // the caption strip as last drawn
-    QImage m_frame;  // the frame for the window's size
+    QPixmap m_frame; // the frame for the window's size
     // Moving by the strip where the desktop does not move the window itself.
     bool m_dragging = false;
     QPoint m_grab;
