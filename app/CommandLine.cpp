@@ -133,10 +133,11 @@ int RunCommandLine(int &argc, char **argv)
     if (!RecordStore::IsDataDir(dataDir))
         return print(stderr, QStringLiteral("vandrel: 자료 폴더가 없습니다: %1").arg(dataDir)), 1;
 
-    const auto folder = relativeParts(parser.value(importing ? into : from));
+    const QString folderArgument = parser.value(importing ? into : from);
+    const auto folder = relativeParts(folderArgument);
     if (!folder)
-        return usageError(QStringLiteral("폴더는 자료 폴더 안의 상대 경로로 주십시오: %1")
-                              .arg(parser.value(importing ? into : from)));
+        return usageError(
+            QStringLiteral("폴더는 자료 폴더 안의 상대 경로로 주십시오: %1").arg(folderArgument));
     ContactReport report;
     try {
         if (importing) {
@@ -148,11 +149,13 @@ int RunCommandLine(int &argc, char **argv)
             ContactExport::Request request;
             request.dataDir = dataDir;
             request.folder =
-                QFileInfo(Paths::Join(dataDir, folder->join(QDir::separator()))).absoluteFilePath();
-            request.folder = QDir::toNativeSeparators(folder->isEmpty() ? dataDir : request.folder);
-            request.out = QDir::toNativeSeparators(QDir(parser.value(exportTo)).absolutePath());
-            const QString kind = parser.value(format).toLower();
+                folder->isEmpty()
+                    ? dataDir
+                    : Paths::Native(QFileInfo(Paths::Join(dataDir, folder->join(QDir::separator())))
+                                        .absoluteFilePath());
             const QString out = parser.value(exportTo);
+            request.out = Paths::Native(QDir(out).absolutePath());
+            const QString kind = parser.value(format).toLower();
             if (kind == u"vcf")
                 request.format = ContactExport::Format::VCardFile;
             else if (kind == u"vcard-folder")

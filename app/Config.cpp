@@ -75,6 +75,25 @@ QString directoryName(int number)
     return QStringLiteral("데이터 디렉토리 %1").arg(number);
 }
 
+// Directory 0 is the data directory, 1 and 2 the extra ones.
+int extraSelector(int index)
+{
+    return index == 1 ? TzuPrjInfo::SelSecondDir : TzuPrjInfo::SelThirdDir;
+}
+
+QString readDirectory(int index)
+{
+    return index == 0 ? zuPrjInfo->ReadDataDir() : zuPrjInfo->ReadExtraDir(extraSelector(index));
+}
+
+void writeDirectory(int index, const QString &dir)
+{
+    if (index == 0)
+        zuPrjInfo->WriteDataDir(dir);
+    else
+        zuPrjInfo->WriteExtraDir(extraSelector(index), dir);
+}
+
 } // namespace
 
 TRadioGroup::TRadioGroup(const QString &title, const QStringList &items, QWidget *parent)
@@ -233,22 +252,16 @@ void TfrmConfig::btnDirDataClick(QObject *sender)
     VandrelApplication::guarded([&] {
         if (!dlgFolder->Execute() || !zuPrjInfo)
             return;
-        const QString folder = dlgFolder->Folder();
-        const int index = tag == 0 ? 0 : tag == 1 ? 1 : 2;
-        if (index == 0)
-            zuPrjInfo->WriteDataDir(folder);
-        else
-            zuPrjInfo->WriteExtraDir(
-                index == 1 ? TzuPrjInfo::SelSecondDir : TzuPrjInfo::SelThirdDir, folder);
+        // Any tag but 0 and 1 chooses the third directory.
+        const int index = tag == 0 || tag == 1 ? tag : 2;
+        writeDirectory(index, dlgFolder->Folder());
         ShowDirectory(index);
     });
 }
 
 void TfrmConfig::ShowDirectory(int index)
 {
-    const QString dir = index == 0 ? zuPrjInfo->ReadDataDir()
-                                   : zuPrjInfo->ReadExtraDir(index == 1 ? TzuPrjInfo::SelSecondDir
-                                                                        : TzuPrjInfo::SelThirdDir);
+    const QString dir = readDirectory(index);
     const std::array<TPathPanel *, 3> panels = {pnlDirData, pnlDir2nd, pnlDir3rd};
     const std::array<TzuGradiButton *, 3> choosers = {btnDirData, zuGradiButton1, zuGradiButton2};
     panels.at(index)->setText(Shortened(dir));
@@ -263,12 +276,10 @@ void TfrmConfig::OnEraseDirClick(QObject *sender)
         return;
     const int tag = TagOf(sender);
     VandrelApplication::guarded([&] {
-        if (tag == 2) {
-            zuPrjInfo->WriteExtraDir(TzuPrjInfo::SelSecondDir, QString());
-            ShowDirectory(1);
-        } else if (tag == 3) {
-            zuPrjInfo->WriteExtraDir(TzuPrjInfo::SelThirdDir, QString());
-            ShowDirectory(2);
+        // "x" of directory 2 has tag 2, of directory 3 tag 3.
+        if (tag == 2 || tag == 3) {
+            writeDirectory(tag - 1, QString());
+            ShowDirectory(tag - 1);
         }
     });
 }

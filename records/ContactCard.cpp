@@ -34,9 +34,11 @@ struct Block
 const Block Work{u"ODDD", u"OPh1", u"OPh2", u"OFax", u"OZip", u"OAdd", u"WORK", u"회사"};
 const Block Home{u"HDDD", u"HPh1", u"HPh2", nullptr, u"HZip", u"HAdd", u"HOME", u"집"};
 
-// Fields that travel as properties only this program reads.
-const QStringList BankFields = {u"BNK1"_s, u"BNM1"_s, u"BCT1"_s, u"BNK2"_s, u"BNM2"_s, u"BCT2"_s,
-                                u"BNK3"_s, u"BNM3"_s, u"BCT3"_s, u"BNK4"_s, u"BNM4"_s, u"BCT4"_s};
+// The bank account fields, which travel as properties only this program reads.
+bool isBankField(const QString &name)
+{
+    return name.startsWith(u"BNK") || name.startsWith(u"BNM") || name.startsWith(u"BCT");
+}
 
 QString S(const char16_t *s)
 {
@@ -191,8 +193,9 @@ public:
         const QStringList memo = m_c.lines.value(QStringLiteral("Memo"));
         if (!memo.isEmpty())
             add(QStringLiteral("NOTE"), {}, Escape(memo.join(u'\n')));
-        for (const QString &f : BankFields)
-            text(VandrelPrefix + f, {}, m_c.values.value(f));
+        for (const RecordField &f : RecordFields)
+            if (isBankField(f.Name()))
+                text(VandrelPrefix + f.Name(), {}, m_c.values.value(f.Name()));
         text(QStringLiteral("CATEGORIES"), {}, m_c.category);
         text(FolderProperty, {}, m_c.folder);
         m_w.end();
@@ -604,7 +607,7 @@ QString FieldCaption(const RecordField &field)
 {
     const QString name = field.Name();
     QString caption;
-    if (name.startsWith(u"BNK") || name.startsWith(u"BNM") || name.startsWith(u"BCT")) {
+    if (isBankField(name)) {
         const QString kind = name.startsWith(u"BNK")   ? QStringLiteral("은행이름")
                              : name.startsWith(u"BNM") ? QStringLiteral("예금주")
                                                        : QStringLiteral("계좌");

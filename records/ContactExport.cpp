@@ -168,7 +168,7 @@ private:
         case Format::VCardFile: bytes = m_cards.take(); break;
         case Format::Csv:
             bytes = m_r.csvCp949 ? TextCodec::encode(m_csv, TextCodec::Encoding::Cp949)
-                                 : QByteArray("\xEF\xBB\xBF") + m_csv.toUtf8();
+                                 : TextCodec::fileBytes(m_csv.toUtf8(), true);
             break;
         case Format::VCardFolder: removeStale(); return;
         }

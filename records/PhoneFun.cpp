@@ -5,7 +5,6 @@
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 bool IsValidName(const QString &name)

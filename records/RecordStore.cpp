@@ -203,7 +203,7 @@ QString MakeFolders(const QString &dir, const QStringList &parts)
         if (name.isEmpty())
             continue;
         path = FileSystem::resolve(Paths::Join(path, name));
-        if (!QFileInfo(path).isDir() && !QDir().mkpath(path))
+        if (!QDir().mkpath(path))
             throw VandrelError(QStringLiteral("Unable to create the folder %1").arg(path));
     }
     return path;
@@ -213,7 +213,7 @@ QString AddCompanionFile(const QString &recordFile, const QString &fileName,
                          const QByteArray &bytes)
 {
     const QString dir = FileSystem::resolve(CompanionFolder(recordFile));
-    if (!QFileInfo(dir).isDir() && !QDir().mkpath(dir))
+    if (!QDir().mkpath(dir))
         return {};
     QString name = ValidName(fileName, false);
     const qsizetype dot = name.lastIndexOf(u'.');
@@ -229,9 +229,10 @@ void collect(const QString &dir, bool withOwnRecord, QStringList &found, QString
              QSet<QString> &seen)
 {
     // A link back up the tree would never end.
-    if (seen.contains(QFileInfo(dir).canonicalFilePath()))
+    const QString canonical = QFileInfo(dir).canonicalFilePath();
+    if (seen.contains(canonical))
         return;
-    seen.insert(QFileInfo(dir).canonicalFilePath());
+    seen.insert(canonical);
     const QString own = Paths::Join(dir, FolderRecordName);
     if (withOwnRecord && QFileInfo(own).isFile())
         found << own;
