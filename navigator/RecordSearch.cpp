@@ -106,17 +106,14 @@ struct Walker
         DirectoryListing::forEach(dir, [&](const DirectoryListing::Entry &e) {
             if (e.name.startsWith(u'.'))
                 return true;
+            const bool recordName =
+                e.name.endsWith(QLatin1String(".txt")) || e.name.endsWith(QLatin1String(".zu"));
             if (!e.rawName.isEmpty()) {
-                if (e.isDir || e.name.endsWith(QLatin1String(".txt"))
-                    || e.name.endsWith(QLatin1String(".zu")))
+                if (e.isDir || recordName)
                     unreadable.append(prefix + e.name);
-                return true;
-            }
-            if (e.isDir) {
+            } else if (e.isDir) {
                 walk(prefix + e.name);
-            } else if (e.isFile
-                       && (e.name.endsWith(QLatin1String(".txt"))
-                           || e.name.endsWith(QLatin1String(".zu")))) {
+            } else if (e.isFile && recordName) {
                 files.append(prefix + e.name);
             }
             return true;

@@ -169,20 +169,6 @@ constexpr Telephone Telephones[] = {{u"Hand", nullptr}, {u"OPh1", u"ODDD"}, {u"O
                                     {u"OFax", u"ODDD"}, {u"ODir", nullptr}, {u"HPh1", u"HDDD"},
                                     {u"HPh2", u"HDDD"}};
 
-int fieldNumber(const QString &name)
-{
-    for (int i = 0; i < RecordFieldCount; ++i)
-        if (RecordFields[size_t(i)].Name() == name)
-            return i + 1;
-    return -1;
-}
-
-QString fieldName(int field)
-{
-    return field >= 1 && field <= RecordFieldCount ? RecordFields[size_t(field - 1)].Name()
-                                                   : QString();
-}
-
 } // namespace
 
 struct TSearchIndex::Record
@@ -198,34 +184,32 @@ namespace {
 
 enum RecordFlag : quint32 { Alive = 1, FolderRecord = 2, OddName = 4 };
 
-// A name compared with an ASCII name, letter case aside.
-bool sameAscii(QStringView a, QLatin1StringView b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        const char16_t x = a[i].unicode();
-        const char16_t y = char16_t(uchar(b.at(i).toLatin1()));
-        const char16_t lower = y | 0x20;
-        if (x != y && !((x | 0x20) == lower && lower >= u'a' && lower <= u'z'))
-            return false;
-    }
-    return true;
-}
-
 // The record field a key or section names (1 on), or -1.
 int fieldOfKey(QStringView key)
 {
-    static const std::vector<QByteArray> names = [] {
-        std::vector<QByteArray> n;
+    static const std::vector<QStringView> names = [] {
+        std::vector<QStringView> n;
         for (const RecordField &f : RecordFields)
-            n.push_back(f.Name().toLatin1());
+            n.emplace_back(f.name);
         return n;
     }();
     for (size_t i = 0; i < names.size(); ++i)
-        if (sameAscii(key, QLatin1StringView(names[i])))
+        if (Paths::SameIgnoringAsciiCase(key, names[i]))
             return int(i) + 1;
     return -1;
+}
+
+// The telephone fields with the field of the area code each is dialled with (0: none).
+const std::vector<std::pair<int, int>> &telephones()
+{
+    static const std::vector<std::pair<int, int>> t = [] {
+        std::vector<std::pair<int, int>> fields;
+        for (const Telephone &phone : Telephones)
+            fields.emplace_back(fieldOfKey(phone.field),
+                                phone.areaCode ? fieldOfKey(phone.areaCode) : 0);
+        return fields;
+    }();
+    return t;
 }
 
 // Folding changes only letters with case; most values hold none.
@@ -298,7 +282,7 @@ struct TSearchIndex::Data
     qsizetype End(int index, quint32 Record::*offset, const QByteArray &arena) const;
     int RecordAt(quint32 Record::*offset, qsizetype pos) const;
     QString ValueAt(qsizetype pos) const;
-    QStringList Values(int index) const;
+    QString NthValue(int index, int ordinal) const;
     QString Name(int index) const;
     QString FileName(int index) const;
     QString RelPath(int index) const;
@@ -371,7 +355,7 @@ void TSearchIndex::Data::Append(quint32 folder, const QString &fileName, const Q
     QString phones[RecordFieldCount + 1];
     QList<std::pair<QString, QString>> lines[RecordFieldCount + 1];
     IniDocument::scan(bytes, [&](QStringView section, QStringView key, QStringView value) {
-        if (sameAscii(section, QLatin1StringView("data"))) {
+        if (Paths::SameIgnoringAsciiCase(section, u"data")) {
             const int field = fieldOfKey(key);
             if (field < 0 || RecordFields[size_t(field - 1)].multiLine)
                 return;
@@ -386,14 +370,7 @@ void TSearchIndex::Data::Append(quint32 folder, const QString &fileName, const Q
     for (int field = 1; field <= RecordFieldCount; ++field)
         for (const QString &line : RecordLinesFrom(lines[field]))
             add(field, line);
-    static const std::vector<std::pair<int, int>> telephones = [] {
-        std::vector<std::pair<int, int>> t;
-        for (const Telephone &phone : Telephones)
-            t.emplace_back(fieldNumber(QString::fromUtf16(phone.field)),
-                           phone.areaCode ? fieldNumber(QString::fromUtf16(phone.areaCode)) : 0);
-        return t;
-    }();
-    for (const auto &[field, areaCode] : telephones) {
+    for (const auto &[field, areaCode] : telephones()) {
         if (phones[field].isEmpty())
             continue;
         const QByteArray d = DigitsOf((areaCode ? phones[areaCode] : QString()) + phones[field]);
@@ -542,24 +519,23 @@ QString TSearchIndex::Data::ValueAt(qsizetype pos) const
     return QString::fromUtf8(text.constData() + start, end - start);
 }
 
-QStringList TSearchIndex::Data::Values(int index) const
+// The record's value of that place (0 the name), as read; empty when it has fewer.
+QString TSearchIndex::Data::NthValue(int index, int ordinal) const
 {
-    QStringList values;
     const qsizetype end = End(index, &Record::textOff, text);
-    for (qsizetype at = text.indexOf(ValueMark, records[size_t(index)].textOff);
-         at >= 0 && at < end; at = text.indexOf(ValueMark, at + 1))
-        values << Fold(ValueAt(at + 2));
-    return values;
+    qsizetype at = text.indexOf(ValueMark, records[size_t(index)].textOff);
+    for (int k = 0; k < ordinal && at >= 0 && at < end; ++k)
+        at = text.indexOf(ValueMark, at + 1);
+    return at >= 0 && at < end ? ValueAt(at + 2) : QString();
 }
 
 QString TSearchIndex::Data::Composed(int index, int field) const
 {
     // The number as dialled: "area code-number" where it has one.
-    const QString name = fieldName(field);
-    const char16_t *areaField = nullptr;
-    for (const Telephone &t : Telephones)
-        if (name == QStringView(t.field))
-            areaField = t.areaCode;
+    int areaField = 0;
+    for (const auto &[phone, areaCode] : telephones())
+        if (phone == field)
+            areaField = areaCode;
     QString areaCode;
     QString number;
     const qsizetype end = End(index, &Record::textOff, text);
@@ -568,7 +544,7 @@ QString TSearchIndex::Data::Composed(int index, int field) const
         const int f = uchar(text.at(at + 1)) - 0x80;
         if (f == field)
             number = ValueAt(at + 2);
-        else if (areaField && fieldName(f) == QStringView(areaField))
+        else if (areaField && f == areaField)
             areaCode = ValueAt(at + 2);
     }
     return areaCode.isEmpty() ? number : areaCode + u'-' + number;
@@ -767,7 +743,8 @@ void TSearchIndex::Refresh(const QString &path)
     Data &data = *m_data;
     QList<int> added;
     QByteArray bytes;
-    // Reads one record file again when it changed, or drops it when it is gone.
+    // Reads one record file again when it changed, or drops it when it is gone; true when that
+    // changed a record the index held, which is then told.
     const auto refreshFile = [&](const QString &folder, const QString &fileName) {
         const quint32 id = data.FolderId(folder);
         const int old = data.Find(id, fileName);
@@ -776,11 +753,11 @@ void TSearchIndex::Refresh(const QString &path)
         qint64 stamp = 0;
         if (!FileSystem::readListed(full, bytes, &stamp)) {
             if (old < 0)
-                return;
+                return false;
             data.Kill(old);
         } else {
             if (old >= 0 && data.records[size_t(old)].stamp == stamp)
-                return;
+                return false;
             if (old >= 0)
                 data.Kill(old);
             data.Append(id, fileName, bytes, stamp);
@@ -788,12 +765,14 @@ void TSearchIndex::Refresh(const QString &path)
         }
         if (old >= 0)
             emit fileChanged(full);
+        return old >= 0;
     };
     if (!QFileInfo(path).isDir()) {
         const QString fileName = Paths::FileName(rel);
-        refreshFile(Paths::WithoutTrailingSeparators(rel.left(rel.size() - fileName.size())),
-                    fileName);
-        emit fileChanged(path);
+        // Told once, also when it is new or unchanged.
+        if (!refreshFile(Paths::WithoutTrailingSeparators(rel.left(rel.size() - fileName.size())),
+                         fileName))
+            emit fileChanged(path);
     } else {
         // A folder: its own records as they are now, new folders below it read whole, and
         // what lay in folders that are gone dropped.
@@ -888,7 +867,7 @@ TSearchIndex::Results TSearchIndex::Find(const QString &typed) const
         for (QChar c : query) {
             needle += initialKey(c);
             // Only a consonant stands for a whole syllable; anything else must be itself.
-            if (!(c.unicode() >= 0x3131 && c.unicode() <= 0x314E && InitialOf(c) >= 0))
+            if (jamoInitial(c.unicode()) < 0)
                 verify = true;
         }
         break;
@@ -909,10 +888,10 @@ TSearchIndex::Results TSearchIndex::Find(const QString &typed) const
             const int field = uchar(arena->at(mark)) - 0x80;
             bool keep = true;
             if (verify) {
+                // Only the value that matched is read back, not every value of the record.
                 const int ordinal = uchar(arena->at(mark + 1)) - 0x80;
-                const QStringList values = data.Values(index);
-                keep = ordinal < values.size() && ordinal < MaxOrdinal
-                       && MatchesSyllables(query, values.at(ordinal));
+                keep = ordinal < MaxOrdinal
+                       && MatchesSyllables(query, Fold(data.NthValue(index, ordinal)));
                 if (!keep)
                     next = pos + 1; // another value of the record may match
             }
@@ -945,14 +924,11 @@ TSearchIndex::Hit TSearchIndex::Results::at(int i) const
     case Kind::Digits:
         hit.value = data.Composed(m.record, uchar(data.digits.at(m.pos)) - 0x80);
         break;
-    case Kind::Initials: {
-        const int ordinal = uchar(data.cho.at(m.pos + 1)) - 0x80;
-        qsizetype at = data.text.indexOf(ValueMark, data.records[size_t(m.record)].textOff);
-        for (int k = 0; k < ordinal && at >= 0; ++k)
-            at = data.text.indexOf(ValueMark, at + 1);
-        hit.value = at >= 0 ? data.ValueAt(at + 2) : hit.displayName;
+    case Kind::Initials:
+        hit.value = data.NthValue(m.record, uchar(data.cho.at(m.pos + 1)) - 0x80);
+        if (hit.value.isEmpty())
+            hit.value = hit.displayName;
         break;
-    }
     }
     return hit;
 }

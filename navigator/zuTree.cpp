@@ -709,14 +709,13 @@ void TzuTree::CreateEntry(bool atRoot, bool folder)
     QString dir = Paths::WithSeparator(NodePath(parent));
 
     TfrmNewData dialog(window());
+    dialog.RootFolder = Paths::WithSeparator(RootDir);
     if (folder) {
         dialog.setWindowIcon(FolderDialogIcon);
-        dialog.RootFolder = Paths::WithSeparator(RootDir);
         dialog.FolderPath = dir;
         dialog.FolderMode = true;
     } else {
         dialog.setWindowIcon(RecordDialogIcon);
-        dialog.RootFolder = Paths::WithSeparator(RootDir);
         dialog.PrepareNewRecord(dir);
     }
     QString name;

@@ -92,7 +92,7 @@ QString AsciiLower(QString text)
     return text;
 }
 
-bool SameIgnoringAsciiCase(const QString &a, const QString &b)
+bool SameIgnoringAsciiCase(QStringView a, QStringView b)
 {
     if (a.size() != b.size())
         return false;

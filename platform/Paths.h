@@ -39,6 +39,6 @@ QString FileName(const QString &path);
 // names this way, and the search matches letters this way.
 QChar AsciiLower(QChar c);
 QString AsciiLower(QString text);
-bool SameIgnoringAsciiCase(const QString &a, const QString &b);
+bool SameIgnoringAsciiCase(QStringView a, QStringView b);
 
 } // namespace Paths

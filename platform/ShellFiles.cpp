@@ -1,6 +1,7 @@
 #include "ShellFiles.h"
 
 #include "DialogService.h"
+#include "DirectoryListing.h"
 #include "Paths.h"
 
 #include <QDir>
@@ -25,15 +26,6 @@ fs::path native(const QString &path)
     return fs::path(path.toStdWString());
 #else
     return fs::path(QFile::encodeName(path).toStdString());
-#endif
-}
-
-QString fromNative(const fs::path &path)
-{
-#ifdef Q_OS_WIN
-    return QString::fromStdWString(path.native());
-#else
-    return QFile::decodeName(QByteArray::fromStdString(path.native()));
 #endif
 }
 
@@ -90,11 +82,12 @@ bool fail(QString *why, const QString &path, const std::error_code &ec)
 bool namesIn(const QString &dir, QStringList &names, QString *why)
 {
     names.clear();
-    std::error_code ec;
-    for (fs::directory_iterator it(native(dir), ec), end; !ec && it != end; it.increment(ec))
-        names << fromNative(it->path().filename());
+    const bool read = DirectoryListing::forEach(dir, [&names](const DirectoryListing::Entry &e) {
+        names << e.name;
+        return true;
+    });
     names.sort();
-    return !ec || fail(why, dir, ec);
+    return read || fail(why, QStringLiteral("%1 cannot be read.").arg(shown(dir)));
 }
 
 // The path with links and "." resolved, also when its last parts do not exist (yet).
