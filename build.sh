@@ -16,7 +16,8 @@ run | test | package) ;;
     ;;
 esac
 
-packages=(g++ make cmake qt6-base-dev fonts-nanum-coding)
+# The fonts the program asks for by name: the Korean fixed-width face and Arial's metrics.
+packages=(g++ make cmake qt6-base-dev fonts-nanum-coding fonts-liberation2)
 # The import and export tests check their files with other address books.
 if [ "$action" = test ]; then
     packages+=(python3-vobject khard)

@@ -46,7 +46,14 @@ TzuGradiButton *smallButton(const QString &text, const char *name, int tag, cons
     button->SetColors(parent->zuGradiColors1);
     button->setObjectName(QString::fromLatin1(name));
     SetTag(button, tag);
-    button->setFont(buttonFont());
+    // The buttons are a few pixels wide: where the desktop's stand-in for Arial is wider, the
+    // text gets smaller instead of being cut.
+    QFont font = buttonFont();
+    while (font.pixelSize() > 8
+           && (QFontMetrics(font).horizontalAdvance(text) > geometry.width() - 4
+               || QFontMetrics(font).ascent() > geometry.height() - 4))
+        font.setPixelSize(font.pixelSize() - 1);
+    button->setFont(font);
     button->setAutoDefault(false);
     button->setGeometry(geometry);
     return button;
