@@ -53,12 +53,29 @@ QStringView unquoted(QStringView text)
 }
 
 // A value must stay on its own line, or it would turn into keys and sections of its own.
-QString oneLine(QString text)
+// Where the reader would take blanks or quotes off it, it goes into quotes of its own, which
+// the reader removes again.
+QString storedValue(QString text)
 {
     text.replace(QLatin1String("\r\n"), QLatin1String(" "));
     text.replace(u'\r', u' ');
     text.replace(u'\n', u' ');
+    if (unquoted(text).size() != text.size())
+        text = u'"' + text + u'"';
     return text;
+}
+
+// Names are looked up as the reader sees them in the file: without blanks around them.
+// A name that would read as something else cannot be written.
+bool writableName(QStringView name, bool section)
+{
+    if (name.contains(u'\r') || name.contains(u'\n'))
+        return false;
+    if (section)
+        return !name.contains(u']');
+    const QStringView trimmed = trimBlanks(name);
+    return !name.contains(u'=')
+           && !(trimmed.startsWith(u'[') || trimmed.startsWith(u';'));
 }
 
 } // namespace
@@ -219,8 +236,9 @@ std::optional<QByteArray> IniDocument::toBytes() const
 
 qsizetype IniDocument::findSection(const QString &section) const
 {
+    const QStringView name = trimBlanks(section);
     for (qsizetype i = 0; i < m_lines.size(); ++i)
-        if (m_lines.at(i).kind == Kind::Section && sameName(m_lines.at(i).name, section))
+        if (m_lines.at(i).kind == Kind::Section && sameName(m_lines.at(i).name, name))
             return i;
     return -1;
 }
@@ -236,8 +254,9 @@ qsizetype IniDocument::sectionEnd(qsizetype header) const
 qsizetype IniDocument::findKey(qsizetype header, const QString &key) const
 {
     const qsizetype end = sectionEnd(header);
+    const QStringView name = trimBlanks(key);
     for (qsizetype i = header + 1; i < end; ++i)
-        if (m_lines.at(i).kind == Kind::Key && sameName(m_lines.at(i).name, key))
+        if (m_lines.at(i).kind == Kind::Key && sameName(m_lines.at(i).name, name))
             return i;
     return -1;
 }
@@ -294,19 +313,21 @@ bool IniDocument::sectionHasKeys(const QString &section) const
     return false;
 }
 
-void IniDocument::setValue(const QString &section, const QString &key, const QString &value)
+bool IniDocument::setValue(const QString &section, const QString &key, const QString &value)
 {
+    if (!writableName(section, true) || !writableName(key, false))
+        return false;
     const qsizetype header = findSection(section);
     if (header < 0) {
-        m_lines.append(makeLine(u'[' + section + u']'));
-        m_lines.append(makeLine(key + u'=' + oneLine(value)));
-        return;
+        m_lines.append(makeLine(u'[' + trimBlanks(section).toString() + u']'));
+        m_lines.append(makeLine(trimBlanks(key).toString() + u'=' + storedValue(value)));
+        return true;
     }
     const qsizetype at = findKey(header, key);
     if (at >= 0) {
         // Keep the key as it is spelled in the file.
-        m_lines[at] = makeLine(m_lines.at(at).name + u'=' + oneLine(value));
-        return;
+        m_lines[at] = makeLine(m_lines.at(at).name + u'=' + storedValue(value));
+        return true;
     }
     // After the section's last entry, so that comments and blank lines that end it stay below.
     qsizetype insertAt = header + 1;
@@ -316,7 +337,8 @@ void IniDocument::setValue(const QString &section, const QString &key, const QSt
         if (kind != Kind::Blank && kind != Kind::Comment)
             insertAt = i + 1;
     }
-    m_lines.insert(insertAt, makeLine(key + u'=' + oneLine(value)));
+    m_lines.insert(insertAt, makeLine(trimBlanks(key).toString() + u'=' + storedValue(value)));
+    return true;
 }
 
 bool IniDocument::removeKey(const QString &section, const QString &key)

@@ -18,7 +18,7 @@
 // and stays where it is, also when its section is erased; "key=value" holds a value, split at
 // the first "="; section and key names match without regard to case and the first match wins;
 // names and values are read with blanks (space, tab, vertical tab) removed at both ends and one
-// pair of enclosing quotes removed from the value. A new key goes after the last key or other
+// pair of enclosing quotes removed from the value; names are looked up the same way. A new key goes after the last key or other
 // entry of its section, ahead of the comments and blank lines that end it.
 class IniDocument
 {
@@ -50,7 +50,11 @@ public:
     QList<std::pair<QString, QString>> entries(const QString &section,
                                                Length length = Length::Cut) const;
 
-    void setValue(const QString &section, const QString &key, const QString &value);
+    // Reads back as value whatever it holds: blanks or quotes around it put it in quotes, and
+    // line breaks, which no value can hold, become blanks. False, and nothing changed, for a
+    // name that no reader could find again: a section name holding "]", a key holding "=" or
+    // beginning with "[" or ";", either holding a line break.
+    [[nodiscard]] bool setValue(const QString &section, const QString &key, const QString &value);
     // Removes every line of that key in the section; false when there was none.
     bool removeKey(const QString &section, const QString &key);
     // Removes every section of that name with its lines but the comments; false when there

@@ -167,8 +167,7 @@ void writeString(const QString &file, const QString &section, const QString &key
     QByteArray original;
     bool existed = false;
     IniDocument doc = loadForWrite(file, original, existed);
-    doc.setValue(section, key, value);
-    if (!store(file, doc, original, existed))
+    if (!doc.setValue(section, key, value) || !store(file, doc, original, existed))
         throw WriteError(file);
 }
 

@@ -64,6 +64,10 @@ void SaveRecord(const QList<FieldValue> &fields, const QString &path)
     // Every field goes into one document and the file is replaced once.
     profile::Edit edit(path);
     IniDocument &doc = edit.document();
+    const auto set = [&](const QString &section, const QString &key, const QString &value) {
+        if (!doc.setValue(section, key, value))
+            throw WriteError(path);
+    };
     for (const FieldValue &field : fields) {
         if (!field.multiLine) {
             if (field.skip)
@@ -72,7 +76,7 @@ void SaveRecord(const QList<FieldValue> &fields, const QString &path)
             if (text.isEmpty())
                 doc.removeKey(RecordDataSection, field.name);
             else
-                doc.setValue(RecordDataSection, field.name, text);
+                set(RecordDataSection, field.name, text);
             continue;
         }
         const qsizetype n = field.lines.size();
@@ -80,9 +84,9 @@ void SaveRecord(const QList<FieldValue> &fields, const QString &path)
             doc.removeSection(field.name);
             continue;
         }
-        doc.setValue(field.name, RecordManyKey, QString::number(n));
+        set(field.name, RecordManyKey, QString::number(n));
         for (qsizetype i = 0; i < n; ++i)
-            doc.setValue(field.name, QString::number(i + 1), field.lines.at(i));
+            set(field.name, QString::number(i + 1), field.lines.at(i));
     }
     edit.commit();
 }

@@ -37,6 +37,10 @@ private slots:
     void longValueIsCut();
     void changedLineReadsLikeStored_data();
     void changedLineReadsLikeStored();
+    void writeReadsBack_data();
+    void writeReadsBack();
+    void unwritableNamesFail_data();
+    void unwritableNamesFail();
     void notAnIniFile_data();
     void notAnIniFile();
 
@@ -484,32 +488,98 @@ void TestProfile::longValueIsCut()
 void TestProfile::changedLineReadsLikeStored_data()
 {
     QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("tabs") << "\t v\t"
-                          << "v";
-    QTest::newRow("vertical tabs") << "\vv\v"
-                                   << "v";
+    QTest::addColumn<QByteArray>("line");
+    // What the reader would take off a value goes into quotes of its own.
+    QTest::newRow("tabs") << "\t v\t" << QByteArray("k=\"\t v\t\"");
+    QTest::newRow("vertical tabs") << "\vv\v" << QByteArray("k=\"\vv\v\"");
+    QTest::newRow("leading blank") << " v" << QByteArray("k=\" v\"");
     QTest::newRow("ideographic spaces")
-        << QStringLiteral("\u3000v\u3000") << QStringLiteral("\u3000v\u3000");
+        << QStringLiteral("\u3000v\u3000") << QByteArray("k=\xa1\xa1v\xa1\xa1");
     QTest::newRow("no-break spaces")
-        << QStringLiteral("\u00A0v\u00A0") << QStringLiteral("\u00A0v\u00A0");
-    QTest::newRow("empty quotes") << "\"\""
-                                  << "";
-    QTest::newRow("open quote") << "\"a"
-                                << "\"a";
+        << QStringLiteral("\u00A0v\u00A0") << QByteArray("k=\xc2\xa0v\xc2\xa0");
+    QTest::newRow("empty quotes") << "\"\"" << QByteArray("k=\"\"\"\"");
+    QTest::newRow("single quotes") << "'a'" << QByteArray("k=\"'a'\"");
+    QTest::newRow("open quote") << "\"a" << QByteArray("k=\"a");
+    QTest::newRow("quotes inside") << "a\"b\"" << QByteArray("k=a\"b\"");
 }
 
 void TestProfile::changedLineReadsLikeStored()
 {
     QFETCH(QString, value);
-    QFETCH(QString, expected);
+    QFETCH(QByteArray, line);
     IniDocument doc = IniDocument::fromBytes("[s]\r\nk=old\r\n");
-    doc.setValue(QStringLiteral("s"), QStringLiteral("k"), value);
+    QVERIFY(doc.setValue(QStringLiteral("s"), QStringLiteral("k"), value));
     const std::optional<QByteArray> bytes = doc.toBytes();
     QVERIFY(bytes);
+    QVERIFY2(bytes->contains("\r\n" + line + "\r\n"), bytes->constData());
     const IniDocument stored = IniDocument::fromBytes(*bytes);
-    QCOMPARE(doc.value(QStringLiteral("s"), QStringLiteral("k")), expected);
-    QCOMPARE(stored.value(QStringLiteral("s"), QStringLiteral("k")), expected);
+    QCOMPARE(doc.value(QStringLiteral("s"), QStringLiteral("k")), value);
+    QCOMPARE(stored.value(QStringLiteral("s"), QStringLiteral("k")), value);
+}
+
+void TestProfile::writeReadsBack_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("value");
+    const QString korean = QStringLiteral("김철수");
+    // Found by fuzzing: a header without "]", a lone CR, bytes 949 cannot decode, and a
+    // section named like the line after it.
+    QTest::newRow("unclosed header of undecodable bytes")
+        << QByteArray("[\xff\xff\xff\xff\xff\xff\xff\r+", 10) << "+" << korean;
+    QTest::newRow("same, value not in 949")
+        << QByteArray("[\xff\xff\xff\xff\xff\xff\xff\r+", 10) << "+"
+        << QStringLiteral("김😀");
+    QTest::newRow("lead byte before CR") << QByteArray("[\x81\r+\r") << "+" << korean;
+    QTest::newRow("blank before the section's name")
+        << QByteArray(" \xa1\xc3\xff") << " a" << korean;
+    QTest::newRow("tab before a quoted value") << QByteArray("\t") << "+" << "\"q\"";
+    QTest::newRow("blanks around a value") << QByteArray("\xa1") << "+" << " x ";
+    QTest::newRow("into a section with blanks in the file")
+        << QByteArray("[ a ]\r\nFuzzKey=old\r\n") << "a" << korean;
+    QTest::newRow("half a UTF-8 BOM") << QByteArray("\xef\xbb\n\xbb\x81\xb0+") << "+" << korean;
+}
+
+void TestProfile::writeReadsBack()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QString, section);
+    QFETCH(QString, value);
+    TestFiles::write(path(), before);
+    const QString key = QStringLiteral("FuzzKey");
+    profile::writeString(path(), section, key, value);
+    QCOMPARE(profile::readString(path(), section, key, QStringLiteral("<none>")), value);
+    const profile::Snapshot snapshot(path());
+    QCOMPARE(snapshot.readString(section, key, {}, IniDocument::Length::Whole), value);
+    // The index reads the same file with its own pass.
+    QString scanned = QStringLiteral("<none>");
+    IniDocument::scan(TestFiles::read(path()), [&](QStringView s, QStringView k, QStringView v) {
+        if (s.compare(section.trimmed(), Qt::CaseInsensitive) == 0 && k == key)
+            scanned = v.toString();
+    });
+    QCOMPARE(scanned, value);
+}
+
+void TestProfile::unwritableNamesFail_data()
+{
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::newRow("section with ]") << "a]" << "k";
+    QTest::newRow("section with line break") << "a\nb" << "k";
+    QTest::newRow("key with =") << "s" << "a=b";
+    QTest::newRow("key like a section") << "s" << "[k";
+    QTest::newRow("key like a comment") << "s" << " ;k";
+    QTest::newRow("key with line break") << "s" << "a\rb";
+}
+
+void TestProfile::unwritableNamesFail()
+{
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    const QByteArray before("[s]\r\nk=1\r\n");
+    TestFiles::write(path(), before);
+    QVERIFY_THROWS_EXCEPTION(WriteError, profile::writeString(path(), section, key, "v"));
+    QCOMPARE(TestFiles::read(path()), before);
 }
 
 void TestProfile::notAnIniFile_data()

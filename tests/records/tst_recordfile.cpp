@@ -138,7 +138,10 @@ void TestRecordFile::savesExactlyTheFields()
     SaveRecord(fields, path());
     QCOMPARE(TestFiles::read(path()),
              QByteArray("[data]\r\nHand=010-1234-5678\r\nOPh1=555-0100\r\n"
-                        "[Memo]\r\nmany=3\r\n1=  first  \r\n2=\r\n3=third\r\n"));
+                        "[Memo]\r\nmany=3\r\n1=\"  first  \"\r\n2=\r\n3=third\r\n"));
+    // Lines are kept untrimmed, so they read back with their blanks.
+    QCOMPARE(ReadRecordLines(profile::Snapshot(path()), "Memo"),
+             QStringList({"  first  ", "", "third"}));
 }
 
 void TestRecordFile::shortenedTextBoxKeepsLeftovers()
@@ -177,10 +180,14 @@ void TestRecordFile::quotedValues()
     field(fields, "ONme").text = "\"Hanbit & Co\"";
     field(fields, "Memo").lines = {"'quoted line'"};
     SaveRecord(fields, path());
-    QVERIFY(TestFiles::read(path()).contains("ONme=\"Hanbit & Co\"\r\n"));
+    // The quotes are the value's own: they go into a pair that the reader takes off.
+    QVERIFY(TestFiles::read(path()).contains("ONme=\"\"Hanbit & Co\"\"\r\n"));
     const profile::Snapshot record(path());
-    QCOMPARE(ReadRecordValue(record, "ONme"), QStringLiteral("Hanbit & Co"));
-    QCOMPARE(ReadRecordLines(record, "Memo"), QStringList{"quoted line"});
+    QCOMPARE(ReadRecordValue(record, "ONme"), QStringLiteral("\"Hanbit & Co\""));
+    QCOMPARE(ReadRecordLines(record, "Memo"), QStringList{"'quoted line'"});
+    // A file written elsewhere with quotes around a value still reads without them.
+    TestFiles::write(path(), "[data]\r\nONme=\"Hanbit & Co\"\r\n");
+    QCOMPARE(ReadRecordValue(profile::Snapshot(path()), "ONme"), QStringLiteral("Hanbit & Co"));
 }
 
 void TestRecordFile::readLines_data()
