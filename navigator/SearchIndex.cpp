@@ -4,6 +4,7 @@
 #include "platform/IniDocument.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
+#include "platform/TextCodec.h"
 #include "records/PhoneFun.h"
 #include "records/RecordFile.h"
 #include "records/RecordStore.h"
@@ -516,7 +517,8 @@ QString TSearchIndex::Data::ValueAt(qsizetype pos) const
     const auto original = originals.constFind(quint32(start));
     if (original != originals.constEnd())
         return *original;
-    return QString::fromUtf8(text.constData() + start, end - start);
+    return TextCodec::decode(QByteArrayView(text.constData() + start, end - start),
+                             TextCodec::Encoding::Utf8);
 }
 
 // The record's value of that place (0 the name), as read; empty when it has fewer.

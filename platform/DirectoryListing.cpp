@@ -42,7 +42,8 @@ bool forEach(const QString &dir, const std::function<bool(const Entry &)> &visit
         const QByteArrayView bytes(n);
         entry.rawName.clear();
         if (TextCodec::isValidUtf8(bytes)) {
-            entry.name = QFile::decodeName(n);
+            // Not QFile::decodeName: it drops a leading U+FEFF, and the name would lead nowhere.
+            entry.name = TextCodec::decode(bytes, TextCodec::Encoding::Utf8);
         } else {
             entry.rawName = bytes.toByteArray();
             entry.name = readableName(entry.rawName);

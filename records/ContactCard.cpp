@@ -297,7 +297,7 @@ public:
         }
         Contact &c = out.contact;
         const Property *fn = m_card.first(QStringLiteral("FN"));
-        c.name = fn ? fn->text().simplified() : QString();
+        c.name = fn ? TrimName(fn->text()) : QString();
         if (c.name.isEmpty()) {
             if (const Property *n = m_card.first(QStringLiteral("N")))
                 c.name = nameFromN(*n).simplified();
@@ -384,7 +384,7 @@ private:
             }
         }
         if (name == u"TEL") {
-            QString number = p.text().trimmed();
+            QString number = TrimName(p.text());
             if (number.startsWith(u"tel:", Qt::CaseInsensitive))
                 number = number.mid(4);
             if (const RecordField *f = labelledField(p)) {
@@ -407,9 +407,9 @@ private:
             return;
         }
         if (name == u"EMAIL") {
-            m_emails << p.text().trimmed();
+            m_emails << TrimName(p.text());
         } else if (name == u"URL") {
-            (p.hasType(u"work"_s) ? m_workUrls : m_urls) << p.text().trimmed();
+            (p.hasType(u"work"_s) ? m_workUrls : m_urls) << TrimName(p.text());
         } else if (name == u"ADR") {
             const QStringList parts = VCard::Split(p.value, u';');
             (p.hasType(u"work"_s)   ? m_workAdr
@@ -422,14 +422,14 @@ private:
                 extra(labelOf(p), parts.join(u' ').trimmed());
                 return;
             }
-            if (!parts.value(0).trimmed().isEmpty())
-                c.values.insert(u"ONme"_s, parts.value(0).trimmed());
-            if (!parts.value(1).trimmed().isEmpty())
-                c.values.insert(u"OPst"_s, parts.value(1).trimmed());
+            if (!TrimName(parts.value(0)).isEmpty())
+                c.values.insert(u"ONme"_s, TrimName(parts.value(0)));
+            if (!TrimName(parts.value(1)).isEmpty())
+                c.values.insert(u"OPst"_s, TrimName(parts.value(1)));
             extra(labelOf(p), parts.mid(2).join(u' ').trimmed());
         } else if (name == u"TITLE" && !c.values.contains(u"OCls"_s)) {
-            if (!p.text().trimmed().isEmpty())
-                c.values.insert(u"OCls"_s, p.text().trimmed());
+            if (!TrimName(p.text()).isEmpty())
+                c.values.insert(u"OCls"_s, TrimName(p.text()));
         } else if (name == u"NOTE") {
             m_notes += p.text().split(u'\n');
         } else if (p.isBinary || p.value.startsWith(u"data:", Qt::CaseInsensitive)) {
@@ -550,7 +550,7 @@ private:
                                     place.join(u' '), parts.value(6).trimmed()})
             if (!more.isEmpty())
                 lines << more;
-        const QString zip = parts.value(5).trimmed();
+        const QString zip = TrimName(parts.value(5));
         if (c.lines.contains(S(b.address)) || c.values.contains(S(b.zip))) {
             QStringList all = lines;
             if (!zip.isEmpty())
@@ -582,11 +582,13 @@ Contact Contact::Read(const QString &path)
     for (const RecordField &f : RecordFields) {
         if (f.multiLine) {
             const QStringList lines = ReadRecordLines(record, f.Name(), IniDocument::Length::Whole);
-            if (!lines.isEmpty())
+            // One empty line shows as nothing at all, and no card can tell the two apart.
+            if (!lines.isEmpty() && lines != QStringList{QString()})
                 c.lines.insert(f.Name(), lines);
         } else {
+            // As a save would store it, so that what an import writes reads the same.
             const QString v =
-                ReadRecordValue(record, f.Name(), IniDocument::Length::Whole).trimmed();
+                TrimName(ReadRecordValue(record, f.Name(), IniDocument::Length::Whole));
             if (!v.isEmpty())
                 c.values.insert(f.Name(), v);
         }

@@ -3,13 +3,17 @@
 #include "platform/TextCodec.h"
 #include "records/ContactExport.h"
 #include "records/ContactImport.h"
+#include "records/PhoneFun.h"
 #include "records/RecordStore.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -79,6 +83,9 @@ private slots:
     void roundTripOfGeneratedRecords_data();
     void roundTripOfGeneratedRecords();
     void vcardFolderIsStable();
+    void everyCharacterComesBack_data();
+    void everyCharacterComesBack();
+    void cardThatLooksLikeParametersKeepsItsName();
     void csv_data();
     void csv();
     void commandLine_data();
@@ -415,6 +422,134 @@ void TestContacts::vcardFolderIsStable()
     const ContactReport again = ContactExport::Export(request);
     QCOMPARE(again.written, 1);
     QCOMPARE(QDir(out).entryList(QDir::Files), QStringList({kimFile, "other.vcf"}));
+}
+
+void TestContacts::everyCharacterComesBack_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QString>("value");
+    const QList<std::pair<const char *, QString>> values = {
+        {"separators", u"a;b,c\\d=e:f"_s},
+        {"escapes spelled out", u"\\n \\N \\, \\; \\\\"_s},
+        {"quoted-printable look-alike", u"=C1=D9 ENCODING=QUOTED-PRINTABLE:=0D=0A="_s},
+        {"parameter look-alike", u"01;ENCODING=QUOTED-PR\uFFFD=C1=D9;CHARSET=EUC-KR"_s},
+        {"control characters", u"a\u0001b\u001Fc\u007Fd"_s},
+        {"byte-order mark", u"\uFEFF앞\uFEFF"_s},
+        {"card lines", u"END:VCARD BEGIN:VCARD item1.X-ABLabel:전화"_s},
+        {"quotes", u"\"따옴표\" 'a'"_s},
+        {"wide blanks", u"\u3000가\u00A0나\u3000"_s},
+        {"folded", QString(60, u'가') + u"😀"_s + QString(40, u'a')},
+    };
+    const QList<std::pair<const char *, ContactExport::Format>> formats = {
+        {"vCard file", ContactExport::Format::VCardFile},
+        {"vCard folder", ContactExport::Format::VCardFolder},
+        {"CSV", ContactExport::Format::Csv}};
+    for (const auto &[format, f] : formats)
+        for (const auto &[name, value] : values)
+            QTest::addRow("%s, %s", format, name) << int(f) << value;
+}
+
+// A record holding the value in its single-line fields, its lines and its name goes out and
+// comes back with every value as it was.
+void TestContacts::everyCharacterComesBack()
+{
+    QFETCH(int, format);
+    QFETCH(QString, value);
+    const QString source = m_tmp->filePath(u"source"_s);
+    QDir().mkpath(source + u"/폴더; 이름"_s);
+    const QString name = RecordStore::ValidName(value + u"사람"_s, false);
+    const QString path = source + u"/폴더; 이름/"_s + name + u".txt"_s;
+    QList<FieldValue> fields;
+    for (const RecordField &f : RecordFields) {
+        FieldValue v{f.Name(), f.multiLine, {}, false, {}};
+        if (f.Name() == u"Memo")
+            v.lines = {value, u"  "_s + value, {}, u"끝"_s};
+        else if (f.Name() == u"OAdd")
+            v.lines = {value};
+        else if (f.Name() == u"HAdd")
+            v.lines = {{}, u" "_s + value};
+        else if (!f.multiLine && !QStringList{u"Hand"_s, u"OPh1"_s, u"OPh2"_s, u"OFax"_s, u"ODir"_s,
+                                               u"OInt"_s, u"HPh1"_s, u"HPh2"_s, u"ODDD"_s,
+                                               u"HDDD"_s}
+                                       .contains(f.Name()))
+            v.text = value; // numbers have rules of their own
+        fields << v;
+    }
+    RecordStore::CreateRecord(path, fields);
+    const Contact before = Contact::Read(path);
+    QCOMPARE(before.lines.value(u"Memo"_s).value(1), u"  "_s + value); // the file holds it
+    QCOMPARE(before.values.value(u"BNK1"_s), TrimName(value));
+
+    const ContactExport::Request request{source, source, m_tmp->filePath(u"out"_s),
+                                         ContactExport::Format(format), false};
+    const ContactReport out = ContactExport::Export(request);
+    QVERIFY2(!out.failed() && out.written == 1, qPrintable(out.Text()));
+
+    if (request.format == ContactExport::Format::Csv) {
+        // Read back by Python's csv module, as a spreadsheet would.
+        const QString python = QStandardPaths::findExecutable(u"python3"_s);
+        if (python.isEmpty())
+            QSKIP("python3 is missing (build.sh test installs it)");
+        QProcess p;
+        p.start(python, {u"-c"_s, u"import csv,json,sys\n"
+                                  "rows=list(csv.reader(open(sys.argv[1],encoding='utf-8-sig',"
+                                  "newline='')))\nprint(json.dumps(rows))"_s,
+                         request.out});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 0);
+        const QJsonArray rows = QJsonDocument::fromJson(p.readAllStandardOutput()).array();
+        QCOMPARE(rows.size(), 2);
+        const QJsonArray row = rows.at(1).toArray();
+        QCOMPARE(row.at(0).toString(), name);
+        QCOMPARE(row.at(1).toString(), u"폴더; 이름"_s);
+        for (size_t i = 0; i < RecordFields.size(); ++i) {
+            const RecordField &f = RecordFields[i];
+            const QString want = f.multiLine ? before.lines.value(f.Name()).join(u'\n')
+                                             : before.values.value(f.Name());
+            QCOMPARE(row.at(qsizetype(2 + i)).toString(), want);
+        }
+        return;
+    }
+    QStringList files{request.out};
+    if (request.format == ContactExport::Format::VCardFolder) {
+        files.clear();
+        for (const QString &file : QDir(request.out).entryList(QDir::Files))
+            files << QDir(request.out).filePath(file);
+    }
+    const ContactReport in = ContactImport::Import(files, m_data);
+    QVERIFY2(!in.failed() && in.written == 1 && in.warnings.isEmpty(), qPrintable(in.Text()));
+    const QString again = m_data + u"/폴더; 이름/"_s + name + u".txt"_s;
+    QVERIFY2(QFileInfo::exists(again), qPrintable(filesBelow(m_data).join(u", "_s)));
+    const Contact after = Contact::Read(again);
+    QCOMPARE(after.values, before.values);
+    QCOMPARE(after.lines, before.lines);
+}
+
+// Found by fuzzing: a 2.1 name whose text looks like a parameter and quoted-printable.
+void TestContacts::cardThatLooksLikeParametersKeepsItsName()
+{
+    const QByteArray card21 =
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nN:01;ENCODING=QUOTED-PR\xAC=C1=D9\r\nEND:VCARD\r\n";
+    QCOMPARE(importBytes(card21).written, 1);
+    const QStringList first = QDir(m_data).entryList(QDir::Files);
+    QCOMPARE(first.size(), 1);
+    for (const auto format : {ContactExport::Format::VCardFile, ContactExport::Format::VCardFolder}) {
+        const QString out = m_tmp->filePath(format == ContactExport::Format::VCardFile
+                                                ? u"out.vcf"_s
+                                                : u"out"_s);
+        QVERIFY(!ContactExport::Export({m_data, m_data, out, format, false}).failed());
+        const QString back = m_tmp->filePath(u"back"_s);
+        QDir(back).removeRecursively();
+        QDir().mkpath(back);
+        QStringList files{out};
+        if (format == ContactExport::Format::VCardFolder) {
+            files.clear();
+            for (const QString &file : QDir(out).entryList(QDir::Files))
+                files << QDir(out).filePath(file);
+        }
+        QCOMPARE(ContactImport::Import(files, back).written, 1);
+        QCOMPARE(QDir(back).entryList(QDir::Files), first);
+    }
 }
 
 void TestContacts::csv_data()
