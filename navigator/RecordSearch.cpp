@@ -1,20 +1,15 @@
 #include "RecordSearch.h"
 
-#include "platform/DirectoryListing.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/TextCodec.h"
 #include "records/PhoneFun.h"
+#include "records/RecordWalk.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSet>
 
 #include <cstring>
-
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
 
 namespace {
 
@@ -58,68 +53,6 @@ const char *findBytes(const char *hay, size_t hayLen, const char *needle, size_t
     return at == end ? nullptr : at;
 #endif
 }
-
-struct DirId
-{
-    quint64 dev;
-    quint64 ino;
-    bool operator==(const DirId &o) const { return dev == o.dev && ino == o.ino; }
-};
-
-size_t qHash(const DirId &id, size_t seed = 0)
-{
-    return ::qHash(id.dev, seed) ^ ::qHash(id.ino, seed);
-}
-
-struct Walker
-{
-    QStringList files;
-    QStringList unreadable; // record files and folders whose names are no UTF-8
-#ifdef Q_OS_UNIX
-    QSet<DirId> seen;
-#else
-    QSet<QString> seen;
-#endif
-
-    bool firstVisit(const QString &dir)
-    {
-#ifdef Q_OS_UNIX
-        struct stat st
-        {};
-        if (::stat(QFile::encodeName(dir).constData(), &st) != 0)
-            return false;
-        const DirId id{quint64(st.st_dev), quint64(st.st_ino)};
-#else
-        const QString id = QFileInfo(dir).canonicalFilePath();
-#endif
-        if (seen.contains(id))
-            return false;
-        seen.insert(id);
-        return true;
-    }
-
-    void walk(const QString &dir)
-    {
-        if (!firstVisit(dir))
-            return;
-        const QString prefix = Paths::WithSeparator(dir);
-        DirectoryListing::forEach(dir, [&](const DirectoryListing::Entry &e) {
-            if (e.name.startsWith(u'.'))
-                return true;
-            const bool recordName =
-                e.name.endsWith(QLatin1String(".txt")) || e.name.endsWith(QLatin1String(".zu"));
-            if (!e.rawName.isEmpty()) {
-                if (e.isDir || recordName)
-                    unreadable.append(prefix + e.name);
-            } else if (e.isDir) {
-                walk(prefix + e.name);
-            } else if (e.isFile && recordName) {
-                files.append(prefix + e.name);
-            }
-            return true;
-        });
-    }
-};
 
 } // namespace
 
@@ -212,11 +145,24 @@ bool RecordSearch::FindIn(QByteArrayView bytes, const QByteArray &pattern, bool 
 
 QStringList RecordSearch::CollectFiles(const QString &dir, QStringList *unreadable)
 {
-    Walker walker;
-    walker.walk(dir);
-    if (unreadable)
-        *unreadable = walker.unreadable;
-    return walker.files;
+    // Exactly ".txt" and ".zu": "X.TXT" is shown in the tree but not searched.
+    const auto searched = [](const QString &name) {
+        return name.endsWith(QLatin1String(".txt")) || name.endsWith(QLatin1String(".zu"));
+    };
+    QStringList files;
+    const QString root = Paths::WithoutTrailingSeparator(dir);
+    for (const RecordWalk::Folder &folder : RecordWalk::Walk(root, {true, false, nullptr})) {
+        const QString prefix =
+            Paths::WithSeparator(folder.rel.isEmpty() ? root : Paths::Join(root, folder.rel));
+        if (unreadable)
+            for (const RecordWalk::Unreadable &u : folder.unreadable)
+                if (u.isDir || searched(u.name))
+                    *unreadable << prefix + u.name;
+        for (const QString &file : folder.files)
+            if (searched(file))
+                files << prefix + file;
+    }
+    return files;
 }
 
 QString RecordSearch::HitLabel(const QString &path)

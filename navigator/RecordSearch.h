@@ -22,10 +22,11 @@ public:
     bool ContentsMatch(const QString &path) const;
     bool BytesMatch(QByteArrayView bytes) const;
 
-    // Every ".txt" and ".zu" file below dir, depth first in the order the file system lists
-    // them, companion folders included, entries beginning with "." left out. A directory
-    // reached twice through links is walked once. Files and folders whose names are no UTF-8
-    // cannot be opened by any path; they are left out and listed in *unreadable.
+    // Every ".txt" and ".zu" file below dir, depth first (a folder's files, then its folders)
+    // in the order the file system lists them, companion folders included, entries beginning
+    // with "." left out. A directory reached twice through links is walked once. Files and folders
+    // whose names are no UTF-8 cannot be opened by any path; they are left out and listed in
+    // *unreadable.
     static QStringList CollectFiles(const QString &dir, QStringList *unreadable = nullptr);
 
     // The name a hit is listed under.

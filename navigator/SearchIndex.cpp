@@ -2,14 +2,15 @@
 
 #include "platform/FileSystem.h"
 #include "platform/IniDocument.h"
+#include "platform/NameOrder.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
 #include "platform/TextCodec.h"
 #include "records/PhoneFun.h"
 #include "records/RecordFile.h"
 #include "records/RecordStore.h"
+#include "records/RecordWalk.h"
 
-#include <QCollator>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
@@ -453,15 +454,14 @@ QString TSearchIndex::Data::RelPath(int index) const
 
 void TSearchIndex::Data::Rank()
 {
-    // One sort key per name is far cheaper than collating every comparison.
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::vector<std::pair<QCollatorSortKey, int>> keys;
+    // The tree's order.
+    const NameOrder nameOrder;
+    std::vector<std::pair<NameOrder::Key, int>> keys;
     keys.reserve(records.size());
     for (size_t i = 0; i < records.size(); ++i)
-        keys.emplace_back(collator.sortKey(Name(int(i))), int(i));
+        keys.emplace_back(nameOrder.key(Name(int(i))), int(i));
     std::stable_sort(keys.begin(), keys.end(),
-                     [](const auto &a, const auto &b) { return a.first.compare(b.first) < 0; });
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
     order.clear();
     order.reserve(keys.size());
     for (const auto &k : keys)
@@ -478,12 +478,11 @@ void TSearchIndex::Data::Renumber()
 
 void TSearchIndex::Data::RankOne(int index)
 {
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    const NameOrder nameOrder;
     const QString name = Name(index);
     const auto at =
         std::upper_bound(order.begin(), order.end(), name, [&](const QString &n, int other) {
-            return collator.compare(n, Name(other)) < 0;
+            return nameOrder.compare(n, Name(other)) < 0;
         });
     const quint32 low = at == order.begin() ? 0 : records[size_t(*(at - 1))].rank + 1;
     const quint32 high = at == order.end() ? low + RankGap : records[size_t(*at)].rank;
@@ -587,28 +586,14 @@ void TSearchIndex::StopBuild()
 
 namespace {
 
-// Every folder below rel (rel itself first) that the tree can show, relative to root, and the
-// record files of each, folder records first (the data directory has none the tree shows).
-struct Walk
+// The record files of a folder the index holds: a folder's own record first (the data
+// directory has none the tree shows), then its records.
+QStringList indexedFiles(const RecordWalk::Folder &folder)
 {
-    QStringList folders;
-    std::vector<std::pair<qsizetype, QString>> files; // folder in folders, file name
-};
-
-void walk(const QString &root, const QString &rel, Walk &out, const std::atomic<bool> &cancel)
-{
-    if (cancel)
-        return;
-    const qsizetype folder = out.folders.size();
-    out.folders << rel;
-    const QString dir = rel.isEmpty() ? root : Paths::Join(root, rel);
-    const RecordStore::Listing listing = RecordStore::ListFolder(dir, false);
-    if (!rel.isEmpty() && QFileInfo::exists(Paths::Join(dir, FolderRecordName)))
-        out.files.emplace_back(folder, FolderRecordName);
-    for (const QString &name : listing.records)
-        out.files.emplace_back(folder, name);
-    for (const QString &sub : listing.folders)
-        walk(root, rel.isEmpty() ? sub : Paths::Join(rel, sub), out, cancel);
+    QStringList files = folder.Records();
+    if (!folder.rel.isEmpty() && folder.HasFolderRecord())
+        files.prepend(FolderRecordName);
+    return files;
 }
 
 } // namespace
@@ -625,6 +610,7 @@ void TSearchIndex::Open(const QString &dir)
     m_data = std::make_shared<Data>();
     m_ready = false;
     const quint64 generation = ++m_generation;
+    m_walker = std::make_shared<RecordWalk::Walker>(dir);
     if (!RecordStore::IsDataDir(dir)) {
         m_ready = true;
         emit ready();
@@ -632,12 +618,18 @@ void TSearchIndex::Open(const QString &dir)
     }
     m_builder = std::thread([this, dir, generation] {
         auto data = std::make_shared<Data>();
-        Walk found;
-        walk(dir, QString(), found, m_cancel);
-        const QStringList &folders = found.folders;
-        for (const QString &folder : folders)
+        // Kept for the folders that appear later, so that no link leads into a folder twice.
+        auto walker =
+            std::make_shared<RecordWalk::Walker>(dir, RecordWalk::Options{false, false, &m_cancel});
+        QStringList folders;
+        std::vector<std::pair<qsizetype, QString>> files; // folder in folders, file name
+        for (const RecordWalk::Folder &folder : walker->Walk()) {
+            for (const QString &file : indexedFiles(folder))
+                files.emplace_back(folders.size(), file);
+            folders << folder.rel;
+        }
+        for (const QString &folder : std::as_const(folders))
             data->FolderId(folder);
-        const auto &files = found.files;
         // Two halves at once; the first half's thread reports the progress.
         const size_t total = files.size();
         const auto build = [&](Data &into, size_t from, size_t to, bool report) {
@@ -670,12 +662,13 @@ void TSearchIndex::Open(const QString &dir)
         data->digits.squeeze();
         QMetaObject::invokeMethod(
             this,
-            [this, data, folders, generation] {
+            [this, data, walker, folders, generation] {
                 if (generation != m_generation)
                     return;
                 QStringList absolute;
                 for (const QString &f : folders)
                     absolute << (f.isEmpty() ? m_root : Paths::Join(m_root, f));
+                m_walker = walker;
                 Finish(data, generation);
                 Watch(absolute);
             },
@@ -778,10 +771,9 @@ void TSearchIndex::Refresh(const QString &path)
     } else {
         // A folder: its own records as they are now, new folders below it read whole, and
         // what lay in folders that are gone dropped.
-        const RecordStore::Listing listing = RecordStore::ListFolder(path, false);
-        QStringList files = listing.records;
-        if (!rel.isEmpty() && QFileInfo::exists(Paths::Join(path, FolderRecordName)))
-            files.prepend(FolderRecordName);
+        RecordWalk::Folder listing = RecordWalk::List(path);
+        listing.rel = rel;
+        const QStringList files = indexedFiles(listing);
         for (const QString &file : std::as_const(files))
             refreshFile(rel, file);
         const quint32 id = data.FolderId(rel);
@@ -811,13 +803,11 @@ void TSearchIndex::Refresh(const QString &path)
             const QString subRel = rel.isEmpty() ? sub : Paths::Join(rel, sub);
             if (data.folderIds.contains(subRel))
                 continue;
-            Walk found;
-            const std::atomic<bool> never{false};
-            walk(m_root, subRel, found, never);
-            for (const QString &folder : std::as_const(found.folders))
-                newFolders << Paths::Join(m_root, folder);
-            for (const auto &[index, file] : found.files)
-                refreshFile(found.folders.at(index), file);
+            for (const RecordWalk::Folder &folder : m_walker->Walk(subRel)) {
+                newFolders << Paths::Join(m_root, folder.rel);
+                for (const QString &file : indexedFiles(folder))
+                    refreshFile(folder.rel, file);
+            }
         }
         Watch(newFolders);
     }

@@ -14,6 +14,9 @@
 
 class QFileSystemWatcher;
 class QTimer;
+namespace RecordWalk {
+class Walker;
+}
 
 // How the filter box matches what the user types.
 namespace SearchRules {
@@ -121,6 +124,7 @@ private:
 
     QString m_root;
     std::shared_ptr<Data> m_data;
+    std::shared_ptr<RecordWalk::Walker> m_walker; // the build's, for folders that appear later
     std::thread m_builder;
     std::atomic<bool> m_cancel{false};
     quint64 m_generation = 0;

@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -278,6 +279,23 @@ bool writeAtomically(const QString &path, const QByteArray &bytes)
     return file.commit();
 #else
     return replaceFile(target, bytes);
+#endif
+}
+
+QByteArray folderIdentity(const QString &path)
+{
+#ifdef Q_OS_WIN
+    const QFileInfo info(path);
+    return info.isDir() ? info.canonicalFilePath().toCaseFolded().toUtf8() : QByteArray();
+#else
+    struct stat st
+    {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return {};
+    QByteArray id(sizeof(st.st_dev) + sizeof(st.st_ino), Qt::Uninitialized);
+    std::memcpy(id.data(), &st.st_dev, sizeof(st.st_dev));
+    std::memcpy(id.data() + sizeof(st.st_dev), &st.st_ino, sizeof(st.st_ino));
+    return id;
 #endif
 }
 

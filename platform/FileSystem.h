@@ -38,6 +38,11 @@ constexpr int TemporaryFileGraceSeconds = 300;
 // be deleted or dir could not be read; a missing dir is no error.
 bool removeStaleTemporaryFiles(const QString &dir);
 
+// What tells one folder from another whatever path leads to it (device and inode here, the
+// canonical path on Windows); empty when path is no folder. Walks use it to go into a folder
+// once, however many links lead there.
+QByteArray folderIdentity(const QString &path);
+
 // True for a name of writeAtomically's temporary files.
 bool isTemporaryName(const QString &name);
 

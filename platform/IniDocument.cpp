@@ -74,8 +74,7 @@ bool writableName(QStringView name, bool section)
     if (section)
         return !name.contains(u']');
     const QStringView trimmed = trimBlanks(name);
-    return !name.contains(u'=')
-           && !(trimmed.startsWith(u'[') || trimmed.startsWith(u';'));
+    return !name.contains(u'=') && !(trimmed.startsWith(u'[') || trimmed.startsWith(u';'));
 }
 
 } // namespace

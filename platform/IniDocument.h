@@ -18,8 +18,9 @@
 // and stays where it is, also when its section is erased; "key=value" holds a value, split at
 // the first "="; section and key names match without regard to case and the first match wins;
 // names and values are read with blanks (space, tab, vertical tab) removed at both ends and one
-// pair of enclosing quotes removed from the value; names are looked up the same way. A new key goes after the last key or other
-// entry of its section, ahead of the comments and blank lines that end it.
+// pair of enclosing quotes removed from the value; names are looked up the same way. A new key goes
+// after the last key or other entry of its section, ahead of the comments and blank lines that end
+// it.
 class IniDocument
 {
 public:

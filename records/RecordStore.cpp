@@ -1,15 +1,16 @@
 #include "RecordStore.h"
 
 #include "PhoneFun.h"
+#include "RecordWalk.h"
 #include "platform/DialogService.h"
 #include "platform/DirectoryListing.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
+#include "platform/NameOrder.h"
 #include "platform/Paths.h"
 #include "platform/ShellFiles.h"
 #include "platform/TextFile.h"
 
-#include <QCollator>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -22,34 +23,6 @@ namespace RecordStore {
 namespace {
 
 const QString RecordExtension = QStringLiteral(".txt");
-
-// Names in the order the user's language sorts them, letter case aside.
-void sortNames(QStringList &names)
-{
-    if (names.size() < 2)
-        return;
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    if (collator.locale().language() == QLocale::C) {
-        // The C locale has no collation of its own; fold the case and compare.
-        std::stable_sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
-            return a.compare(b, Qt::CaseInsensitive) < 0;
-        });
-        return;
-    }
-    // One sort key per name is far cheaper than collating every comparison.
-    std::vector<std::pair<QCollatorSortKey, qsizetype>> keys;
-    keys.reserve(size_t(names.size()));
-    for (qsizetype i = 0; i < names.size(); ++i)
-        keys.emplace_back(collator.sortKey(names.at(i)), i);
-    std::stable_sort(keys.begin(), keys.end(),
-                     [](const auto &a, const auto &b) { return a.first.compare(b.first) < 0; });
-    QStringList sorted;
-    sorted.reserve(names.size());
-    for (const auto &k : keys)
-        sorted.append(names.at(k.second));
-    names = std::move(sorted);
-}
 
 void reportError(const QString &text)
 {
@@ -95,8 +68,9 @@ Listing ListFolder(const QString &dir, bool sorted)
     if (leftovers)
         FileSystem::removeStaleTemporaryFiles(dir);
     if (sorted) {
-        sortNames(listing.folders);
-        sortNames(listing.records);
+        const NameOrder order;
+        order.sort(listing.folders);
+        order.sort(listing.records);
     }
     return listing;
 }
@@ -223,36 +197,21 @@ QString AddCompanionFile(const QString &recordFile, const QString &fileName,
     return FileSystem::writeAtomically(Paths::Join(dir, name), bytes) ? name : QString();
 }
 
-namespace {
-
-void collect(const QString &dir, bool withOwnRecord, QStringList &found, QStringList *unreadable,
-             QSet<QString> &seen)
-{
-    // A link back up the tree would never end.
-    const QString canonical = QFileInfo(dir).canonicalFilePath();
-    if (seen.contains(canonical))
-        return;
-    seen.insert(canonical);
-    const QString own = Paths::Join(dir, FolderRecordName);
-    if (withOwnRecord && QFileInfo(own).isFile())
-        found << own;
-    const Listing listing = ListFolder(dir);
-    if (unreadable)
-        for (const UnreadableName &u : listing.unreadable)
-            *unreadable << Paths::Join(dir, u.readable);
-    for (const QString &record : listing.records)
-        found << Paths::Join(dir, record);
-    for (const QString &folder : listing.folders)
-        collect(Paths::Join(dir, folder), true, found, unreadable, seen);
-}
-
-} // namespace
-
 QStringList CollectRecords(const QString &dir, bool withOwnRecord, QStringList *unreadable)
 {
     QStringList found;
-    QSet<QString> seen;
-    collect(dir, withOwnRecord, found, unreadable, seen);
+    const QString root = Paths::WithoutTrailingSeparator(dir);
+    for (const RecordWalk::Folder &folder : RecordWalk::Walk(root, {false, true, nullptr})) {
+        const QString path = folder.rel.isEmpty() ? root : Paths::Join(root, folder.rel);
+        if ((withOwnRecord || !folder.rel.isEmpty()) && folder.HasFolderRecord())
+            found << Paths::Join(path, FolderRecordName);
+        if (unreadable)
+            for (const RecordWalk::Unreadable &u : folder.unreadable)
+                if (u.isDir || IsRecordFileName(u.name))
+                    *unreadable << Paths::Join(path, u.name);
+        for (const QString &record : folder.Records())
+            found << Paths::Join(path, record);
+    }
     return found;
 }
 

@@ -528,13 +528,14 @@ void TestProfile::writeReadsBack_data()
     QTest::newRow("unclosed header of undecodable bytes")
         << QByteArray("[\xff\xff\xff\xff\xff\xff\xff\r+", 10) << "+" << korean;
     QTest::newRow("same, value not in 949")
-        << QByteArray("[\xff\xff\xff\xff\xff\xff\xff\r+", 10) << "+"
-        << QStringLiteral("김😀");
+        << QByteArray("[\xff\xff\xff\xff\xff\xff\xff\r+", 10) << "+" << QStringLiteral("김😀");
     QTest::newRow("lead byte before CR") << QByteArray("[\x81\r+\r") << "+" << korean;
     QTest::newRow("blank before the section's name")
         << QByteArray(" \xa1\xc3\xff") << " a" << korean;
-    QTest::newRow("tab before a quoted value") << QByteArray("\t") << "+" << "\"q\"";
-    QTest::newRow("blanks around a value") << QByteArray("\xa1") << "+" << " x ";
+    QTest::newRow("tab before a quoted value") << QByteArray("\t") << "+"
+                                               << "\"q\"";
+    QTest::newRow("blanks around a value") << QByteArray("\xa1") << "+"
+                                           << " x ";
     QTest::newRow("into a section with blanks in the file")
         << QByteArray("[ a ]\r\nFuzzKey=old\r\n") << "a" << korean;
     QTest::newRow("half a UTF-8 BOM") << QByteArray("\xef\xbb\n\xbb\x81\xb0+") << "+" << korean;
@@ -564,12 +565,18 @@ void TestProfile::unwritableNamesFail_data()
 {
     QTest::addColumn<QString>("section");
     QTest::addColumn<QString>("key");
-    QTest::newRow("section with ]") << "a]" << "k";
-    QTest::newRow("section with line break") << "a\nb" << "k";
-    QTest::newRow("key with =") << "s" << "a=b";
-    QTest::newRow("key like a section") << "s" << "[k";
-    QTest::newRow("key like a comment") << "s" << " ;k";
-    QTest::newRow("key with line break") << "s" << "a\rb";
+    QTest::newRow("section with ]") << "a]"
+                                    << "k";
+    QTest::newRow("section with line break") << "a\nb"
+                                             << "k";
+    QTest::newRow("key with =") << "s"
+                                << "a=b";
+    QTest::newRow("key like a section") << "s"
+                                        << "[k";
+    QTest::newRow("key like a comment") << "s"
+                                        << " ;k";
+    QTest::newRow("key with line break") << "s"
+                                         << "a\rb";
 }
 
 void TestProfile::unwritableNamesFail()

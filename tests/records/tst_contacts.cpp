@@ -13,8 +13,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -136,7 +136,8 @@ void TestContacts::parserKeepsWhatPeersWrite_data()
     QTest::newRow("group, UTF-16 with byte-order mark")
         << QByteArray("\xFF\xFE")
                + QByteArray(reinterpret_cast<const char *>(utf16.utf16()), utf16.size() * 2)
-        << "X-ABLABEL" << "직통";
+        << "X-ABLABEL"
+        << "직통";
 }
 
 void TestContacts::parserKeepsWhatPeersWrite()
@@ -468,10 +469,10 @@ void TestContacts::everyCharacterComesBack()
             v.lines = {value};
         else if (f.Name() == u"HAdd")
             v.lines = {{}, u" "_s + value};
-        else if (!f.multiLine && !QStringList{u"Hand"_s, u"OPh1"_s, u"OPh2"_s, u"OFax"_s, u"ODir"_s,
-                                               u"OInt"_s, u"HPh1"_s, u"HPh2"_s, u"ODDD"_s,
-                                               u"HDDD"_s}
-                                       .contains(f.Name()))
+        else if (!f.multiLine
+                 && !QStringList{u"Hand"_s, u"OPh1"_s, u"OPh2"_s, u"OFax"_s, u"ODir"_s, u"OInt"_s,
+                                 u"HPh1"_s, u"HPh2"_s, u"ODDD"_s, u"HDDD"_s}
+                         .contains(f.Name()))
             v.text = value; // numbers have rules of their own
         fields << v;
     }
@@ -491,9 +492,10 @@ void TestContacts::everyCharacterComesBack()
         if (python.isEmpty())
             QSKIP("python3 is missing (build.sh test installs it)");
         QProcess p;
-        p.start(python, {u"-c"_s, u"import csv,json,sys\n"
-                                  "rows=list(csv.reader(open(sys.argv[1],encoding='utf-8-sig',"
-                                  "newline='')))\nprint(json.dumps(rows))"_s,
+        p.start(python, {u"-c"_s,
+                         u"import csv,json,sys\n"
+                         "rows=list(csv.reader(open(sys.argv[1],encoding='utf-8-sig',"
+                         "newline='')))\nprint(json.dumps(rows))"_s,
                          request.out});
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitCode(), 0);
@@ -533,10 +535,10 @@ void TestContacts::cardThatLooksLikeParametersKeepsItsName()
     QCOMPARE(importBytes(card21).written, 1);
     const QStringList first = QDir(m_data).entryList(QDir::Files);
     QCOMPARE(first.size(), 1);
-    for (const auto format : {ContactExport::Format::VCardFile, ContactExport::Format::VCardFolder}) {
-        const QString out = m_tmp->filePath(format == ContactExport::Format::VCardFile
-                                                ? u"out.vcf"_s
-                                                : u"out"_s);
+    for (const auto format :
+         {ContactExport::Format::VCardFile, ContactExport::Format::VCardFolder}) {
+        const QString out =
+            m_tmp->filePath(format == ContactExport::Format::VCardFile ? u"out.vcf"_s : u"out"_s);
         QVERIFY(!ContactExport::Export({m_data, m_data, out, format, false}).failed());
         const QString back = m_tmp->filePath(u"back"_s);
         QDir(back).removeRecursively();
