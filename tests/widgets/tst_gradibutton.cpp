@@ -280,8 +280,11 @@ void TestGradiButton::captions()
     if (cap.x() < 0)
         painter.drawText(QRect(1 + shift, 1, 79, 29), Qt::AlignCenter | Qt::TextShowMnemonic,
                          texts[0]);
+    // A placed caption's point is the top of its line, which a fallback font for Hangul may
+    // make taller than the button's own font.
     for (int i = 0; cap.x() >= 0 && i < texts.size(); ++i)
-        painter.drawText(cap + QPoint(shift, 13 * i + painter.fontMetrics().ascent()), texts[i]);
+        painter.drawText(QRect(cap + QPoint(shift, 13 * i), QSize()),
+                         Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, texts[i]);
     painter.end();
     host.button->setText(caption);
     QCOMPARE(host.render(pressed), expected);
