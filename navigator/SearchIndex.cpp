@@ -1,13 +1,11 @@
 #include "SearchIndex.h"
 
 #include "platform/FileSystem.h"
-#include "platform/IniDocument.h"
 #include "platform/NameOrder.h"
 #include "platform/Paths.h"
-#include "platform/Profile.h"
 #include "platform/TextCodec.h"
 #include "records/PhoneFun.h"
-#include "records/RecordFile.h"
+#include "records/Record.h"
 #include "records/RecordStore.h"
 #include "records/RecordWalk.h"
 
@@ -161,16 +159,6 @@ const char *find(const QByteArray &hay, qsizetype from, const QByteArray &needle
 #endif
 }
 
-// Telephone fields with the area code they are dialled with.
-struct Telephone
-{
-    const char16_t *field;
-    const char16_t *areaCode;
-};
-constexpr Telephone Telephones[] = {{u"Hand", nullptr}, {u"OPh1", u"ODDD"}, {u"OPh2", u"ODDD"},
-                                    {u"OFax", u"ODDD"}, {u"ODir", nullptr}, {u"HPh1", u"HDDD"},
-                                    {u"HPh2", u"HDDD"}};
-
 } // namespace
 
 struct TSearchIndex::Record
@@ -185,34 +173,6 @@ struct TSearchIndex::Record
 namespace {
 
 enum RecordFlag : quint32 { Alive = 1, FolderRecord = 2, OddName = 4 };
-
-// The record field a key or section names (1 on), or -1.
-int fieldOfKey(QStringView key)
-{
-    static const std::vector<QStringView> names = [] {
-        std::vector<QStringView> n;
-        for (const RecordField &f : RecordFields)
-            n.emplace_back(f.name);
-        return n;
-    }();
-    for (size_t i = 0; i < names.size(); ++i)
-        if (Paths::SameIgnoringAsciiCase(key, names[i]))
-            return int(i) + 1;
-    return -1;
-}
-
-// The telephone fields with the field of the area code each is dialled with (0: none).
-const std::vector<std::pair<int, int>> &telephones()
-{
-    static const std::vector<std::pair<int, int>> t = [] {
-        std::vector<std::pair<int, int>> fields;
-        for (const Telephone &phone : Telephones)
-            fields.emplace_back(fieldOfKey(phone.field),
-                                phone.areaCode ? fieldOfKey(phone.areaCode) : 0);
-        return fields;
-    }();
-    return t;
-}
 
 // Folding changes only letters with case; most values hold none.
 bool foldChanges(QStringView text)
@@ -353,33 +313,27 @@ void TSearchIndex::Data::Append(quint32 folder, const QString &fileName, const Q
     };
     add(NameField, name);
 
-    // Telephone numbers and their area codes, for the digits.
-    QString phones[RecordFieldCount + 1];
-    QList<std::pair<QString, QString>> lines[RecordFieldCount + 1];
-    IniDocument::scan(bytes, [&](QStringView section, QStringView key, QStringView value) {
-        if (Paths::SameIgnoringAsciiCase(section, u"data")) {
-            const int field = fieldOfKey(key);
-            if (field < 0 || RecordFields[size_t(field - 1)].multiLine)
-                return;
-            add(field, value);
-            phones[field] = value.toString();
-            return;
+    // Fields are numbered from 1; 0 is the name.
+    const ::Record record = ::Record::FromBytes(bytes);
+    for (int i = 0; i < RecordFieldCount; ++i) {
+        if (RecordFields[size_t(i)].multiLine) {
+            for (const QString &line : record.Lines(i))
+                add(i + 1, line);
+        } else {
+            add(i + 1, record.Value(i));
         }
-        const int field = fieldOfKey(section);
-        if (field > 0 && RecordFields[size_t(field - 1)].multiLine)
-            lines[field].append({key.toString(), value.toString()});
-    });
-    for (int field = 1; field <= RecordFieldCount; ++field)
-        for (const QString &line : RecordLinesFrom(lines[field]))
-            add(field, line);
-    for (const auto &[field, areaCode] : telephones()) {
-        if (phones[field].isEmpty())
+    }
+    // Telephone numbers with their area codes, for the digits.
+    for (int i = 0; i < RecordFieldCount; ++i) {
+        if (!RecordFields[size_t(i)].IsTelephone() || record.Value(i).isEmpty())
             continue;
-        const QByteArray d = DigitsOf((areaCode ? phones[areaCode] : QString()) + phones[field]);
+        const int areaCode = AreaCodeIndex(i);
+        const QByteArray d =
+            DigitsOf((areaCode >= 0 ? record.Value(areaCode) : QString()) + record.Value(i));
         if (d.isEmpty())
             continue;
         digits += ValueMark;
-        digits += fieldByte(field);
+        digits += fieldByte(i + 1);
         digits += d;
     }
     records.push_back(r);
@@ -533,10 +487,7 @@ QString TSearchIndex::Data::NthValue(int index, int ordinal) const
 QString TSearchIndex::Data::Composed(int index, int field) const
 {
     // The number as dialled: "area code-number" where it has one.
-    int areaField = 0;
-    for (const auto &[phone, areaCode] : telephones())
-        if (phone == field)
-            areaField = areaCode;
+    const int areaField = field > 0 ? AreaCodeIndex(field - 1) + 1 : 0;
     QString areaCode;
     QString number;
     const qsizetype end = End(index, &Record::textOff, text);

@@ -35,9 +35,10 @@ const Block Work{u"ODDD", u"OPh1", u"OPh2", u"OFax", u"OZip", u"OAdd", u"WORK", 
 const Block Home{u"HDDD", u"HPh1", u"HPh2", nullptr, u"HZip", u"HAdd", u"HOME", u"집"};
 
 // The bank account fields, which travel as properties only this program reads.
-bool isBankField(const QString &name)
+bool isBankField(const RecordField &field)
 {
-    return name.startsWith(u"BNK") || name.startsWith(u"BNM") || name.startsWith(u"BCT");
+    using K = RecordField::Kind;
+    return field.kind == K::BankName || field.kind == K::Holder || field.kind == K::Account;
 }
 
 QString S(const char16_t *s)
@@ -101,7 +102,7 @@ public:
         , m_c(c)
     {}
 
-    QString value(const char16_t *field) const { return m_c.values.value(S(field)); }
+    QString value(const char16_t *field) const { return m_c.record.Value(field); }
 
     void add(const QString &name, const QString &params, const QString &escaped)
     {
@@ -150,7 +151,7 @@ public:
 
     void address(const Block &b)
     {
-        const QStringList lines = m_c.lines.value(S(b.address));
+        const QStringList lines = m_c.record.Lines(b.address);
         const QString zip = value(b.zip);
         if (lines.isEmpty() && zip.isEmpty())
             return;
@@ -190,12 +191,12 @@ public:
         text(QStringLiteral("URL"), typeParams({u"WORK"_s}), value(u"OUrl"));
         address(Work);
         address(Home);
-        const QStringList memo = m_c.lines.value(QStringLiteral("Memo"));
+        const QStringList memo = m_c.record.Lines(u"Memo");
         if (!memo.isEmpty())
             add(QStringLiteral("NOTE"), {}, Escape(memo.join(u'\n')));
         for (const RecordField &f : RecordFields)
-            if (isBankField(f.Name()))
-                text(VandrelPrefix + f.Name(), {}, m_c.values.value(f.Name()));
+            if (isBankField(f))
+                text(VandrelPrefix + f.Name(), {}, m_c.record.Value(f.Name()));
         text(QStringLiteral("CATEGORIES"), {}, m_c.category);
         text(FolderProperty, {}, m_c.folder);
         m_w.end();
@@ -332,12 +333,12 @@ public:
         for (const QStringList &adr : std::as_const(m_homeAdr))
             address(c, Home, adr);
         for (const QStringList &adr : std::as_const(m_otherAdr))
-            address(c, c.lines.contains(S(Home.address)) ? Work : Home, adr);
+            address(c, !c.record.Lines(Home.address).isEmpty() ? Work : Home, adr);
 
         QStringList memo = m_notes;
         memo += m_extra;
         if (!memo.isEmpty())
-            c.lines.insert(QStringLiteral("Memo"), memo);
+            c.record.SetLines(u"Memo", memo);
         out.warnings = m_card.warnings + m_warnings;
         return out;
     }
@@ -377,7 +378,7 @@ private:
                         f = &rf;
             }
             if (f && !f->multiLine) {
-                c.values.insert(f->Name(), p.text());
+                c.record.SetValue(f->Name(), p.text());
                 if (f->Name() == S(Work.ddd) || f->Name() == S(Home.ddd))
                     m_explicitDdd.insert(f->Name());
                 return;
@@ -388,7 +389,7 @@ private:
             if (number.startsWith(u"tel:", Qt::CaseInsensitive))
                 number = number.mid(4);
             if (const RecordField *f = labelledField(p)) {
-                if (!c.values.contains(f->Name()) && !m_labelled.contains(f->Name())) {
+                if (c.record.Value(f->Name()).isEmpty() && !m_labelled.contains(f->Name())) {
                     m_labelled.insert(f->Name(), number);
                     return;
                 }
@@ -418,18 +419,18 @@ private:
                 << parts;
         } else if (name == u"ORG") {
             const QStringList parts = VCard::Split(p.value, u';');
-            if (c.values.contains(u"ONme"_s) || c.values.contains(u"OPst"_s)) {
+            if (!c.record.Value(u"ONme").isEmpty() || !c.record.Value(u"OPst").isEmpty()) {
                 extra(labelOf(p), parts.join(u' ').trimmed());
                 return;
             }
             if (!TrimName(parts.value(0)).isEmpty())
-                c.values.insert(u"ONme"_s, TrimName(parts.value(0)));
+                c.record.SetValue(u"ONme", TrimName(parts.value(0)));
             if (!TrimName(parts.value(1)).isEmpty())
-                c.values.insert(u"OPst"_s, TrimName(parts.value(1)));
+                c.record.SetValue(u"OPst", TrimName(parts.value(1)));
             extra(labelOf(p), parts.mid(2).join(u' ').trimmed());
-        } else if (name == u"TITLE" && !c.values.contains(u"OCls"_s)) {
+        } else if (name == u"TITLE" && c.record.Value(u"OCls").isEmpty()) {
             if (!TrimName(p.text()).isEmpty())
-                c.values.insert(u"OCls"_s, TrimName(p.text()));
+                c.record.SetValue(u"OCls", TrimName(p.text()));
         } else if (name == u"NOTE") {
             m_notes += p.text().split(u'\n');
         } else if (p.isBinary || p.value.startsWith(u"data:", Qt::CaseInsensitive)) {
@@ -483,8 +484,8 @@ private:
         for (const QString &v : values) {
             if (v.isEmpty())
                 continue;
-            if (!c.values.contains(S(field)))
-                c.values.insert(S(field), v);
+            if (c.record.Value(field).isEmpty())
+                c.record.SetValue(field, v);
             else
                 extra(label, v);
         }
@@ -515,7 +516,7 @@ private:
             else
                 extra(heading + QStringLiteral(" 팩스"), n);
         }
-        QString ddd = c.values.value(S(b.ddd));
+        QString ddd = c.record.Value(b.ddd);
         if (!m_explicitDdd.contains(S(b.ddd))) {
             QStringList ordered;
             for (const char16_t *f : {b.phone1, b.phone2, b.fax})
@@ -524,16 +525,16 @@ private:
             ddd = derivedAreaCode(ordered);
         }
         if (!ddd.isEmpty())
-            c.values.insert(S(b.ddd), ddd);
+            c.record.SetValue(b.ddd, ddd);
         for (auto it = taken.cbegin(); it != taken.cend(); ++it)
             if (!it.value().isEmpty())
-                c.values.insert(it.key(), withoutAreaCode(it.value(), ddd));
+                c.record.SetValue(it.key(), withoutAreaCode(it.value(), ddd));
         // Other labelled numbers (direct line, extension) as they are.
         for (auto it = m_labelled.cbegin(); it != m_labelled.cend(); ++it) {
             const RecordField *f = FindRecordField(it.key());
             if (f && f->block == (b.fax ? RecordField::Company : RecordField::Home)
-                && !taken.contains(it.key()) && !c.values.contains(it.key()))
-                c.values.insert(it.key(), it.value());
+                && !taken.contains(it.key()) && c.record.Value(it.key()).isEmpty())
+                c.record.SetValue(it.key(), it.value());
         }
     }
 
@@ -551,7 +552,7 @@ private:
             if (!more.isEmpty())
                 lines << more;
         const QString zip = TrimName(parts.value(5));
-        if (c.lines.contains(S(b.address)) || c.values.contains(S(b.zip))) {
+        if (!c.record.Lines(b.address).isEmpty() || !c.record.Value(b.zip).isEmpty()) {
             QStringList all = lines;
             if (!zip.isEmpty())
                 all.prepend(zip);
@@ -559,9 +560,9 @@ private:
             return;
         }
         if (!lines.isEmpty())
-            c.lines.insert(S(b.address), lines);
+            c.record.SetLines(b.address, lines);
         if (!zip.isEmpty())
-            c.values.insert(S(b.zip), zip);
+            c.record.SetValue(b.zip, zip);
     }
 
     const VCard::Card &m_card;
@@ -578,54 +579,13 @@ private:
 Contact Contact::Read(const QString &path)
 {
     Contact c;
-    const profile::Snapshot record(path);
-    for (const RecordField &f : RecordFields) {
-        if (f.multiLine) {
-            const QStringList lines = ReadRecordLines(record, f.Name(), IniDocument::Length::Whole);
-            // One empty line shows as nothing at all, and no card can tell the two apart.
-            if (!lines.isEmpty() && lines != QStringList{QString()})
-                c.lines.insert(f.Name(), lines);
-        } else {
-            // As a save would store it, so that what an import writes reads the same.
-            const QString v =
-                TrimName(ReadRecordValue(record, f.Name(), IniDocument::Length::Whole));
-            if (!v.isEmpty())
-                c.values.insert(f.Name(), v);
-        }
-    }
+    // As a save would store it, so that what an import writes reads the same.
+    c.record = Record::Read(path).Normalized();
+    // One empty line shows as nothing at all, and no card can tell the two apart.
+    for (int i = 0; i < RecordFieldCount; ++i)
+        if (c.record.Lines(i) == QStringList{QString()})
+            c.record.SetLines(i, {});
     return c;
-}
-
-QList<FieldValue> Contact::Fields() const
-{
-    QList<FieldValue> fields;
-    for (const RecordField &f : RecordFields)
-        fields.append(
-            {f.Name(), f.multiLine, values.value(f.Name()), false, lines.value(f.Name())});
-    return fields;
-}
-
-QString FieldCaption(const RecordField &field)
-{
-    const QString name = field.Name();
-    QString caption;
-    if (isBankField(name)) {
-        const QString kind = name.startsWith(u"BNK")   ? QStringLiteral("은행이름")
-                             : name.startsWith(u"BNM") ? QStringLiteral("예금주")
-                                                       : QStringLiteral("계좌");
-        caption = kind + name.back();
-    } else if (name == u"OPh2" || name == u"HPh2") {
-        caption = QStringLiteral("전화2");
-    } else {
-        caption = QString::fromUtf16(field.viewCaption);
-        if (caption.endsWith(u':'))
-            caption.chop(1);
-    }
-    switch (field.block) {
-    case RecordField::Company: return QStringLiteral("회사 ") + caption;
-    case RecordField::Home: return QStringLiteral("집 ") + caption;
-    default: return caption;
-    }
 }
 
 void WriteCard(VCard::Writer &writer, const Contact &contact)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RecordFile.h"
+#include "Record.h"
 #include "VCard.h"
 
 #include <QByteArray>
@@ -23,23 +23,16 @@ struct Attachment
 struct Contact
 {
     QString name;
-    QMap<QString, QString> values;    // single-line fields that are not empty
-    QMap<QString, QStringList> lines; // multi-line fields that have lines
-    bool isFolder = false;            // a folder's own record: an organisation card
-    QString folder;   // where it goes under the folder it is imported into, "/" between names
-    QString category; // the folder it lies in under the data directory (export)
+    Record record;
+    bool isFolder = false; // a folder's own record: an organisation card
+    QString folder;        // where it goes under the folder it is imported into, "/" between names
+    QString category;      // the folder it lies in under the data directory (export)
     QString uid;
     QList<Attachment> attachments;
 
-    // The record file at path; every value whole.
+    // The record file at path; every value whole, as a save stores it.
     static Contact Read(const QString &path);
-    // What the store saves.
-    QList<FieldValue> Fields() const;
 };
-
-// The column header of a field: its caption in the view, with its block in front for the
-// company and home blocks ("회사 전화", "집 주소") and a number for the bank accounts.
-QString FieldCaption(const RecordField &field);
 
 // Appends the contact as one vCard 3.0 card.
 void WriteCard(VCard::Writer &writer, const Contact &contact);

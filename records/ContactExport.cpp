@@ -149,8 +149,7 @@ private:
     {
         QStringList cells{csvCell(c.name), csvCell(c.category)};
         for (const RecordField &f : RecordFields)
-            cells << csvCell(f.multiLine ? c.lines.value(f.Name()).join(u'\n')
-                                         : c.values.value(f.Name()));
+            cells << csvCell(c.record.Text(int(&f - RecordFields.data())));
         QString row = cells.join(u',') + QStringLiteral("\r\n");
         if (m_r.csvCp949 && !TextCodec::fitsCp949(row)) {
             row = fittingCp949(row);

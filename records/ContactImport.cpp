@@ -97,17 +97,19 @@ ContactReport Import(const QStringList &files, const QString &folder,
                 }
                 path = Paths::Join(dir, RecordStore::FreeRecordName(dir, name) + ".txt");
                 // The notes say where the pictures went; the companion folder is new.
+                QStringList memo = c.record.Lines(u"Memo");
                 for (const Attachment &a : std::as_const(c.attachments))
-                    c.lines[QStringLiteral("Memo")]
-                        << QStringLiteral("첨부: %1")
-                               .arg(Paths::Join(Paths::FileName(RecordStore::CompanionFolder(path)),
+                    memo << QStringLiteral("첨부: %1")
+                                .arg(
+                                    Paths::Join(Paths::FileName(RecordStore::CompanionFolder(path)),
                                                 a.fileName));
+                c.record.SetLines(u"Memo", memo);
             } else if (!c.attachments.isEmpty()) {
                 report.warnings << label
                                        + QStringLiteral(
                                            ": 폴더 자료의 사진은 가져오지 않았습니다.");
             }
-            RecordStore::CreateRecord(path, c.Fields());
+            RecordStore::CreateRecord(path, c.record);
             ++report.written;
             if (ownFolder)
                 continue;

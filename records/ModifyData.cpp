@@ -1,7 +1,7 @@
 #include "ModifyData.h"
 
 #include "PhoneFun.h"
-#include "RecordFile.h"
+#include "Record.h"
 #include "platform/FileSystem.h"
 #include "widgets/funcs.h"
 
@@ -35,7 +35,7 @@ void TfrmModifyData::LoadRecord(const QString &path)
     if (title == u"__g_t")
         title = RecordDisplayName(path);
     labName->setText(title);
-    LoadRecordIntoForm(*ClientArea(), path);
+    LoadForm(Record::Read(path));
 }
 
 void TfrmModifyData::btnConfirmClick()

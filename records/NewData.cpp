@@ -1,6 +1,7 @@
 #include "NewData.h"
 
 #include "PhoneFun.h"
+#include "Record.h"
 #include "RecordStore.h"
 #include "platform/Paths.h"
 #include "widgets/funcs.h"
@@ -58,9 +59,8 @@ void TfrmNewData::btnConfirmClick()
         return;
     }
     if (FolderMode)
-        RecordStore::CreateFolder(Paths::Join(target, name), FormFieldValues(*ClientArea()));
+        RecordStore::CreateFolder(Paths::Join(target, name), FormRecord());
     else
-        RecordStore::CreateRecord(Paths::Join(target, name + QStringLiteral(".txt")),
-                                  FormFieldValues(*ClientArea()));
+        RecordStore::CreateRecord(Paths::Join(target, name + QStringLiteral(".txt")), FormRecord());
     accept();
 }

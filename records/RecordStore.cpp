@@ -103,16 +103,16 @@ bool NameTaken(const QString &folder, const QString &name)
     return at.exists() || at.isSymLink();
 }
 
-void CreateFolder(const QString &dir, const QList<FieldValue> &fields)
+void CreateFolder(const QString &dir, const Record &record)
 {
     if (!QDir().mkpath(dir))
         throw VandrelError(QStringLiteral("Unable to create the folder %1").arg(dir));
-    SaveRecord(fields, Paths::Join(dir, FolderRecordName));
+    record.Write(Paths::Join(dir, FolderRecordName));
 }
 
-void CreateRecord(const QString &file, const QList<FieldValue> &fields)
+void CreateRecord(const QString &file, const Record &record)
 {
-    SaveRecord(fields, file);
+    record.Write(file);
     // A record with nothing typed in still has to exist, or it would vanish from the tree.
     if (!FileSystem::exists(file) && !FileSystem::writeAtomically(file, QByteArray()))
         throw WriteError(file);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RecordFile.h"
+#include "Record.h"
 
 #include <QByteArray>
 #include <QList>
@@ -47,10 +47,10 @@ QStringList RepairNames(const QString &dir, const QList<UnreadableName> &names);
 // True when anything, a file or a folder, stands at name in folder (letter case aside).
 bool NameTaken(const QString &folder, const QString &name);
 
-// Creates the folder dir with its folder record holding fields, or the record file with
-// fields; an empty record still gets its file. Raise VandrelError or WriteError on failure.
-void CreateFolder(const QString &dir, const QList<FieldValue> &fields);
-void CreateRecord(const QString &file, const QList<FieldValue> &fields);
+// Creates the folder dir with its folder record holding record, or the record file with
+// record; an empty record still gets its file. Raise VandrelError or WriteError on failure.
+void CreateFolder(const QString &dir, const Record &record);
+void CreateRecord(const QString &file, const Record &record);
 
 // A name the name rules accept, made from text nobody typed into a name box (an imported
 // card): the forbidden characters become "_", control characters blanks, a leading "." (and for

@@ -1,7 +1,12 @@
 #include "_inputData.h"
 
-#include "RecordFile.h"
+#include "Record.h"
 #include "widgets/funcs.h"
+
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
 
 #include <QLabel>
 #include <QLineEdit>
@@ -208,9 +213,40 @@ QPlainTextEdit *TfrmInputData::TextBox(const QString &field) const
     return ClientArea()->findChild<QPlainTextEdit *>(field, Qt::FindDirectChildrenOnly);
 }
 
+Record TfrmInputData::FormRecord() const
+{
+    Record record;
+    for (QObject *child : ClientArea()->children()) {
+        if (child->objectName().isEmpty() || TagOf(child) != FieldTag)
+            continue;
+        if (auto *line = qobject_cast<QLineEdit *>(child))
+            record.SetValue(line->objectName(), line->text());
+        else if (auto *box = qobject_cast<QPlainTextEdit *>(child))
+            record.SetLines(box->objectName(), TextBoxLines(box));
+    }
+    return record;
+}
+
+void TfrmInputData::LoadForm(const Record &record)
+{
+    for (QObject *child : ClientArea()->children()) {
+        if (child->objectName().isEmpty() || TagOf(child) != FieldTag)
+            continue;
+        if (auto *line = qobject_cast<QLineEdit *>(child)) {
+            line->setText(record.Value(line->objectName()));
+        } else if (auto *box = qobject_cast<QPlainTextEdit *>(child)) {
+            const QStringList lines = record.Lines(box->objectName());
+            if (lines.isEmpty())
+                box->clear();
+            else
+                box->setPlainText(lines.join(u'\n'));
+        }
+    }
+}
+
 void TfrmInputData::SaveFields(const QString &path)
 {
-    SaveRecord(FormFieldValues(*ClientArea()), path);
+    FormRecord().Write(path);
 }
 
 void TfrmInputData::paintEvent(QPaintEvent *event)
@@ -227,4 +263,41 @@ void TfrmInputData::paintEvent(QPaintEvent *event)
     painter.setBrush(ColorToQColor(0xEFE1DA));
     for (const QRect &band : std::as_const(m_titleBand))
         painter.drawRoundedRect(QRectF(band).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
+}
+
+QStringList TextBoxLines(const QPlainTextEdit *box)
+{
+    QStringList lines;
+    const QTextDocument *doc = box->document();
+    const QTextOption::WrapMode wrap = box->wordWrapMode();
+    const bool wraps = box->lineWrapMode() != QPlainTextEdit::NoWrap;
+    // A box that has not been shown yet has no viewport size; work it out from the box.
+    int viewportWidth = box->viewport()->width();
+    if (!box->isVisible() || box->testAttribute(Qt::WA_PendingResizeEvent)) {
+        viewportWidth = box->contentsRect().width();
+        if (box->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn)
+            viewportWidth -= box->verticalScrollBar()->sizeHint().width();
+    }
+    const qreal width = viewportWidth - 2 * doc->documentMargin();
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        const QString text = block.text();
+        if (!wraps || text.isEmpty() || width <= 0) {
+            lines.append(text);
+            continue;
+        }
+        QTextLayout layout(text, box->font());
+        QTextOption option;
+        option.setWrapMode(wrap);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            lines.append(text.mid(line.textStart(), line.textLength()));
+        }
+        layout.endLayout();
+    }
+    // A last line break with nothing after it does not make a line of its own.
+    if (!lines.isEmpty() && lines.back().isEmpty())
+        lines.removeLast();
+    return lines;
 }

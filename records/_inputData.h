@@ -8,6 +8,7 @@
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class Record;
 
 // The entry form: every field of a record in its box, with "저장 &V" and "취소 &C".
 // Never shown by itself; the edit and new-entry dialogs are built on it.
@@ -25,7 +26,12 @@ public:
     QLineEdit *Box(const QString &field) const;
     QPlainTextEdit *TextBox(const QString &field) const;
 
-    // Saves the form's boxes into the record file at path.
+    // The record the boxes hold, walking the form's field boxes by their names.
+    Record FormRecord() const;
+    // Fills every field box from the record; values come whole, so that saving the form
+    // unchanged never shortens one.
+    void LoadForm(const Record &record);
+    // Saves the form's boxes into the record file at path, through the store.
     void SaveFields(const QString &path);
 
 protected:
@@ -45,3 +51,7 @@ private:
     void AddTextField(const char16_t *field, int y);
     void AddBand(const QString &text, int y);
 };
+
+// The lines a multi-line box shows, soft-wrapped lines counted one by one, without a final
+// empty line after the last line break.
+QStringList TextBoxLines(const QPlainTextEdit *box);

@@ -2,12 +2,11 @@
 
 #include "ModifyData.h"
 #include "PhoneFun.h"
-#include "RecordFile.h"
+#include "Record.h"
 #include "app/ProjectInc.h"
 #include "platform/Desktop.h"
 #include "platform/DialogService.h"
 #include "platform/FileSystem.h"
-#include "platform/Profile.h"
 #include "widgets/funcs.h"
 
 #include <QCoreApplication>
@@ -49,66 +48,35 @@ private:
     std::function<void(QPainter &)> m_paint;
 };
 
-// What a click on a value label does, in one table: the action, and for a number the field
-// of its area code and whether the dialling program may take it.
-enum class ClickAction { None, Number, OpenAddress, CopyAccount };
+using Click = RecordField::Click;
 
-struct ClickRule
+Click clickOf(const QString &field)
 {
-    const char16_t *field;
-    ClickAction action;
-    const char16_t *areaCode = nullptr; // composes "area code-number"
-    bool dials = false;                 // handed over with Ctrl held
-};
-
-constexpr ClickRule ClickRules[] = {
-    {u"Hand", ClickAction::Number, nullptr, true},
-    {u"EMail", ClickAction::Number},
-    {u"ONme", ClickAction::Number},
-    {u"ODDD", ClickAction::Number},
-    {u"OPh1", ClickAction::Number, u"ODDD", true},
-    {u"OPh2", ClickAction::Number, u"ODDD", true},
-    {u"OFax", ClickAction::Number, u"ODDD", true},
-    {u"HDDD", ClickAction::Number},
-    {u"HPh1", ClickAction::Number, u"HDDD", true},
-    {u"HPh2", ClickAction::Number, u"HDDD", true},
-    {u"MUrl", ClickAction::OpenAddress},
-    {u"OUrl", ClickAction::OpenAddress},
-    {u"BCT1", ClickAction::CopyAccount},
-    {u"BCT2", ClickAction::CopyAccount},
-    {u"BCT3", ClickAction::CopyAccount},
-    {u"BCT4", ClickAction::CopyAccount},
-};
-
-const ClickRule *clickRuleOf(const QString &field)
-{
-    for (const ClickRule &rule : ClickRules)
-        if (field == QStringView(rule.field))
-            return &rule;
-    return nullptr;
-}
-
-ClickAction clickActionOf(const QString &field)
-{
-    const ClickRule *rule = clickRuleOf(field);
-    return rule ? rule->action : ClickAction::None;
+    const RecordField *f = FindRecordField(field);
+    return f ? f->click : Click::None;
 }
 
 // What the keys on a focused value do, for a screen reader to tell.
 QString keyHelpOf(const QString &field)
 {
-    const ClickRule *rule = clickRuleOf(field);
-    switch (rule ? rule->action : ClickAction::None) {
-    case ClickAction::OpenAddress: return QStringLiteral("Enter: 열기, Ctrl+C: 복사");
-    case ClickAction::Number:
-        if (rule->dials)
+    const RecordField *f = FindRecordField(field);
+    switch (f ? f->click : Click::None) {
+    case Click::Open: return QStringLiteral("Enter: 열기, Ctrl+C: 복사");
+    case Click::Copy:
+        if (f->dialled)
             return QStringLiteral(
                 "Enter 또는 Ctrl+C: 복사, Ctrl+Enter: 다이얼 프로그램으로 보내기");
         return QStringLiteral("Enter 또는 Ctrl+C: 복사");
-    case ClickAction::CopyAccount: return QStringLiteral("Enter 또는 Ctrl+C: 복사");
-    case ClickAction::None: break;
+    case Click::CopyAccount: return QStringLiteral("Enter 또는 Ctrl+C: 복사");
+    case Click::None: break;
     }
     return QStringLiteral("Ctrl+C: 복사");
+}
+
+// A row's caption as the field table has it.
+QString viewCaption(const char16_t *field)
+{
+    return QString::fromUtf16(FindRecordField(field)->viewCaption);
 }
 
 QString spokenNameOf(const QString &field)
@@ -165,17 +133,17 @@ TfrmBook::TfrmBook(QWidget *parent)
     m_blockLines << y;
     y += 6;
     // Personal block
-    AddCaption(QStringLiteral("핸드폰:"), CaptionRight, y, 14);
+    AddCaption(viewCaption(u"Hand"), CaptionRight, y, 14);
     AddValue(u"Hand", ValueX, y, 106, 14);
-    AddCaption(QStringLiteral("URL:"), 215, y, 14);
+    AddCaption(viewCaption(u"MUrl"), 215, y, 14);
     AddValue(u"MUrl", 220, y, 230, 14);
     y += RowHeight;
     m_rowLines << y - 5;
-    AddCaption(QStringLiteral("E-Mail:"), CaptionRight, y);
+    AddCaption(viewCaption(u"EMail"), CaptionRight, y);
     AddValue(u"EMail", ValueX, y, 225);
     y += RowHeight;
     m_rowLines << y - 5;
-    AddCaption(QStringLiteral("은행계좌:"), CaptionRight, y);
+    AddCaption(viewCaption(u"BNK1"), CaptionRight, y);
     AddValue(u"BNK1", ValueX, y, 78);
     AddValue(u"BNM1", 150, y, 100);
     AddValue(u"BCT1", 253, y, 177);
@@ -185,7 +153,7 @@ TfrmBook::TfrmBook(QWidget *parent)
     AddValue(u"BCT2", 253, y, 177);
     y += RowHeight;
     m_rowLines << y - 5;
-    AddCaption(QStringLiteral("메모:"), CaptionRight, y);
+    AddCaption(viewCaption(u"Memo"), CaptionRight, y);
     Memo = AddTextBox(u"Memo", y - 2);
     y += TextBoxHeight + 6;
 
@@ -194,31 +162,31 @@ TfrmBook::TfrmBook(QWidget *parent)
     y += 4;
     AddHeading(QStringLiteral("회사"), y);
     y += RowHeight;
-    AddCaption(QStringLiteral("이름:"), CaptionRight, y);
+    AddCaption(viewCaption(u"ONme"), CaptionRight, y);
     AddValue(u"ONme", ValueX, y, 73);
     y += RowHeight;
     m_rowLines << y - 5;
-    AddCaption(QStringLiteral("DDD:"), CaptionRight, y);
+    AddCaption(viewCaption(u"ODDD"), CaptionRight, y);
     AddValue(u"ODDD", ValueX, y, 106);
-    AddCaption(QStringLiteral("팩스:"), 232, y);
+    AddCaption(viewCaption(u"OFax"), 232, y);
     AddValue(u"OFax", 236, y, 108);
-    AddCaption(QStringLiteral("부서:"), 380, y);
+    AddCaption(viewCaption(u"OPst"), 380, y);
     AddValue(u"OPst", 384, y, 73);
     y += RowHeight;
     m_rowLines << y - 5;
-    AddCaption(QStringLiteral("전화:"), CaptionRight, y);
+    AddCaption(viewCaption(u"OPh1"), CaptionRight, y);
     AddValue(u"OPh1", ValueX, y, 106);
-    AddCaption(QStringLiteral("직통전화:"), 232, y);
+    AddCaption(viewCaption(u"ODir"), 232, y);
     AddValue(u"ODir", 236, y, 108);
-    AddCaption(QStringLiteral("직위:"), 380, y);
+    AddCaption(viewCaption(u"OCls"), 380, y);
     AddValue(u"OCls", 384, y, 73);
     y += RowHeight - 4;
     AddValue(u"OPh2", ValueX, y, 106);
-    AddCaption(QStringLiteral("내선번호:"), 232, y);
+    AddCaption(viewCaption(u"OInt"), 232, y);
     AddValue(u"OInt", 236, y, 108);
     y += RowHeight;
     m_rowLines << y - 5;
-    AddCaption(QStringLiteral("은행계좌:"), CaptionRight, y);
+    AddCaption(viewCaption(u"BNK3"), CaptionRight, y);
     AddValue(u"BNK3", ValueX, y, 81);
     AddValue(u"BNM3", 153, y, 100);
     AddValue(u"BCT3", 256, y, 197);
@@ -228,13 +196,13 @@ TfrmBook::TfrmBook(QWidget *parent)
     AddValue(u"BCT4", 256, y, 197);
     y += RowHeight;
     m_rowLines << y - 5;
-    AddCaption(QStringLiteral("우편번호:"), CaptionRight, y);
+    AddCaption(viewCaption(u"OZip"), CaptionRight, y);
     AddValue(u"OZip", ValueX, y, 61);
-    AddCaption(QStringLiteral("URL:"), 156, y);
+    AddCaption(viewCaption(u"OUrl"), 156, y);
     AddValue(u"OUrl", 160, y, 296);
     y += RowHeight;
     m_rowLines << y - 5;
-    AddCaption(QStringLiteral("주소:"), CaptionRight, y);
+    AddCaption(viewCaption(u"OAdd"), CaptionRight, y);
     OAdd = AddTextBox(u"OAdd", y - 2);
     y += TextBoxHeight + 6;
 
@@ -243,17 +211,17 @@ TfrmBook::TfrmBook(QWidget *parent)
     y += 4;
     AddHeading(QStringLiteral("집"), y);
     y += RowHeight;
-    AddCaption(QStringLiteral("우편번호:"), CaptionRight, y);
+    AddCaption(viewCaption(u"HZip"), CaptionRight, y);
     AddValue(u"HZip", ValueX, y, 51);
-    AddCaption(QStringLiteral("DDD:"), 150, y);
+    AddCaption(viewCaption(u"HDDD"), 150, y);
     AddValue(u"HDDD", 152, y, 56);
-    AddCaption(QStringLiteral("전화1:"), 250, y);
+    AddCaption(viewCaption(u"HPh1"), 250, y);
     AddValue(u"HPh1", 252, y, 99);
-    AddCaption(QStringLiteral("2:"), 366, y);
+    AddCaption(viewCaption(u"HPh2"), 366, y);
     AddValue(u"HPh2", 368, y, 99);
     y += RowHeight;
     m_rowLines << y - 5;
-    AddCaption(QStringLiteral("주소:"), CaptionRight, y);
+    AddCaption(viewCaption(u"HAdd"), CaptionRight, y);
     HAdd = AddTextBox(u"HAdd", y - 2);
 
     ClearTitle();
@@ -287,7 +255,7 @@ QLabel *TfrmBook::AddValue(const char16_t *field, int x, int y, int width, int h
     label->setGeometry(x, y, width, height);
     label->setFixedSize(width, height);
     label->installEventFilter(this);
-    if (clickActionOf(label->objectName()) != ClickAction::None)
+    if (clickOf(label->objectName()) != Click::None)
         label->setCursor(Qt::PointingHandCursor);
     label->setAccessibleDescription(keyHelpOf(label->objectName()));
     // The focused value is marked as a selection is.
@@ -385,16 +353,16 @@ void TfrmBook::ModifyRecord(const QString &path)
 
 void LoadRecordIntoView(TfrmBook &view, const QString &path)
 {
-    const profile::Snapshot record(path);
+    const Record record = Record::Read(path, IniDocument::Length::Cut);
     for (QLabel *label : view.findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly)) {
         if (TagOf(label) == NotAFieldTag || label->objectName().isEmpty())
             continue;
-        showValue(label, ReadRecordValue(record, label->objectName()));
+        showValue(label, record.Value(label->objectName()));
     }
     for (QPlainTextEdit *box :
          view.findChildren<QPlainTextEdit *>(QString(), Qt::FindDirectChildrenOnly)) {
         box->clear();
-        const QStringList lines = ReadRecordLines(record, box->objectName());
+        const QStringList lines = record.Lines(box->objectName());
         if (!lines.isEmpty())
             box->setPlainText(lines.join(u'\n'));
         QTextCursor cursor = box->textCursor();
@@ -430,16 +398,16 @@ void TfrmBook::HandOver(const QString &number)
 
 QString TfrmBook::CopiedText(const QLabel *label) const
 {
-    const ClickRule *rule = clickRuleOf(label->objectName());
-    if (rule && rule->areaCode)
-        return Text(rule->areaCode) + u'-' + label->text();
+    const RecordField *f = FindRecordField(label->objectName());
+    if (f && f->areaCode)
+        return Text(f->areaCode) + u'-' + label->text();
     return label->text();
 }
 
 void TfrmBook::HandClick(QLabel *label, Qt::KeyboardModifiers modifiers)
 {
-    const ClickRule *rule = clickRuleOf(label->objectName());
-    if (rule && rule->dials && HandOverMode(modifiers))
+    const RecordField *f = FindRecordField(label->objectName());
+    if (f && f->dialled && HandOverMode(modifiers))
         HandOver(CopiedText(label));
     else
         Desktop::current().setClipboardText(CopiedText(label));
@@ -458,11 +426,11 @@ void TfrmBook::labBankClick(QLabel *label)
 
 void TfrmBook::ValueClick(QLabel *label, Qt::KeyboardModifiers modifiers)
 {
-    switch (clickActionOf(label->objectName())) {
-    case ClickAction::Number: HandClick(label, modifiers); break;
-    case ClickAction::OpenAddress: MUrlClick(label); break;
-    case ClickAction::CopyAccount: labBankClick(label); break;
-    case ClickAction::None: break;
+    switch (clickOf(label->objectName())) {
+    case Click::Copy: HandClick(label, modifiers); break;
+    case Click::Open: MUrlClick(label); break;
+    case Click::CopyAccount: labBankClick(label); break;
+    case Click::None: break;
     }
 }
 

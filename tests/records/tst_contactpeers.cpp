@@ -1,6 +1,7 @@
 #include "platform/Profile.h"
 #include "records/ContactExport.h"
 #include "records/ContactImport.h"
+#include "records/RecordFile.h"
 #include "support/TestFiles.h"
 
 #include <QDir>

@@ -4,6 +4,7 @@
 #include "records/NewData.h"
 #include "records/PhoneFun.h"
 #include "records/UserFileName.h"
+#include "records/_inputData.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestFiles.h"
 
@@ -37,6 +38,8 @@ private slots:
     void editUnchangedRewritesNothing_data();
     void editUnchangedRewritesNothing();
     void editFolderWithoutRecordCreatesIt();
+    void textBoxLines_data();
+    void textBoxLines();
 
 private:
     QString dir(const QString &rel = {}) const
@@ -367,6 +370,43 @@ void TestRecordDialogs::editFolderWithoutRecordCreatesIt()
     dialog.btnConfirm->click();
     QCOMPARE(TestFiles::read(m_root->filePath("Friends/__g_t.zu")),
              QByteArray("[data]\r\nONme=Club\r\n"));
+}
+
+void TestRecordDialogs::textBoxLines_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("empty") << "" << 400 << QStringList();
+    QTest::newRow("one line") << "abc" << 400 << QStringList{"abc"};
+    QTest::newRow("final break not counted") << "abc\n" << 400 << QStringList{"abc"};
+    QTest::newRow("empty line kept") << "a\n\nb" << 400 << QStringList{"a", "", "b"};
+    QTest::newRow("two final breaks") << "a\n\n" << 400 << QStringList{"a", ""};
+    QTest::newRow("wrapped") << "aaaa bbbb cccc dddd eeee" << 0 << QStringList();
+}
+
+void TestRecordDialogs::textBoxLines()
+{
+    QFETCH(QString, text);
+    QFETCH(int, width);
+    QFETCH(QStringList, lines);
+    QPlainTextEdit box;
+    box.setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    box.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    box.setPlainText(text);
+    if (width > 0) {
+        box.resize(width, 80);
+        QCOMPARE(TextBoxLines(&box), lines);
+        return;
+    }
+    // Narrow enough for one word a line: every displayed line counts, and together they
+    // hold the whole text.
+    const int wordWidth = box.fontMetrics().horizontalAdvance(QStringLiteral("aaaa bb"));
+    box.resize(wordWidth + 2 * int(box.document()->documentMargin()) + 2 * box.frameWidth(), 80);
+    const QStringList shown = TextBoxLines(&box);
+    QCOMPARE(shown.size(), 5);
+    QCOMPARE(shown.join(QString()), text);
+    QCOMPARE(shown.first().trimmed(), QStringLiteral("aaaa"));
 }
 
 int main(int argc, char **argv)

@@ -1,13 +1,12 @@
 #include "platform/Errors.h"
 #include "platform/Profile.h"
 #include "platform/TextCodec.h"
+#include "records/Record.h"
 #include "records/RecordFile.h"
 #include "support/TestFiles.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,23 +20,6 @@
 using TestFiles::cp949;
 
 namespace {
-
-// A field list as a blank entry form offers it.
-QList<FieldValue> blankForm()
-{
-    QList<FieldValue> fields;
-    for (const RecordField &f : RecordFields)
-        fields.append({f.Name(), f.multiLine, {}, false, {}});
-    return fields;
-}
-
-FieldValue &field(QList<FieldValue> &fields, const QString &name)
-{
-    for (FieldValue &f : fields)
-        if (f.name == name)
-            return f;
-    qFatal("no field %s", qPrintable(name));
-}
 
 // A record as the program writes it, every field the way a user fills it in.
 QString realisticRecord()
@@ -53,19 +35,6 @@ QString realisticRecord()
         "[HAdd]\r\nmany=2\r\n1=경기도 성남시 분당구\r\n2=판교역로 45\r\n");
 }
 
-QList<FieldValue> loadAsForm(const QString &path)
-{
-    const profile::Snapshot record(path);
-    QList<FieldValue> fields = blankForm();
-    for (FieldValue &f : fields) {
-        if (f.multiLine)
-            f.lines = ReadRecordLines(record, f.name);
-        else
-            f.text = ReadRecordValue(record, f.name);
-    }
-    return fields;
-}
-
 } // namespace
 
 class TestRecordFile : public QObject
@@ -78,7 +47,6 @@ private slots:
     void savesExactlyTheFields();
     void shortenedTextBoxKeepsLeftovers();
     void emptiedTextBoxErasesSection();
-    void skippedBoxIsNotWritten();
     void quotedValues();
     void readLines_data();
     void readLines();
@@ -86,9 +54,7 @@ private slots:
     void textOutside949RoundTrips();
     void failedWriteStopsAndKeepsFile();
     void oneSaveIsOneReplacement();
-    void formRoundTrip();
-    void textBoxLines_data();
-    void textBoxLines();
+    void byNameAndBytes();
 
 private:
     QString path() const { return m_dir->filePath(QStringLiteral("Kim.txt")); }
@@ -119,23 +85,23 @@ void TestRecordFile::blankFormOnlyDeletes()
 {
     TestFiles::write(path(), "[data]\r\nHand=1\r\nNick=Bob\r\n[Memo]\r\nmany=1\r\n1=x\r\n"
                              "[Extra]\r\nk=v\r\n");
-    SaveRecord(blankForm(), path());
+    Record().Write(path());
     QCOMPARE(TestFiles::read(path()), QByteArray("[data]\r\nNick=Bob\r\n[Extra]\r\nk=v\r\n"));
 
     // A new record with nothing in it leaves no file behind.
     const QString fresh = m_dir->filePath(QStringLiteral("New_01.txt"));
-    SaveRecord(blankForm(), fresh);
+    Record().Write(fresh);
     QVERIFY(!QFile::exists(fresh));
 }
 
 void TestRecordFile::savesExactlyTheFields()
 {
-    QList<FieldValue> fields = blankForm();
-    field(fields, "Hand").text = "  010-1234-5678 \t";
-    field(fields, "ONme").text = "   "; // blanks only count as empty
-    field(fields, "OPh1").text = "555-0100";
-    field(fields, "Memo").lines = {"  first  ", "", "third"};
-    SaveRecord(fields, path());
+    Record record;
+    record.SetValue(u"Hand", "  010-1234-5678 \t");
+    record.SetValue(u"ONme", "   "); // blanks only count as empty
+    record.SetValue(u"OPh1", "555-0100");
+    record.SetLines(u"Memo", {"  first  ", "", "third"});
+    record.Write(path());
     QCOMPARE(TestFiles::read(path()),
              QByteArray("[data]\r\nHand=010-1234-5678\r\nOPh1=555-0100\r\n"
                         "[Memo]\r\nmany=3\r\n1=\"  first  \"\r\n2=\r\n3=third\r\n"));
@@ -146,11 +112,11 @@ void TestRecordFile::savesExactlyTheFields()
 
 void TestRecordFile::shortenedTextBoxKeepsLeftovers()
 {
-    QList<FieldValue> fields = blankForm();
-    field(fields, "OAdd").lines = {"1", "2", "3", "4", "5"};
-    SaveRecord(fields, path());
-    field(fields, "OAdd").lines = {"one", "two"};
-    SaveRecord(fields, path());
+    Record record;
+    record.SetLines(u"OAdd", {"1", "2", "3", "4", "5"});
+    record.Write(path());
+    record.SetLines(u"OAdd", {"one", "two"});
+    record.Write(path());
     QCOMPARE(TestFiles::read(path()),
              QByteArray("[OAdd]\r\nmany=2\r\n1=one\r\n2=two\r\n3=3\r\n4=4\r\n5=5\r\n"));
     QCOMPARE(ReadRecordLines(profile::Snapshot(path()), "OAdd"), QStringList({"one", "two"}));
@@ -159,32 +125,23 @@ void TestRecordFile::shortenedTextBoxKeepsLeftovers()
 void TestRecordFile::emptiedTextBoxErasesSection()
 {
     TestFiles::write(path(), "[data]\r\nHand=1\r\n[HAdd]\r\nmany=2\r\n1=a\r\n2=b\r\n3=left\r\n");
-    QList<FieldValue> fields = blankForm();
-    field(fields, "Hand").text = "1";
-    SaveRecord(fields, path());
-    QCOMPARE(TestFiles::read(path()), QByteArray("[data]\r\nHand=1\r\n"));
-}
-
-void TestRecordFile::skippedBoxIsNotWritten()
-{
-    QList<FieldValue> fields = blankForm();
-    fields.prepend({"edtName", false, "Kim", true, {}});
-    field(fields, "Hand").text = "1";
-    SaveRecord(fields, path());
+    Record record;
+    record.SetValue(u"Hand", "1");
+    record.Write(path());
     QCOMPARE(TestFiles::read(path()), QByteArray("[data]\r\nHand=1\r\n"));
 }
 
 void TestRecordFile::quotedValues()
 {
-    QList<FieldValue> fields = blankForm();
-    field(fields, "ONme").text = "\"Hanbit & Co\"";
-    field(fields, "Memo").lines = {"'quoted line'"};
-    SaveRecord(fields, path());
+    Record record;
+    record.SetValue(u"ONme", "\"Hanbit & Co\"");
+    record.SetLines(u"Memo", {"'quoted line'"});
+    record.Write(path());
     // The quotes are the value's own: they go into a pair that the reader takes off.
     QVERIFY(TestFiles::read(path()).contains("ONme=\"\"Hanbit & Co\"\"\r\n"));
-    const profile::Snapshot record(path());
-    QCOMPARE(ReadRecordValue(record, "ONme"), QStringLiteral("\"Hanbit & Co\""));
-    QCOMPARE(ReadRecordLines(record, "Memo"), QStringList{"'quoted line'"});
+    const profile::Snapshot stored(path());
+    QCOMPARE(ReadRecordValue(stored, "ONme"), QStringLiteral("\"Hanbit & Co\""));
+    QCOMPARE(ReadRecordLines(stored, "Memo"), QStringList{"'quoted line'"});
     // A file written elsewhere with quotes around a value still reads without them.
     TestFiles::write(path(), "[data]\r\nONme=\"Hanbit & Co\"\r\n");
     QCOMPARE(ReadRecordValue(profile::Snapshot(path()), "ONme"), QStringLiteral("Hanbit & Co"));
@@ -232,21 +189,20 @@ void TestRecordFile::cp949RecordRoundTripsByteForByte()
     const QByteArray original = cp949(realisticRecord());
     QVERIFY(TextCodec::fitsCp949(realisticRecord()));
     TestFiles::write(path(), original);
-    const QList<FieldValue> fields = loadAsForm(path());
-    QCOMPARE(field(const_cast<QList<FieldValue> &>(fields), "ONme").text,
-             QStringLiteral("한빛상사"));
-    SaveRecord(fields, path());
+    const Record record = Record::Read(path());
+    QCOMPARE(record.Value(u"ONme"), QStringLiteral("한빛상사"));
+    record.Write(path());
     QCOMPARE(TestFiles::read(path()), original);
 
     // Saved from scratch, the same fields give the same bytes.
     const QString copy = m_dir->filePath(QStringLiteral("Copy.txt"));
-    SaveRecord(fields, copy);
+    record.Write(copy);
     QCOMPARE(TestFiles::read(copy), original);
 
     // A changed value that fits keeps the file in code page 949.
-    QList<FieldValue> changed = fields;
-    field(changed, "OCls").text = QStringLiteral("부장");
-    SaveRecord(changed, path());
+    Record changed = record;
+    changed.SetValue(u"OCls", QStringLiteral("부장"));
+    changed.Write(path());
     QByteArray expected = original;
     expected.replace(cp949(QStringLiteral("OCls=과장")), cp949(QStringLiteral("OCls=부장")));
     QCOMPARE(TestFiles::read(path()), expected);
@@ -255,29 +211,24 @@ void TestRecordFile::cp949RecordRoundTripsByteForByte()
 void TestRecordFile::textOutside949RoundTrips()
 {
     TestFiles::write(path(), cp949(realisticRecord()));
-    QList<FieldValue> fields = loadAsForm(path());
+    Record record = Record::Read(path());
     const QString emoji = QStringLiteral("생일 🎂 축하");
     const QString rareHanja = QString::fromUcs4(U"\U00020B9F\U0002A6B2");
-    field(fields, "Memo").lines.append(emoji);
-    field(fields, "BNM3").text = rareHanja;
-    SaveRecord(fields, path());
-    const QByteArray bytes = TestFiles::read(path());
-    QVERIFY(TextCodec::isValidUtf8(bytes));
-    const QList<FieldValue> back = loadAsForm(path());
-    for (qsizetype i = 0; i < fields.size(); ++i) {
-        QCOMPARE(back[i].text, fields[i].text);
-        QCOMPARE(back[i].lines, fields[i].lines);
-    }
+    record.SetLines(u"Memo", record.Lines(u"Memo") + QStringList{emoji});
+    record.SetValue(u"BNM3", rareHanja);
+    record.Write(path());
+    QVERIFY(TextCodec::isValidUtf8(TestFiles::read(path())));
+    QCOMPARE(Record::Read(path()), record);
 }
 
 void TestRecordFile::failedWriteStopsAndKeepsFile()
 {
     // The record's folder is gone: nothing can be written.
     const QString lost = m_dir->filePath(QStringLiteral("gone/Kim.txt"));
-    QList<FieldValue> fields = blankForm();
-    field(fields, "Hand").text = "1";
+    Record record;
+    record.SetValue(u"Hand", "1");
     try {
-        SaveRecord(fields, lost);
+        record.Write(lost);
         QFAIL("the save should have failed");
     } catch (const WriteError &error) {
         QCOMPARE(error.message(), "Unable to write to " + QDir::toNativeSeparators(lost));
@@ -285,7 +236,7 @@ void TestRecordFile::failedWriteStopsAndKeepsFile()
 
     // A file that cannot be read is never replaced.
     QVERIFY(QDir().mkdir(path()));
-    QVERIFY_THROWS_EXCEPTION(WriteError, SaveRecord(fields, path()));
+    QVERIFY_THROWS_EXCEPTION(WriteError, record.Write(path()));
     QVERIFY(QFileInfo(path()).isDir());
 }
 
@@ -316,19 +267,16 @@ void TestRecordFile::oneSaveIsOneReplacement()
     };
     TestFiles::write(path(), cp949(realisticRecord()));
     replacements();
-    QList<FieldValue> fields = loadAsForm(path());
-    for (FieldValue &f : fields) {
-        if (f.multiLine)
-            f.lines << QStringLiteral("추가");
+    Record record = Record::Read(path());
+    for (int i = 0; i < RecordFieldCount; ++i) {
+        if (RecordFields[size_t(i)].multiLine)
+            record.SetLines(i, QStringList(record.Lines(i)) << QStringLiteral("추가"));
         else
-            f.text = QStringLiteral("새 값");
+            record.SetValue(i, QStringLiteral("새 값"));
     }
-    SaveRecord(fields, path());
+    record.Write(path());
     QCOMPARE(replacements(), 1);
-    const QList<FieldValue> back = loadAsForm(path());
-    for (qsizetype i = 0; i < fields.size(); ++i)
-        QCOMPARE(back[i].text + back[i].lines.join(u'|'),
-                 fields[i].text + fields[i].lines.join(u'|'));
+    QCOMPARE(Record::Read(path()), record);
     const auto inode = [&] {
         struct stat st
         {};
@@ -336,82 +284,27 @@ void TestRecordFile::oneSaveIsOneReplacement()
         return st.st_ino;
     };
     const auto before = inode();
-    SaveRecord(fields, path());
+    record.Write(path());
     QCOMPARE(replacements(), 0);
     QCOMPARE(inode(), before);
 #endif
 }
 
-void TestRecordFile::formRoundTrip()
+void TestRecordFile::byNameAndBytes()
 {
-    // A form with boxes named like the fields, plus a name box that is no field.
-    QWidget form;
-    auto *name = new QLineEdit(&form);
-    name->setObjectName("edtName");
-    name->setProperty("tag", 99);
-    name->setText("Kim");
-    for (const RecordField &f : RecordFields) {
-        QWidget *box =
-            f.multiLine ? static_cast<QWidget *>(new QPlainTextEdit(&form)) : new QLineEdit(&form);
-        box->setObjectName(f.Name());
-        box->resize(420, 76);
-    }
-    new QLineEdit(&form); // an unnamed box is no field
-    TestFiles::write(path(), cp949(realisticRecord()));
-    LoadRecordIntoForm(form, path());
-    QCOMPARE(form.findChild<QLineEdit *>("ONme")->text(), QStringLiteral("한빛상사"));
-    QCOMPARE(form.findChild<QPlainTextEdit *>("HAdd")->toPlainText(),
-             QStringLiteral("경기도 성남시 분당구\n판교역로 45"));
-    QCOMPARE(name->text(), QString()); // loading sets every single-line box
-
-    const QList<FieldValue> fields = FormFieldValues(form);
-    QCOMPARE(fields.size(), 34);
-    QCOMPARE(fields.first().name, QStringLiteral("edtName"));
-    QVERIFY(fields.first().skip);
-    for (qsizetype i = 1; i < fields.size(); ++i) {
-        QCOMPARE(fields[i].name, RecordFields[size_t(i - 1)].Name());
-        QVERIFY(!fields[i].skip);
-    }
-    name->setText("Kim");
-    SaveRecord(fields, path());
-    QCOMPARE(TestFiles::read(path()), cp949(realisticRecord()));
-}
-
-void TestRecordFile::textBoxLines_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("width");
-    QTest::addColumn<QStringList>("lines");
-    QTest::newRow("empty") << "" << 400 << QStringList();
-    QTest::newRow("one line") << "abc" << 400 << QStringList{"abc"};
-    QTest::newRow("final break not counted") << "abc\n" << 400 << QStringList{"abc"};
-    QTest::newRow("empty line kept") << "a\n\nb" << 400 << QStringList{"a", "", "b"};
-    QTest::newRow("two final breaks") << "a\n\n" << 400 << QStringList{"a", ""};
-    QTest::newRow("wrapped") << "aaaa bbbb cccc dddd eeee" << 0 << QStringList();
-}
-
-void TestRecordFile::textBoxLines()
-{
-    QFETCH(QString, text);
-    QFETCH(int, width);
-    QFETCH(QStringList, lines);
-    QPlainTextEdit box;
-    box.setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    box.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    box.setPlainText(text);
-    if (width > 0) {
-        box.resize(width, 80);
-        QCOMPARE(TextBoxLines(&box), lines);
-        return;
-    }
-    // Narrow enough for one word a line: every displayed line counts, and together they
-    // hold the whole text.
-    const int wordWidth = box.fontMetrics().horizontalAdvance(QStringLiteral("aaaa bb"));
-    box.resize(wordWidth + 2 * int(box.document()->documentMargin()) + 2 * box.frameWidth(), 80);
-    const QStringList shown = TextBoxLines(&box);
-    QCOMPARE(shown.size(), 5);
-    QCOMPARE(shown.join(QString()), text);
-    QCOMPARE(shown.first().trimmed(), QStringLiteral("aaaa"));
+    // Fields by name, in the file's letter case or not; names of no field are nothing.
+    TestFiles::write(path(), cp949(realisticRecord()) + "[hadd]\r\nmany=9\r\n");
+    const Record record = Record::Read(path());
+    QCOMPARE(record.Value(u"hand"), QStringLiteral("010-2345-6789"));
+    QCOMPARE(record.Value(u"Nick"), QString());
+    QCOMPARE(record.Lines(u"HAdd"), QStringList({"경기도 성남시 분당구", "판교역로 45"}));
+    QCOMPARE(record.Lines(u"Hand"), QStringList());
+    QCOMPARE(Record::FromBytes(TestFiles::read(path())), record);
+    QVERIFY(Record::Read(m_dir->filePath("missing.txt")).IsEmpty());
+    // The view reads values cut at 2047 bytes, the forms whole.
+    TestFiles::write(path(), "[data]\r\nMUrl=" + QByteArray(3000, 'x') + "\r\n");
+    QCOMPARE(Record::Read(path(), IniDocument::Length::Cut).Value(u"MUrl").size(), 2047);
+    QCOMPARE(Record::Read(path()).Value(u"MUrl").size(), 3000);
 }
 
 QTEST_MAIN(TestRecordFile)

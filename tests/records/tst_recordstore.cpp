@@ -171,12 +171,12 @@ void TestRecordStore::move()
 
 void TestRecordStore::create()
 {
-    QList<FieldValue> fields{{QStringLiteral("Hand"), false, QStringLiteral("010"), false, {}}};
-    RecordStore::CreateFolder(path("Co"), fields);
+    Record record;
+    record.SetValue(u"Hand", QStringLiteral("010"));
+    RecordStore::CreateFolder(path("Co"), record);
     QCOMPARE(TestFiles::read(path("Co/__g_t.zu")), QByteArray("[data]\r\nHand=010\r\n"));
-    fields.first().text.clear();
     // A record with nothing in it still exists.
-    RecordStore::CreateRecord(path("Co/Kim.txt"), fields);
+    RecordStore::CreateRecord(path("Co/Kim.txt"), Record());
     QVERIFY(QFileInfo(path("Co/Kim.txt")).isFile());
     QVERIFY(RecordStore::NameTaken(path("Co"), QStringLiteral("KIM.TXT")));
     QVERIFY(RecordStore::NameTaken(m_dir->path(), QStringLiteral("co")));
