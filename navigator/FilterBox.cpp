@@ -107,7 +107,7 @@ TFilterBox::TFilterBox(QWidget *pane, TzuTree *tree, std::function<QProgressBar 
     });
     connect(tree, &QTreeWidget::itemSelectionChanged, this,
             [this] { Index->WatchFile(m_tree->SelectedFile); });
-    connect(tree, &TzuTree::changedOnDisk, Index, &TSearchIndex::Refresh);
+    connect(Index, &TSearchIndex::updated, this, &TFilterBox::Update);
     Index->Open(tree->RootDir);
 }
 

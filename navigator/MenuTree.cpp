@@ -444,9 +444,6 @@ void TfrmMenuAndTree::actModifyExecute()
         return;
     const QString file = Tree && Tree->SelectedNode() ? Tree->SelectedFile : QString();
     frmMainVR->Book->ModifyRecord(file);
-    // The filter finds the record by what it holds now.
-    if (Filter && !file.isEmpty())
-        Filter->Index->Refresh(file);
 }
 
 QString TfrmMenuAndTree::SelectionFolder() const

@@ -511,6 +511,9 @@ TSearchIndex::TSearchIndex(QObject *parent)
     m_settle->setSingleShot(true);
     m_settle->setInterval(150);
     connect(m_settle, &QTimer::timeout, this, &TSearchIndex::SyncFolders);
+    // What the program changes, from any thread.
+    connect(&RecordStore::Notifier::Instance(), &RecordStore::Notifier::changed, this,
+            &TSearchIndex::OnStoreChanged);
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this,
             &TSearchIndex::OnDirectoryChanged);
     connect(m_watcher, &QFileSystemWatcher::fileChanged, this, [this](const QString &path) {
@@ -557,6 +560,7 @@ void TSearchIndex::Open(const QString &dir)
     if (!m_watcher->files().isEmpty())
         m_watcher->removePaths(m_watcher->files());
     m_dirty.clear();
+    m_pendingRefresh.clear();
     m_root = dir;
     m_data = std::make_shared<Data>();
     m_ready = false;
@@ -627,6 +631,39 @@ void TSearchIndex::Open(const QString &dir)
     });
 }
 
+void TSearchIndex::OnStoreChanged(const QList<RecordStore::Change> &changes)
+{
+    // A changed record is read again; where entries came or went, their folder is.
+    QStringList paths;
+    const auto add = [&paths](const QString &path) {
+        if (!path.isEmpty() && !paths.contains(path))
+            paths << path;
+    };
+    const auto parentOf = [](const QString &path) {
+        return Paths::WithoutTrailingSeparators(
+            path.left(path.size() - Paths::FileName(path).size()));
+    };
+    for (const RecordStore::Change &c : changes) {
+        if (c.folder) {
+            add(c.kind == RecordStore::Change::Changed ? c.path : parentOf(c.path));
+            if (!c.oldPath.isEmpty())
+                add(parentOf(c.oldPath));
+        } else {
+            add(c.path);
+            add(c.oldPath);
+        }
+    }
+    if (!m_ready) {
+        for (const QString &p : std::as_const(paths))
+            if (!m_pendingRefresh.contains(p))
+                m_pendingRefresh << p;
+        return;
+    }
+    for (const QString &p : std::as_const(paths))
+        Refresh(p);
+    emit updated();
+}
+
 void TSearchIndex::Finish(std::shared_ptr<Data> data, quint64 generation)
 {
     if (generation != m_generation)
@@ -635,6 +672,9 @@ void TSearchIndex::Finish(std::shared_ptr<Data> data, quint64 generation)
         m_builder.join();
     m_data = std::move(data);
     m_ready = true;
+    // What the store changed while the walk was under way may have been missed by it.
+    for (const QString &p : std::exchange(m_pendingRefresh, {}))
+        Refresh(p);
     emit progress(RecordCount(), RecordCount());
     emit ready();
 }

@@ -17,6 +17,9 @@ class QTimer;
 namespace RecordWalk {
 class Walker;
 }
+namespace RecordStore {
+struct Change;
+}
 
 // How the filter box matches what the user types.
 namespace SearchRules {
@@ -46,7 +49,8 @@ QByteArray DigitsOf(const QString &text);
 
 // An in-memory index of every record of a data directory, built in the background, for the
 // filter box: a query only looks at the index. It follows the directory: what the program
-// changes is read again at once, what others change within a second through a watcher.
+// changes through the store is read again at once, what others change within a second through
+// a watcher.
 class TSearchIndex : public QObject
 {
     Q_OBJECT
@@ -113,6 +117,8 @@ signals:
     void folderChanged(const QString &dir);
     // A record file was written, replaced or removed.
     void fileChanged(const QString &path);
+    // The program changed records through the store and the index holds them as they are now.
+    void updated();
 
 private:
     struct Record;
@@ -121,6 +127,7 @@ private:
     void OnDirectoryChanged(const QString &dir);
     void SyncFolders();
     void StopBuild();
+    void OnStoreChanged(const QList<RecordStore::Change> &changes);
 
     QString m_root;
     std::shared_ptr<Data> m_data;
@@ -131,5 +138,6 @@ private:
     bool m_ready = false;
     QFileSystemWatcher *m_watcher = nullptr;
     QTimer *m_settle = nullptr;
-    QStringList m_dirty; // folders changed since the last sync
+    QStringList m_dirty;          // folders changed since the last sync
+    QStringList m_pendingRefresh; // what the store changed while the index was being built
 };

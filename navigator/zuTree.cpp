@@ -57,6 +57,10 @@ TzuTree::TzuTree(QWidget *parent)
     };
     connect(this, &QTreeWidget::itemSelectionChanged, this, &TzuTree::OnSelectionChange);
     connect(this, &QTreeWidget::itemExpanded, this, &TzuTree::OnExpanded);
+    // Whatever the program changes (an import, a save, the tree's own editing) shows; queued, so
+    // that the tree's own operation has finished placing its nodes first.
+    connect(&RecordStore::Notifier::Instance(), &RecordStore::Notifier::changed, this,
+            &TzuTree::OnStoreChanged, Qt::QueuedConnection);
 
     setDragEnabled(true);
     setAcceptDrops(true);
@@ -348,6 +352,23 @@ QTreeWidgetItem *TzuTree::FolderNode(const QString &dir, bool *found)
             return *it;
         }
     return nullptr;
+}
+
+void TzuTree::OnStoreChanged(const QList<RecordStore::Change> &changes)
+{
+    QStringList folders;
+    const auto add = [&folders](const QString &path) {
+        const QString dir =
+            Paths::WithoutTrailingSeparators(path.left(path.size() - Paths::FileName(path).size()));
+        if (!path.isEmpty() && !folders.contains(dir))
+            folders << dir;
+    };
+    for (const RecordStore::Change &c : changes) {
+        add(c.path);
+        add(c.oldPath);
+    }
+    for (const QString &dir : std::as_const(folders))
+        SyncFolder(dir);
 }
 
 void TzuTree::SyncFolder(const QString &dir)
@@ -731,7 +752,6 @@ void TzuTree::CreateEntry(bool atRoot, bool folder)
     QTreeWidgetItem *node = PlaceNode(parent, name, folder);
     setCurrentItem(node);
     SetSelectedFile(dir + name + (folder ? QString(Sep) : QStringLiteral(".txt")));
-    emit changedOnDisk(Paths::WithoutTrailingSeparator(dir));
 }
 
 void TzuTree::CreateFolder(bool atRoot)
@@ -785,7 +805,6 @@ void TzuTree::RenameNode(QTreeWidgetItem *node)
     node->setText(0, newName);
     viewport()->update();
     SetSelectedFile(SelectionPath());
-    emit changedOnDisk(Paths::WithoutTrailingSeparator(dir));
     if (!warning.isEmpty())
         PlainMessage(warning);
 }
@@ -815,7 +834,6 @@ void TzuTree::DeleteNode(QTreeWidgetItem *node)
     bool deleted = false;
     if (DeletePath(path)) {
         deleted = true;
-        emit changedOnDisk(NodePath(node->parent()));
         SelectedFile.clear();
         QTreeWidgetItem *neighbour = itemBelow(node);
         for (QTreeWidgetItem *p = neighbour; p; p = p->parent())
@@ -864,8 +882,6 @@ void TzuTree::MoveNode(QTreeWidgetItem *target, QTreeWidgetItem *source)
         return;
     if (!RecordStore::Move(srcPath, destDir))
         return;
-    emit changedOnDisk(NodePath(source->parent()));
-    emit changedOnDisk(destDir);
 
     m_attached = false;
     const QString text = source->text(0);

@@ -116,8 +116,6 @@ public:
 signals:
     // A data directory was loaded (or found missing) anew.
     void rootLoaded();
-    // An editing operation changed the folder at path (or the file) on disk.
-    void changedOnDisk(const QString &path);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -135,6 +133,7 @@ private:
     // The folder node of dir (nullptr for the data directory); *found false when not shown.
     QTreeWidgetItem *FolderNode(const QString &dir, bool *found);
     void OnSelectionChange();
+    void OnStoreChanged(const QList<RecordStore::Change> &changes);
     void OnExpanded(QTreeWidgetItem *node);
     bool OnLabel(QTreeWidgetItem *node, const QPoint &pos) const;
     void SetKind(QTreeWidgetItem *node, int image, int selectedImage);

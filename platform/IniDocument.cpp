@@ -324,8 +324,12 @@ bool IniDocument::setValue(const QString &section, const QString &key, const QSt
     }
     const qsizetype at = findKey(header, key);
     if (at >= 0) {
+        // A value that reads the same already keeps its line's bytes, quotes and all.
+        const QString stored = storedValue(value);
+        if (valueOf(m_lines.at(at), Length::Whole) == unquoted(stored))
+            return true;
         // Keep the key as it is spelled in the file.
-        m_lines[at] = makeLine(m_lines.at(at).name + u'=' + storedValue(value));
+        m_lines[at] = makeLine(m_lines.at(at).name + u'=' + stored);
         return true;
     }
     // After the section's last entry, so that comments and blank lines that end it stay below.

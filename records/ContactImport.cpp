@@ -7,6 +7,7 @@
 #include "platform/Paths.h"
 
 #include <QFileInfo>
+#include <QScopeGuard>
 
 namespace ContactImport {
 
@@ -60,6 +61,10 @@ ContactReport Import(const QStringList &files, const QString &folder,
     ContactReport report;
     report.import = true;
     report.target = Paths::Native(folder);
+    // Every record of the import is one change for the tree, the index and history.
+    RecordStore::Operation operation;
+    const auto describe = qScopeGuard(
+        [&] { operation.SetDescription(QStringLiteral("가져오기: %1개").arg(report.written)); });
     const QList<Pending> cards = readCards(files, report);
     const qsizetype total = cards.size();
     for (qsizetype i = 0; i < total; ++i) {

@@ -32,6 +32,72 @@ void reportError(const QString &text)
 
 } // namespace
 
+namespace {
+
+struct Pending
+{
+    int depth = 0;
+    QList<Change> changes;
+    QString description;
+};
+
+// Operations are per thread: an import in a worker and a save in the window do not mix.
+Pending &pending()
+{
+    thread_local Pending p;
+    return p;
+}
+
+void send(QList<Change> changes, const QString &description)
+{
+    if (!changes.isEmpty())
+        emit Notifier::Instance().changed(changes, description);
+}
+
+} // namespace
+
+Notifier::Notifier()
+{
+    qRegisterMetaType<RecordStore::Change>();
+    qRegisterMetaType<QList<RecordStore::Change>>();
+}
+
+Notifier &Notifier::Instance()
+{
+    static Notifier notifier;
+    return notifier;
+}
+
+Operation::Operation(const QString &description)
+{
+    Pending &p = pending();
+    if (p.depth++ == 0) {
+        p.changes.clear();
+        p.description = description;
+    }
+}
+
+Operation::~Operation()
+{
+    Pending &p = pending();
+    if (--p.depth == 0)
+        send(std::exchange(p.changes, {}), std::exchange(p.description, {}));
+}
+
+void Operation::SetDescription(const QString &description)
+{
+    pending().description = description;
+}
+
+void Tell(const Change &change)
+{
+    Pending &p = pending();
+    if (p.depth > 0)
+        p.changes.append(change);
+    else
+        send({change}, QString());
+}
+
 bool IsRecordFileName(const QString &name)
 {
     return name.size() >= 4 && name.right(4).compare(RecordExtension, Qt::CaseInsensitive) == 0;
@@ -91,8 +157,13 @@ QStringList RepairNames(const QString &dir, const QList<UnreadableName> &names)
     for (const UnreadableName &n : names) {
         // A name that is no code page 949 either, or that breaks the name rules, stays.
         if (n.readable.contains(QChar::ReplacementCharacter) || !IsValidName(n.readable)
-            || !DirectoryListing::RenameRaw(dir, n.raw, n.readable))
+            || !DirectoryListing::RenameRaw(dir, n.raw, n.readable)) {
             failed << n.readable;
+            continue;
+        }
+        // No path reached it before: for everyone else it is new.
+        const QString now = Paths::Join(dir, n.readable);
+        Tell({Change::Added, Paths::Native(now), {}, QFileInfo(now).isDir()});
     }
     return failed;
 }
@@ -105,9 +176,16 @@ bool NameTaken(const QString &folder, const QString &name)
 
 void CreateFolder(const QString &dir, const Record &record)
 {
+    const Operation operation;
+    const bool existed = QFileInfo(dir).isDir();
     if (!QDir().mkpath(dir))
         throw VandrelError(QStringLiteral("Unable to create the folder %1").arg(dir));
-    record.Write(Paths::Join(dir, FolderRecordName));
+    if (!existed)
+        Tell({Change::Added, Paths::Native(dir), {}, true});
+    const QString own = Paths::Join(dir, FolderRecordName);
+    record.Write(own);
+    if (FileSystem::exists(own))
+        Tell({Change::Added, Paths::Native(own), {}, false});
 }
 
 void CreateRecord(const QString &file, const Record &record)
@@ -116,6 +194,27 @@ void CreateRecord(const QString &file, const Record &record)
     // A record with nothing typed in still has to exist, or it would vanish from the tree.
     if (!FileSystem::exists(file) && !FileSystem::writeAtomically(file, QByteArray()))
         throw WriteError(file);
+    Tell({Change::Added, Paths::Native(FileSystem::resolve(file)), {}, false});
+}
+
+void SaveRecord(const QString &path, const Record &record)
+{
+    const bool existed = FileSystem::exists(path);
+    const QByteArray before = [&] {
+        QByteArray bytes;
+        FileSystem::readAll(path, bytes);
+        return bytes;
+    }();
+    record.Write(path);
+    QByteArray after;
+    if (!FileSystem::readAll(path, after))
+        return; // nothing to save and no file: a folder without a record stays so
+    if (existed && after == before)
+        return; // unchanged: nothing happened
+    Tell({existed ? Change::Changed : Change::Added,
+          Paths::Native(FileSystem::resolve(path)),
+          {},
+          false});
 }
 
 QString ValidName(const QString &text, bool folder)
@@ -177,8 +276,11 @@ QString MakeFolders(const QString &dir, const QStringList &parts)
         if (name.isEmpty())
             continue;
         path = FileSystem::resolve(Paths::Join(path, name));
+        const bool existed = QFileInfo(path).isDir();
         if (!QDir().mkpath(path))
             throw VandrelError(QStringLiteral("Unable to create the folder %1").arg(path));
+        if (!existed)
+            Tell({Change::Added, Paths::Native(path), {}, true});
     }
     return path;
 }
@@ -194,7 +296,10 @@ QString AddCompanionFile(const QString &recordFile, const QString &fileName,
     const QString stem = dot > 0 ? name.left(dot) : name, ext = dot > 0 ? name.mid(dot) : QString();
     for (int n = 2; NameTaken(dir, name); ++n)
         name = stem + QString::number(n) + ext;
-    return FileSystem::writeAtomically(Paths::Join(dir, name), bytes) ? name : QString();
+    if (!FileSystem::writeAtomically(Paths::Join(dir, name), bytes))
+        return {};
+    Tell({Change::Added, Paths::Native(Paths::Join(dir, name)), {}, false});
+    return name;
 }
 
 QStringList CollectRecords(const QString &dir, bool withOwnRecord, QStringList *unreadable)
@@ -230,6 +335,7 @@ bool RenameReferences(const QString &file, const QString &oldName, const QString
     TextFile text;
     if (!text.Load(file))
         return false;
+    const QStringList before = text.lines;
     for (QString &line : text.lines) {
         // Left to right, past each replacement, so that no pair of names can make it loop.
         qsizetype from = 0;
@@ -246,7 +352,12 @@ bool RenameReferences(const QString &file, const QString &oldName, const QString
             from = best + 1 + newName.size() + 1;
         }
     }
-    return text.Save(file);
+    if (text.lines == before)
+        return true;
+    if (!text.Save(file))
+        return false;
+    Tell({Change::Changed, Paths::Native(FileSystem::resolve(file)), {}, false});
+    return true;
 }
 
 QString Rename(const QString &dir, const QString &oldName, const QString &newName, bool record,
@@ -267,15 +378,24 @@ QString Rename(const QString &dir, const QString &oldName, const QString &newNam
     if (QFileInfo::exists(existing) && QFileInfo(existing) != fromInfo)
         return failed;
 
-    if (!record)
-        return QDir().rename(from, to) ? QString() : failed;
+    if (!record) {
+        if (!QDir().rename(from, to))
+            return failed;
+        Tell({Change::Renamed, Paths::Native(to), Paths::Native(from), true});
+        return {};
+    }
 
     const QString companionFrom = FileSystem::resolve(CompanionFolder(from));
     const bool hasCompanion = QFileInfo(companionFrom).isDir();
     if (!QFile::rename(from, to))
         return failed;
-    if (!hasCompanion)
+    // The companion folder and the references in the record go with the record.
+    Operation operation;
+    const Change renamed{Change::Renamed, Paths::Native(to), Paths::Native(from), false};
+    if (!hasCompanion) {
+        Tell(renamed);
         return {};
+    }
     const QString companionTo = CompanionFolder(to);
     if (companionFrom != companionTo) {
         const QString companionThere = FileSystem::resolve(companionTo);
@@ -285,16 +405,16 @@ QString Rename(const QString &dir, const QString &oldName, const QString &newNam
             moved = QDir().rename(companionFrom, companionTo);
         if (!moved) {
             // Into an existing folder of that name: copy, and only then remove the old one.
-            if (!ShellFileOperation(Paths::Join(companionFrom, QStringLiteral("*.*")), companionTo,
-                                    FoCopy, FofNoConfirmation)) {
+            if (!ShellFiles::CopyContents(companionFrom, companionTo)) {
                 QFile::rename(to, from); // the record stays with its companion folder
                 return QStringLiteral("Rename failed: the files of %1 could not be copied to %2. "
                                       "Nothing was renamed.")
                     .arg(Paths::FileName(companionFrom), Paths::FileName(companionTo));
             }
-            ShellFileOperation(companionFrom, QString(), FoDelete, FofNoConfirmation);
+            ShellFiles::DeletePermanently({companionFrom});
         }
     }
+    Tell(renamed);
     if (!RenameReferences(to, Paths::FileName(companionFrom), Paths::FileName(companionTo))
         && warning)
         *warning =
@@ -307,8 +427,12 @@ bool ShellFileOperation(const QString &from, const QString &to, int func, int fl
 {
     // "folder\*.*" stands for everything inside the folder.
     const QString all = Paths::Join(QString(), QStringLiteral("*.*"));
-    if (func == FoCopy && from.endsWith(all))
-        return ShellFiles::CopyContents(from.left(from.size() - all.size()), to);
+    if (func == FoCopy && from.endsWith(all)) {
+        if (!ShellFiles::CopyContents(from.left(from.size() - all.size()), to))
+            return false;
+        Tell({Change::Changed, Paths::Native(to), {}, true});
+        return true;
+    }
 
     QStringList sources{from};
     if (from.endsWith(RecordExtension)) {
@@ -316,22 +440,33 @@ bool ShellFileOperation(const QString &from, const QString &to, int func, int fl
         if (QFileInfo(companion).isDir())
             sources << companion;
     }
+    // The record goes with its companion folder; only the record is told.
+    const bool folder = QFileInfo(from).isDir();
+    const QString there = Paths::Native(Paths::Join(to, Paths::FileName(from)));
     switch (func) {
-    case FoMove: return ShellFiles::MoveInto(sources, to);
+    case FoMove:
+        if (!ShellFiles::MoveInto(sources, to))
+            return false;
+        Tell({Change::Renamed, there, Paths::Native(from), folder});
+        return true;
     case FoCopy:
         for (const QString &source : sources)
             if (!ShellFiles::CopyRecursively(source, Paths::Join(to, Paths::FileName(source))))
                 return false;
+        Tell({Change::Added, there, {}, folder});
         return true;
     case FoDelete:
         if (flags & FofAllowUndo) {
             QString why;
-            if (ShellFiles::MoveToTrash(sources, &why))
-                return true;
-            reportError(why);
+            if (!ShellFiles::MoveToTrash(sources, &why)) {
+                reportError(why);
+                return false;
+            }
+        } else if (!ShellFiles::DeletePermanently(sources)) {
             return false;
         }
-        return ShellFiles::DeletePermanently(sources);
+        Tell({Change::Removed, Paths::Native(from), {}, folder});
+        return true;
     default: return false;
     }
 }

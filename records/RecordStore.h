@@ -4,13 +4,59 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
 // Everything the program reads from and changes in a data directory on disk: listing folders,
-// creating, renaming, moving and deleting records and folders with their companion folders.
+// creating, saving, renaming, moving and deleting records and folders with their companion
+// folders. Every change the program makes goes through here and is told through one signal.
 // It knows no widgets; questions and reports go through the dialog service.
 namespace RecordStore {
+
+// One change on disk. Paths are absolute, with native separators.
+struct Change
+{
+    enum Kind { Added, Changed, Removed, Renamed };
+    Kind kind = Changed;
+    QString path;    // the record file, folder record or folder (where it was, when removed)
+    QString oldPath; // Renamed (a rename or a move): where it was
+    bool folder = false;
+
+    bool operator==(const Change &other) const = default;
+};
+
+// The one signal: what a user operation changed, in order, when it is complete. Sent from the
+// thread that made the change; receivers in other threads get it queued.
+class Notifier : public QObject
+{
+    Q_OBJECT
+public:
+    static Notifier &Instance();
+
+signals:
+    // description says what the user did ("가져오기: 120개"); empty where the changes say it.
+    void changed(const QList<RecordStore::Change> &changes, const QString &description);
+
+private:
+    Notifier();
+};
+
+// The changes made while one lives on a thread go out together when the outermost one ends:
+// an import is one notification, not one per card. Without one, every change goes out alone.
+class Operation
+{
+public:
+    explicit Operation(const QString &description = QString());
+    ~Operation();
+    Operation(const Operation &) = delete;
+    Operation &operator=(const Operation &) = delete;
+    // What the operation did, once that is known (how many cards an import made).
+    void SetDescription(const QString &description);
+};
+
+// Tells a change: with the running operation, or at once.
+void Tell(const Change &change);
 
 // A record file's name: ends in ".txt", in any letter case.
 bool IsRecordFileName(const QString &name);
@@ -51,6 +97,9 @@ bool NameTaken(const QString &folder, const QString &name);
 // record; an empty record still gets its file. Raise VandrelError or WriteError on failure.
 void CreateFolder(const QString &dir, const Record &record);
 void CreateRecord(const QString &file, const Record &record);
+// Replaces the record file at path (a folder record that is missing is created) with record:
+// the edit dialog's save. Raises WriteError and leaves the old file when that fails.
+void SaveRecord(const QString &path, const Record &record);
 
 // A name the name rules accept, made from text nobody typed into a name box (an imported
 // card): the forbidden characters become "_", control characters blanks, a leading "." (and for
@@ -104,3 +153,5 @@ bool DeletePath(const QString &path);
 bool Move(const QString &path, const QString &destDir);
 
 } // namespace RecordStore
+
+Q_DECLARE_METATYPE(RecordStore::Change)

@@ -1,6 +1,7 @@
 #include "_inputData.h"
 
 #include "Record.h"
+#include "RecordStore.h"
 #include "widgets/funcs.h"
 
 #include <QScrollBar>
@@ -246,7 +247,7 @@ void TfrmInputData::LoadForm(const Record &record)
 
 void TfrmInputData::SaveFields(const QString &path)
 {
-    FormRecord().Write(path);
+    RecordStore::SaveRecord(path, FormRecord());
 }
 
 void TfrmInputData::paintEvent(QPaintEvent *event)

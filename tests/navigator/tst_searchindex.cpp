@@ -1,5 +1,6 @@
 #include "navigator/SearchIndex.h"
 #include "platform/Application.h"
+#include "records/RecordStore.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
@@ -180,11 +181,20 @@ void TestSearchIndex::followsTheDisk()
     QTRY_COMPARE_WITH_TIMEOUT(m_index->Query("ㅇㅅㅅ").value(0).folder, QStringLiteral("옛 폴더"),
                               2000);
     QCOMPARE(m_index->Query("ㅇㅅㅅ").size(), 1);
-    // The program's own change is in the index at once.
-    write("나영.txt", "[data]\r\nONme=다른회사\r\n");
-    m_index->Refresh(m_dir->filePath("나영.txt"));
+    // What the program changes through the store is in the index at once, with no refresh.
+    Record record;
+    record.SetValue(u"ONme", QStringLiteral("다른회사"));
+    RecordStore::SaveRecord(m_dir->filePath("나영.txt"), record);
     QCOMPARE(names("다른회사"), QStringList{"나영|다른회사"});
     QCOMPARE(names("hanbit").size(), 3);
+    QString warning;
+    QCOMPARE(RecordStore::Rename(m_dir->path() + u'/', "나영", "나래", true, &warning), QString());
+    QCOMPARE(names("다른회사"), QStringList{"나래|다른회사"});
+    RecordStore::CreateFolder(m_dir->filePath("새 회사"), record);
+    QCOMPARE(names("다른회사"), QStringList({"나래|다른회사", "새 회사|다른회사"}));
+    QVERIFY(RecordStore::ShellFileOperation(m_dir->filePath("나래.txt"), QString(),
+                                            RecordStore::FoDelete, RecordStore::FofNoConfirmation));
+    QCOMPARE(names("다른회사"), QStringList{"새 회사|다른회사"});
 }
 
 int main(int argc, char **argv)

@@ -1,10 +1,12 @@
 #include "platform/Application.h"
+#include "platform/ShellFiles.h"
 #include "records/RecordStore.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestFiles.h"
 #include "support/TreeHelpers.h"
 
 #include <QDir>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -49,6 +51,8 @@ private slots:
     void renameReferencesEnds();
     void renameReferencesKeepsOtherBytes_data();
     void renameReferencesKeepsOtherBytes();
+    void everyChangeIsTold_data();
+    void everyChangeIsTold();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -254,6 +258,89 @@ void TestRecordStore::renameReferencesKeepsOtherBytes()
     TestFiles::write(file, before);
     QCOMPARE(RecordStore::RenameReferences(file, QStringLiteral("__A"), newName), !after.isEmpty());
     QCOMPARE(TestFiles::read(file), after.isEmpty() ? before : after);
+}
+
+void TestRecordStore::everyChangeIsTold_data()
+{
+    // What each operation tells: kind, path and old path below the data directory, "folder"
+    // for a folder, one notification per operation; an empty list: nothing is told.
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QStringList>("told");
+    QTest::newRow("create a record") << "create" << QStringList{"A Co/Lee.txt"};
+    QTest::newRow("create a folder") << "folder" << QStringList{"A New folder", "A New/__g_t.zu"};
+    QTest::newRow("save a change") << "save" << QStringList{"C Co/Kim.txt"};
+    QTest::newRow("save unchanged") << "save same" << QStringList{};
+    QTest::newRow("save a missing folder record") << "save folder" << QStringList{"A Co/__g_t.zu"};
+    QTest::newRow("rename with references")
+        << "rename" << QStringList{"R Co/Park.txt Co/Kim.txt", "C Co/Park.txt"};
+    QTest::newRow("rename a folder") << "rename folder" << QStringList{"R Firm Co folder"};
+    QTest::newRow("move") << "move" << QStringList{"R Kim.txt Co/Kim.txt"};
+    QTest::newRow("delete") << "delete" << QStringList{"D Co/Kim.txt"};
+    QTest::newRow("failed delete") << "delete fails" << QStringList{};
+    QTest::newRow("one operation")
+        << "operation" << QStringList{"A Co/One.txt", "A Co/Two.txt", "=가져오기: 2개"};
+}
+
+void TestRecordStore::everyChangeIsTold()
+{
+    QFETCH(QString, operation);
+    QFETCH(QStringList, told);
+    QDir().mkpath(path("Co/__Kim"));
+    TestFiles::write(path("Co/Kim.txt"),
+                     "[data]\r\nHand=1\r\n[Memo]\r\nmany=1\r\n1=\"__Kim/a.jpg\"\r\n");
+    TestFiles::write(path("Co/__Kim/a.jpg"), "jpg");
+    ShellFiles::SetTrashFunction([&](const QString &p, QString *) {
+        return operation != u"delete fails" && QDir(p).removeRecursively() | QFile::remove(p);
+    });
+    ScriptedDialogs dialogs;
+    QSignalSpy spy(&RecordStore::Notifier::Instance(), &RecordStore::Notifier::changed);
+    Record kim = Record::Read(path("Co/Kim.txt"));
+    if (operation == u"create") {
+        RecordStore::CreateRecord(path("Co/Lee.txt"), kim);
+    } else if (operation == u"folder") {
+        kim.SetValue(u"ONme", QStringLiteral("새 회사"));
+        RecordStore::CreateFolder(path("New"), kim);
+    } else if (operation.startsWith(u"save")) {
+        if (operation == u"save")
+            kim.SetValue(u"Hand", QStringLiteral("2"));
+        RecordStore::SaveRecord(path(operation == u"save folder" ? "Co/__g_t.zu" : "Co/Kim.txt"),
+                                kim);
+    } else if (operation == u"rename") {
+        QString warning;
+        QCOMPARE(RecordStore::Rename(path("Co/"), "Kim", "Park", true, &warning), QString());
+    } else if (operation == u"rename folder") {
+        QString warning;
+        QCOMPARE(RecordStore::Rename(root() + u'/', "Co", "Firm", false, &warning), QString());
+    } else if (operation == u"move") {
+        QVERIFY(RecordStore::Move(path("Co/Kim.txt"), root()));
+    } else if (operation.startsWith(u"delete")) {
+        QCOMPARE(RecordStore::DeletePath(path("Co/Kim.txt")), operation == u"delete");
+    } else if (operation == u"operation") {
+        RecordStore::Operation op;
+        RecordStore::CreateRecord(path("Co/One.txt"), kim);
+        RecordStore::CreateRecord(path("Co/Two.txt"), kim);
+        QCOMPARE(spy.count(), 0); // nothing before the operation ends
+        op.SetDescription(QStringLiteral("가져오기: 2개"));
+    }
+    ShellFiles::SetTrashFunction({});
+    const QString base = QDir::toNativeSeparators(m_dir->path() + u'/');
+    QStringList got;
+    for (const QList<QVariant> &call : std::as_const(spy)) {
+        const auto changes = call.at(0).value<QList<RecordStore::Change>>();
+        for (const RecordStore::Change &c : changes) {
+            QString line = QStringLiteral("ACDR").at(int(c.kind)) + u' '
+                           + QDir::fromNativeSeparators(c.path.mid(base.size()));
+            if (!c.oldPath.isEmpty())
+                line += u' ' + QDir::fromNativeSeparators(c.oldPath.mid(base.size()));
+            if (c.folder)
+                line += QStringLiteral(" folder");
+            got << line;
+        }
+        if (!call.at(1).toString().isEmpty())
+            got << u'=' + call.at(1).toString();
+    }
+    QCOMPARE(got, told);
+    QVERIFY(spy.count() <= 1); // one operation, one notification
 }
 
 int main(int argc, char **argv)
