@@ -5,6 +5,7 @@
 #include "navigator/MenuTree.h"
 #include "navigator/zuTree.h"
 #include "platform/Application.h"
+#include "platform/Job.h"
 #include "platform/UiFont.h"
 #include "records/book.h"
 #include "widgets/KeyPreview.h"
@@ -111,6 +112,9 @@ void TfrmMainVR::changeEvent(QEvent *event)
 bool TfrmMainVR::FormKeyDown(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        // While an import, an export or the index build runs, Esc stops it.
+        if (Jobs::Instance().CancelAll())
+            return true;
         // In the filter box Esc clears the box or leaves it; the window stays.
         if (MenuAndTree->Filter && MenuAndTree->Filter->OwnsEscape())
             return false;

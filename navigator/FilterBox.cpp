@@ -7,7 +7,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
-#include <QProgressBar>
 #include <QShortcut>
 #include <QStackedWidget>
 
@@ -50,11 +49,10 @@ private:
     TSearchIndex::Results m_results;
 };
 
-TFilterBox::TFilterBox(QWidget *pane, TzuTree *tree, std::function<QProgressBar *()> bar)
+TFilterBox::TFilterBox(QWidget *pane, TzuTree *tree)
     : QObject(pane)
     , m_tree(tree)
     , m_results(new TFilterResults(this))
-    , m_bar(std::move(bar))
 {
     edtFilter = new QLineEdit(pane);
     edtFilter->setObjectName(QStringLiteral("edtFilter"));
@@ -91,11 +89,7 @@ TFilterBox::TFilterBox(QWidget *pane, TzuTree *tree, std::function<QProgressBar 
 
     // A data directory is indexed whenever the tree shows one.
     connect(tree, &TzuTree::rootLoaded, this, [this] { Index->Open(m_tree->RootDir); });
-    connect(Index, &TSearchIndex::progress, this, &TFilterBox::OnIndexProgress);
-    connect(Index, &TSearchIndex::ready, this, [this] {
-        OnIndexProgress(0, 0);
-        Update();
-    });
+    connect(Index, &TSearchIndex::ready, this, &TFilterBox::Update);
     // What others change on disk shows in the tree and in the results.
     connect(Index, &TSearchIndex::folderChanged, this, [this](const QString &dir) {
         m_tree->SyncFolder(dir);
@@ -143,15 +137,6 @@ void TFilterBox::Activate(int row)
     if (row < 0 || row >= m_results->rowCount())
         return;
     m_tree->LocatePath(m_results->HitAt(row).relPath);
-}
-
-void TFilterBox::OnIndexProgress(int done, int total)
-{
-    QProgressBar *bar = m_bar ? m_bar() : nullptr;
-    if (!bar)
-        return;
-    bar->setMaximum(std::max(total, 1));
-    bar->setValue(done >= total ? 0 : done);
 }
 
 bool TFilterBox::eventFilter(QObject *watched, QEvent *event)

@@ -8,7 +8,6 @@
 
 class QLineEdit;
 class QListView;
-class QProgressBar;
 class QStackedWidget;
 class TFilterResults;
 class TzuTree;
@@ -20,8 +19,8 @@ class TFilterBox : public QObject
 {
     Q_OBJECT
 public:
-    // The tree goes into stkTree; bar gives the progress bar for indexing (may give nullptr).
-    TFilterBox(QWidget *pane, TzuTree *tree, std::function<QProgressBar *()> bar);
+    // The tree goes into stkTree.
+    TFilterBox(QWidget *pane, TzuTree *tree);
 
     QLineEdit *edtFilter = nullptr;
     QListView *lstFilter = nullptr;
@@ -41,9 +40,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void OnIndexProgress(int done, int total);
-
     TzuTree *m_tree;
     TFilterResults *m_results;
-    std::function<QProgressBar *()> m_bar;
 };

@@ -7,11 +7,13 @@
 #include "app/main.h"
 #include "platform/Application.h"
 #include "platform/DialogService.h"
+#include "platform/Job.h"
 #include "platform/Paths.h"
 #include "records/ContactExport.h"
 #include "records/ContactImport.h"
 #include "records/PhoneFun.h"
 #include "records/book.h"
+#include "widgets/JobBar.h"
 #include "widgets/funcs.h"
 #include "widgets/zuGradiClrs.h"
 #include "zuTree.h"
@@ -52,71 +54,6 @@ QWidget *spacer(QWidget *parent, const char *name)
 
 // Repaints of the progress bar during a search, at most this often.
 constexpr int ProgressRepaintMs = 40;
-
-// While it lives, Esc asks the running import or export to stop, and no other key or click
-// reaches the program.
-class CancelOnEscape : public QObject
-{
-public:
-    CancelOnEscape() { qApp->installEventFilter(this); }
-    ~CancelOnEscape() override { qApp->removeEventFilter(this); }
-    bool cancelled = false;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        switch (event->type()) {
-        case QEvent::ShortcutOverride:
-        case QEvent::KeyPress:
-            if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
-                cancelled = true;
-            event->accept();
-            return true;
-        case QEvent::KeyRelease:
-        case QEvent::Shortcut:
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::Wheel:
-        case QEvent::ContextMenu:
-        case QEvent::Close: return true;
-        default: return QObject::eventFilter(watched, event);
-        }
-    }
-};
-
-// Runs an import or an export with the progress bar moving, the window painted now and then
-// and Esc to cancel.
-ContactReport withProgress(QProgressBar *bar,
-                           const std::function<ContactReport(const ContactProgress &)> &work)
-{
-    CancelOnEscape escape;
-    const QString format = bar ? bar->format() : QString();
-    const bool textVisible = bar && bar->isTextVisible();
-    const auto restore = qScopeGuard([&] {
-        if (!bar)
-            return;
-        bar->setValue(0);
-        bar->setFormat(format);
-        bar->setTextVisible(textVisible);
-    });
-    if (bar) {
-        bar->setFormat(QStringLiteral("%p% (Esc: 취소)"));
-        bar->setTextVisible(true);
-    }
-    QElapsedTimer sincePump;
-    return work([&](qsizetype done, qsizetype total) {
-        if (bar) {
-            bar->setMaximum(int(qMin<qsizetype>(total, INT_MAX)));
-            bar->setValue(int(qMin<qsizetype>(done, INT_MAX)));
-        }
-        if (!sincePump.isValid() || sincePump.elapsed() >= ProgressRepaintMs) {
-            QCoreApplication::processEvents();
-            sincePump.start();
-        }
-        return !escape.cancelled;
-    });
-}
 
 void showReport(QWidget *parent, const QString &caption, const ContactReport &report)
 {
@@ -352,7 +289,9 @@ void TfrmMenuAndTree::InitPane()
     Tree->SetImages(imgsTree);
     Tree->FolderDialogIcon = QIcon(imgsToolbar.at(3));
     Tree->RecordDialogIcon = QIcon(imgsToolbar.at(4));
-    Filter = new TFilterBox(this, Tree, [this] { return Bar(); });
+    Filter = new TFilterBox(this, Tree);
+    // Imports, exports and the index build show in the progress bar.
+    new TJobBar(this, [this] { return Bar(); });
     static_cast<QVBoxLayout *>(layout())->insertWidget(layout()->indexOf(Splitter1),
                                                        Filter->edtFilter);
     Splitter1->addWidget(Filter->stkTree);
@@ -464,20 +403,23 @@ void TfrmMenuAndTree::actImportExecute()
          QStringLiteral("vCard 파일 (*.vcf *.vcard);;모든 파일 (*)")});
     if (!files || files->isEmpty())
         return;
-    const ContactReport report = withProgress(Bar(), [&](const ContactProgress &progress) {
-        return ContactImport::Import(*files, folder, progress);
+    // The records go in on a worker while the window goes on; the tree follows the store.
+    auto report = std::make_shared<ContactReport>();
+    const QStringList chosen = *files;
+    Job *job = Job::Start(QStringLiteral("가져오기"), [report, chosen, folder](Job &job) {
+        *report = ContactImport::Import(chosen, folder, [&job](qsizetype done, qsizetype total) {
+            return job.Progress(done, total);
+        });
     });
-    // The tree is built anew and opens the folder the records went into.
-    const QString root = Tree->RootDir;
-    const QString selected = Tree->SelectionPath();
-    Tree->LoadRoot(root);
-    const QString inside = folder.mid(Paths::WithSeparator(root).size());
-    if (folder != root)
-        Tree->LocatePath(Paths::WithSeparator(inside));
-    else if (!selected.isEmpty())
-        Tree->LocatePath(selected.mid(Paths::WithSeparator(root).size()));
-    actSelectedUpdate();
-    showReport(this, QStringLiteral("가져오기"), report);
+    StartedContactJob(job);
+    connect(job, &Job::finished, this, [this, report, folder] {
+        // Opens the folder the records went into.
+        if (Tree && folder != Tree->RootDir)
+            Tree->LocatePath(
+                Paths::WithSeparator(folder.mid(Paths::WithSeparator(Tree->RootDir).size())));
+        actSelectedUpdate();
+        showReport(this, QStringLiteral("가져오기"), *report);
+    });
 }
 
 void TfrmMenuAndTree::actExportExecute()
@@ -536,10 +478,25 @@ void TfrmMenuAndTree::actExportExecute()
     if (!out)
         return;
     request.out = *out;
-    const ContactReport report = withProgress(Bar(), [&](const ContactProgress &progress) {
-        return ContactExport::Export(request, progress);
+    auto report = std::make_shared<ContactReport>();
+    Job *job = Job::Start(QStringLiteral("내보내기"), [report, request](Job &job) {
+        *report = ContactExport::Export(
+            request, [&job](qsizetype done, qsizetype total) { return job.Progress(done, total); });
     });
-    showReport(this, QStringLiteral("내보내기"), report);
+    StartedContactJob(job);
+    connect(job, &Job::finished, this,
+            [this, report] { showReport(this, QStringLiteral("내보내기"), *report); });
+}
+
+void TfrmMenuAndTree::StartedContactJob(Job *job)
+{
+    // One import or export at a time.
+    m_contactJob = job;
+    actSelectedUpdate();
+    connect(job, &Job::finished, this, [this] {
+        m_contactJob = nullptr;
+        actSelectedUpdate();
+    });
 }
 
 QString TfrmMenuAndTree::DirOf(int tag) const
@@ -583,8 +540,8 @@ void TfrmMenuAndTree::actSelectedUpdate()
     // Nothing can be created where there is no data directory.
     actFileNewFolder->setEnabled(!Tree || Tree->HasDataDir());
     actFileNewNote->setEnabled(!Tree || Tree->HasDataDir());
-    actImport->setEnabled(Tree && Tree->HasDataDir());
-    actExport->setEnabled(Tree && Tree->HasDataDir());
+    actImport->setEnabled(Tree && Tree->HasDataDir() && !m_contactJob);
+    actExport->setEnabled(Tree && Tree->HasDataDir() && !m_contactJob);
     actFileDelete->setEnabled(selected);
     actFind->setEnabled(selected && !m_searching);
     actRename->setEnabled(selected);
@@ -669,6 +626,17 @@ void TfrmMenuAndTree::SearchRecords(const QString &text)
                                           "폴더를 트리에서 열면 이름을 바꿀 수 있습니다:\n\n%1")
                                .arg(shown.join(u'\n')));
     }
+}
+
+void TfrmMenuAndTree::keyPressEvent(QKeyEvent *event)
+{
+    // The bar says Esc stops what runs.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier
+        && Jobs::Instance().CancelAll()) {
+        event->accept();
+        return;
+    }
+    QFrame::keyPressEvent(event);
 }
 
 bool TfrmMenuAndTree::eventFilter(QObject *watched, QEvent *event)

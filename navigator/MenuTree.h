@@ -3,8 +3,10 @@
 #include <QFrame>
 #include <QList>
 #include <QPixmap>
+#include <QPointer>
 #include <QStringList>
 
+class Job;
 class QAction;
 class QActionGroup;
 class QListWidget;
@@ -99,6 +101,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void UpdateDirButtons();
@@ -109,6 +112,9 @@ private:
     // The folder the selection is in (the selected folder itself); the data directory when
     // nothing is selected.
     QString SelectionFolder() const;
+    // Marks the running import or export; its end enables both again.
+    void StartedContactJob(Job *job);
+    QPointer<Job> m_contactJob;
     bool m_searching = false;
     bool m_pressingFound = false; // a mouse button is down on the hit list
 };

@@ -1,6 +1,7 @@
 #include "SearchIndex.h"
 
 #include "platform/FileSystem.h"
+#include "platform/Job.h"
 #include "platform/NameOrder.h"
 #include "platform/Paths.h"
 #include "platform/TextCodec.h"
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 // ---- Matching rules -------------------------------------------------------------------------
 
@@ -531,11 +533,11 @@ TSearchIndex::~TSearchIndex()
 
 void TSearchIndex::StopBuild()
 {
-    if (m_builder.joinable()) {
-        m_cancel = true;
-        m_builder.join();
+    if (m_builder) {
+        m_builder->Cancel();
+        m_builder->WaitForWork();
     }
-    m_cancel = false;
+    m_builder = nullptr;
 }
 
 namespace {
@@ -571,11 +573,23 @@ void TSearchIndex::Open(const QString &dir)
         emit ready();
         return;
     }
-    m_builder = std::thread([this, dir, generation] {
+    m_builder = Job::Start(QStringLiteral("색인"), [this, dir, generation](Job &job) {
         auto data = std::make_shared<Data>();
+        // Stopped (Esc, or another directory shown): the filter box finds nothing for now.
+        const auto stopped = [this, generation] {
+            QMetaObject::invokeMethod(
+                this,
+                [this, generation] {
+                    if (generation != m_generation)
+                        return;
+                    m_ready = true;
+                    emit ready();
+                },
+                Qt::QueuedConnection);
+        };
         // Kept for the folders that appear later, so that no link leads into a folder twice.
-        auto walker =
-            std::make_shared<RecordWalk::Walker>(dir, RecordWalk::Options{false, false, &m_cancel});
+        auto walker = std::make_shared<RecordWalk::Walker>(
+            dir, RecordWalk::Options{false, false, job.CancelFlag()});
         QStringList folders;
         std::vector<std::pair<qsizetype, QString>> files; // folder in folders, file name
         for (const RecordWalk::Folder &folder : walker->Walk()) {
@@ -589,7 +603,7 @@ void TSearchIndex::Open(const QString &dir)
         const size_t total = files.size();
         const auto build = [&](Data &into, size_t from, size_t to, bool report) {
             QByteArray bytes;
-            for (size_t i = from; i < to && !m_cancel; ++i) {
+            for (size_t i = from; i < to && !job.IsCancelled(); ++i) {
                 const QString &folder = folders.at(files[i].first);
                 const QString path =
                     Paths::Join(folder.isEmpty() ? dir : Paths::Join(dir, folder), files[i].second);
@@ -598,9 +612,7 @@ void TSearchIndex::Open(const QString &dir)
                 if (FileSystem::readListed(path, bytes, &stamp))
                     into.Append(quint32(files[i].first), files[i].second, bytes, stamp);
                 if (report && i % 2000 == 0)
-                    QMetaObject::invokeMethod(
-                        this, [this, i, total] { emit progress(int(i * 2), int(total)); },
-                        Qt::QueuedConnection);
+                    job.Progress(qint64(i * 2), qint64(total));
             }
         };
         Data second;
@@ -608,8 +620,10 @@ void TSearchIndex::Open(const QString &dir)
         std::thread helper([&] { build(second, total / 2, total, false); });
         build(*data, 0, total / 2, true);
         helper.join();
-        if (m_cancel)
+        if (job.IsCancelled()) {
+            stopped();
             return;
+        }
         data->Merge(std::move(second));
         data->Rank();
         data->text.squeeze();
@@ -623,6 +637,7 @@ void TSearchIndex::Open(const QString &dir)
                 QStringList absolute;
                 for (const QString &f : folders)
                     absolute << (f.isEmpty() ? m_root : Paths::Join(m_root, f));
+                walker->SetCancelFlag(nullptr); // the job's flag goes with the job
                 m_walker = walker;
                 Finish(data, generation);
                 Watch(absolute);
@@ -668,14 +683,13 @@ void TSearchIndex::Finish(std::shared_ptr<Data> data, quint64 generation)
 {
     if (generation != m_generation)
         return;
-    if (m_builder.joinable())
-        m_builder.join();
+    if (m_builder)
+        m_builder->WaitForWork();
     m_data = std::move(data);
     m_ready = true;
     // What the store changed while the walk was under way may have been missed by it.
     for (const QString &p : std::exchange(m_pendingRefresh, {}))
         Refresh(p);
-    emit progress(RecordCount(), RecordCount());
     emit ready();
 }
 

@@ -4,14 +4,14 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
 #include <memory>
-#include <thread>
 #include <vector>
 
+class Job;
 class QFileSystemWatcher;
 class QTimer;
 namespace RecordWalk {
@@ -111,7 +111,6 @@ public:
     void WaitUntilReady();
 
 signals:
-    void progress(int done, int total);
     void ready();
     // A folder of the data directory changed on disk, by the program or by others.
     void folderChanged(const QString &dir);
@@ -132,8 +131,7 @@ private:
     QString m_root;
     std::shared_ptr<Data> m_data;
     std::shared_ptr<RecordWalk::Walker> m_walker; // the build's, for folders that appear later
-    std::thread m_builder;
-    std::atomic<bool> m_cancel{false};
+    QPointer<Job> m_builder;
     quint64 m_generation = 0;
     bool m_ready = false;
     QFileSystemWatcher *m_watcher = nullptr;

@@ -62,6 +62,8 @@ public:
     void Seen(const QString &path);
 
     QString Root() const { return m_root; }
+    // The flag that stops a walk (nullptr: none); a walker kept after its job drops the job's.
+    void SetCancelFlag(const std::atomic<bool> *cancel) { m_options.cancel = cancel; }
     bool Cancelled() const { return m_options.cancel && m_options.cancel->load(); }
 
 private:

@@ -4,6 +4,7 @@
 #include "navigator/MenuTree.h"
 #include "navigator/zuTree.h"
 #include "platform/Application.h"
+#include "platform/Job.h"
 #include "platform/ShellFiles.h"
 #include "records/ModifyData.h"
 #include "records/book.h"
@@ -24,6 +25,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 class TestMainWindow : public QObject
 {
@@ -107,7 +109,20 @@ void TestMainWindow::escapeMinimisesFromAnyControl()
     edit->setText(QStringLiteral("typing"));
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // While a job runs (here the index being built, then one of the test's), Esc stops it
+    // and the window stays.
+    QVERIFY(Jobs::Instance().WaitAll());
+    std::atomic<bool> stopped{false};
+    Job::Start(QStringLiteral("test"), [&stopped](Job &job) {
+        while (job.Progress(0, 1))
+            QThread::msleep(5);
+        stopped = true;
+    });
     edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_Escape);
+    QVERIFY(Jobs::Instance().WaitAll());
+    QVERIFY(stopped);
+    QVERIFY(!window.isMinimized());
     QTest::keyClick(edit, Qt::Key_Escape);
     QVERIFY(window.isMinimized());
     QCOMPARE(edit->text(), QStringLiteral("typing"));

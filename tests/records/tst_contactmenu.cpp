@@ -1,6 +1,7 @@
 #include "app/ProjectInc.h"
 #include "navigator/MenuTree.h"
 #include "navigator/zuTree.h"
+#include "platform/Job.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestFiles.h"
 #include "support/TreeHelpers.h"
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QKeyEvent>
 #include <QProgressBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -89,6 +91,7 @@ void TestContactMenu::importGoesWhereTheSelectionIs()
     ScriptedDialogs dialogs;
     dialogs.queueOpenFiles(QStringList{m_vcf});
     m_pane->actImport->trigger();
+    QVERIFY(Jobs::Instance().WaitAll());
     const QDir target(QDir(m_data).filePath(folder));
     QVERIFY(target.exists(u"이영희.txt"_s));
     QVERIFY(target.exists(u"박민수.txt"_s));
@@ -106,13 +109,34 @@ void TestContactMenu::importGoesWhereTheSelectionIs()
 
 void TestContactMenu::escapeCancelsTheImport()
 {
+    // Enough cards that the import is still running when Esc comes.
+    QByteArray many;
+    for (int i = 0; i < 20000; ++i)
+        many +=
+            "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:사람" + QByteArray::number(i) + "\r\nEND:VCARD\r\n";
+    TestFiles::write(m_vcf, many);
     ScriptedDialogs dialogs;
     dialogs.queueOpenFiles(QStringList{m_vcf});
-    QCoreApplication::postEvent(m_pane.get(),
-                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    QSignalSpy started(&Jobs::Instance(), &Jobs::started);
     m_pane->actImport->trigger();
+    QCOMPARE(started.count(), 1);
+    Job *job = started.at(0).at(0).value<Job *>();
+    QSignalSpy progress(job, &Job::progress);
+    QVERIFY(progress.wait(10000));
+    // The window goes on while it runs; the bar shows it and Esc stops it.
+    QVERIFY(!m_pane->actImport->isEnabled());
+    QVERIFY(m_bar.isTextVisible());
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_pane.get(), &esc);
+    QVERIFY(Jobs::Instance().WaitAll());
     QVERIFY2(dialogs.lastText().contains(u"취소"_s), qPrintable(dialogs.lastText()));
-    QVERIFY(!QFileInfo::exists(QDir(m_data).filePath(u"박민수.txt"_s)));
+    // What was made stays, and the rest was never made.
+    const int made = int(QDir(m_data).entryList({u"사람*.txt"_s}, QDir::Files).size());
+    QVERIFY2(made < 20000, qPrintable(QString::number(made)));
+    QVERIFY(dialogs.lastText().contains(u"자료 %1개를 만들었습니다"_s.arg(made)));
+    QVERIFY(m_pane->actImport->isEnabled());
+    QCOMPARE(m_bar.value(), 0);
+    QVERIFY(!m_bar.isTextVisible());
     QVERIFY(m_pane->isVisible()); // Esc did nothing else
 }
 
@@ -135,6 +159,7 @@ void TestContactMenu::exportScope()
     const QString out = m_dir->filePath(u"out.csv"_s);
     dialogs.queueSaveFile(out);
     m_pane->actExport->trigger();
+    QVERIFY(Jobs::Instance().WaitAll());
     const QByteArray csv = TestFiles::read(out);
     QCOMPARE(csv.count("\r\n"), rows + 1);
     QVERIFY(csv.contains(TestFiles::cp949(u"김철수,친구,"_s)));

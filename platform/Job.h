@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+
+class QThread;
+
+// Long work (an import, an export, building the index) on a thread of its own: it tells how
+// far it is, can be asked to stop from any thread, and tells its end in the thread that
+// started it. Whoever shows progress or takes Esc follows Jobs::Instance().
+class Job : public QObject
+{
+    Q_OBJECT
+public:
+    using Work = std::function<void(Job &job)>;
+
+    // Starts work on a new thread. The job is deleted after finished() has been handled.
+    static Job *Start(const QString &title, Work work);
+
+    QString Title() const { return m_title; }
+    // From the work: how far it is; false once a stop was asked for.
+    bool Progress(qint64 done, qint64 total);
+    bool IsCancelled() const { return m_cancelled.load(); }
+    // For work that checks for a stop in loops of its own.
+    const std::atomic<bool> *CancelFlag() const { return &m_cancelled; }
+    // Asks the work to stop at its next Progress; from any thread.
+    void Cancel() { m_cancelled = true; }
+    // Blocks until the work has returned (finished() still comes through the event loop).
+    void WaitForWork();
+
+signals:
+    void progress(qint64 done, qint64 total);
+    void finished();
+
+private:
+    Job(const QString &title, Work work);
+    ~Job() override;
+    void Run();
+
+    QString m_title;
+    Work m_work;
+    QThread *m_thread = nullptr;
+    std::atomic<bool> m_cancelled{false};
+};
+
+// The jobs that run.
+class Jobs : public QObject
+{
+    Q_OBJECT
+public:
+    static Jobs &Instance();
+    QList<Job *> Running() const { return m_running; }
+    // Asks every running job to stop; false when none runs.
+    bool CancelAll();
+    // Waits for every running job; for tests.
+    bool WaitAll(int ms = 30000);
+
+signals:
+    void started(Job *job);
+    void allFinished();
+
+private:
+    friend class Job;
+    Jobs() = default;
+    QList<Job *> m_running;
+};
