@@ -1,5 +1,6 @@
 #include "main.h"
 
+#include "app/Config.h"
 #include "app/ProjectInc.h"
 #include "navigator/FilterBox.h"
 #include "navigator/MenuTree.h"
@@ -53,6 +54,21 @@ TfrmMainVR::TfrmMainVR(QWidget *parent)
     bar->setValue(0);
 
     new TKeyPreview(this, [this](QKeyEvent *event) { return FormKeyDown(event); });
+
+    // The pane and the view reach the rest of the window only through what is wired here.
+    MenuAndTree->ProgressBar = bar;
+    MenuAndTree->ShowRecord = [this](const QString &path) { Book->ShowRecord(path); };
+    MenuAndTree->EditRecord = [this](const QString &path) { Book->ModifyRecord(path); };
+    MenuAndTree->OpenSettings = [this] { return RunSettingsDialog(MenuAndTree); };
+    MenuAndTree->OpenHomePage = [] {
+        if (zuPrjInfo)
+            zuPrjInfo->OpenHomePage();
+    };
+    if (zuPrjInfo)
+        Book->ProgramDir = zuPrjInfo->ExeDir;
+    Book->OpenDocument = [](const QString &text) {
+        return zuPrjInfo && zuPrjInfo->OpenDocument(text);
+    };
 
     // The view's edit button is the navigator's edit action.
     connect(Book->zuGradiButton1, &QPushButton::clicked, MenuAndTree->actModify, &QAction::trigger);

@@ -2,9 +2,7 @@
 
 #include "FilterBox.h"
 #include "RecordSearch.h"
-#include "app/Config.h"
 #include "app/ProjectInc.h"
-#include "app/main.h"
 #include "platform/Application.h"
 #include "platform/DialogService.h"
 #include "platform/Job.h"
@@ -276,9 +274,7 @@ QSize TfrmMenuAndTree::sizeHint() const
 
 QProgressBar *TfrmMenuAndTree::Bar() const
 {
-    if (ProgressBar)
-        return ProgressBar;
-    return frmMainVR ? frmMainVR->bar : nullptr;
+    return ProgressBar;
 }
 
 void TfrmMenuAndTree::InitPane()
@@ -286,6 +282,10 @@ void TfrmMenuAndTree::InitPane()
     FoundPaths.clear();
     Tree = new TzuTree(this);
     RecordTree = Tree;
+    Tree->ShowRecord = [this](const QString &path) {
+        if (ShowRecord)
+            ShowRecord(path);
+    };
     Tree->SetImages(imgsTree);
     Tree->FolderDialogIcon = QIcon(imgsToolbar.at(3));
     Tree->RecordDialogIcon = QIcon(imgsToolbar.at(4));
@@ -379,10 +379,9 @@ void TfrmMenuAndTree::actRenameExecute()
 
 void TfrmMenuAndTree::actModifyExecute()
 {
-    if (!frmMainVR || !frmMainVR->Book)
-        return;
     const QString file = Tree && Tree->SelectedNode() ? Tree->SelectedFile : QString();
-    frmMainVR->Book->ModifyRecord(file);
+    if (EditRecord)
+        EditRecord(file);
 }
 
 QString TfrmMenuAndTree::SelectionFolder() const
@@ -516,7 +515,7 @@ void TfrmMenuAndTree::tbiSetDirClick(QAction *button)
 
 void TfrmMenuAndTree::TBItem6Click()
 {
-    if (!RunSettingsDialog(this) || !zuPrjInfo || !Tree)
+    if (!OpenSettings || !OpenSettings() || !zuPrjInfo || !Tree)
         return;
     OpenDataDir(zuPrjInfo->ReadDataDir());
     tbiDataDir->setChecked(true);
@@ -525,8 +524,8 @@ void TfrmMenuAndTree::TBItem6Click()
 
 void TfrmMenuAndTree::tbiGotoHomeClick()
 {
-    if (zuPrjInfo)
-        zuPrjInfo->OpenHomePage();
+    if (OpenHomePage)
+        OpenHomePage();
 }
 
 void TfrmMenuAndTree::tbiCloseClick()

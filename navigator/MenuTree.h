@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <functional>
+
 class Job;
 class QAction;
 class QActionGroup;
@@ -69,8 +71,14 @@ public:
     // The width asked for in the settings (TreeWidth), 250 unless it is at least 30.
     int PaneWidth = 250;
 
-    // Progress bar for the search; the main window's unless set otherwise.
+    // Seams the main window wires: the progress bar (the search, imports, exports, the index),
+    // showing and editing the selected record in the view, the settings dialog (true after OK) and
+    // the maker's home page.
     QProgressBar *ProgressBar = nullptr;
+    std::function<void(const QString &path)> ShowRecord;
+    std::function<void(const QString &path)> EditRecord;
+    std::function<bool()> OpenSettings;
+    std::function<void()> OpenHomePage;
 
     void InitPane();
     void SelectFirst();

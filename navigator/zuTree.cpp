@@ -1,6 +1,5 @@
 #include "zuTree.h"
 
-#include "app/main.h"
 #include "platform/Application.h"
 #include "platform/DialogService.h"
 #include "platform/Paths.h"
@@ -51,10 +50,6 @@ TzuTree::TzuTree(QWidget *parent)
     setAccessibleName(QStringLiteral("자료 트리"));
     setAccessibleDescription(
         QStringLiteral("데이터 디렉토리의 폴더와 자료. 메뉴 키나 Shift+F10: 메뉴, /: 자료 찾기"));
-    ShowRecord = [](const QString &path) {
-        if (frmMainVR && frmMainVR->Book)
-            frmMainVR->Book->ShowRecord(path);
-    };
     connect(this, &QTreeWidget::itemSelectionChanged, this, &TzuTree::OnSelectionChange);
     connect(this, &QTreeWidget::itemExpanded, this, &TzuTree::OnExpanded);
     // Whatever the program changes (an import, a save, the tree's own editing) shows; queued, so

@@ -36,7 +36,7 @@ public:
     QTreeWidgetItem *CutNode = nullptr;
     quint32 LastExpandTick = 0;
 
-    // Shows a record file in the record view; by default the main window's.
+    // Shows a record file in the record view; the main window wires it to its view.
     std::function<void(const QString &)> ShowRecord;
 
     // The four node images: closed folder, open folder, sheet, sheet with pen.

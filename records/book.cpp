@@ -3,10 +3,10 @@
 #include "ModifyData.h"
 #include "PhoneFun.h"
 #include "Record.h"
-#include "app/ProjectInc.h"
 #include "platform/Desktop.h"
 #include "platform/DialogService.h"
 #include "platform/FileSystem.h"
+#include "platform/Paths.h"
 #include "widgets/funcs.h"
 
 #include <QCoreApplication>
@@ -372,11 +372,11 @@ void LoadRecordIntoView(TfrmBook &view, const QString &path)
     }
 }
 
-QString TfrmBook::SiblingProgramPath()
+QString TfrmBook::SiblingProgramPath() const
 {
-    const QString dir =
-        zuPrjInfo ? zuPrjInfo->ExeDir
-                  : QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + u'/');
+    const QString dir = Paths::WithSeparator(
+        ProgramDir.isEmpty() ? QDir::toNativeSeparators(QCoreApplication::applicationDirPath())
+                             : ProgramDir);
 #ifdef Q_OS_WIN
     return dir + QStringLiteral("Ferrowind.exe");
 #else
@@ -415,8 +415,12 @@ void TfrmBook::HandClick(QLabel *label, Qt::KeyboardModifiers modifiers)
 
 void TfrmBook::MUrlClick(QLabel *label)
 {
-    if (zuPrjInfo && !label->text().isEmpty())
-        zuPrjInfo->OpenDocument(label->text());
+    if (label->text().isEmpty())
+        return;
+    if (OpenDocument)
+        OpenDocument(label->text());
+    else
+        Desktop::current().openDocument(label->text());
 }
 
 void TfrmBook::labBankClick(QLabel *label)

@@ -5,6 +5,8 @@
 #include <QFrame>
 #include <QList>
 
+#include <functional>
+
 class QKeyEvent;
 class QLabel;
 class QPlainTextEdit;
@@ -37,7 +39,11 @@ public:
     void ModifyRecord(const QString &path);
 
     // The dialling program beside the executable.
-    static QString SiblingProgramPath();
+    QString SiblingProgramPath() const;
+    // Seams the main window wires: the program's folder (the running program's when empty)
+    // and how a web address is opened (the desktop's when empty).
+    QString ProgramDir;
+    std::function<bool(const QString &)> OpenDocument;
 
     // Design width of the title label once the main window has placed the view.
     static constexpr int TitleWidth = 345;

@@ -491,7 +491,7 @@ void TestAccessibility::valueKeys()
     QFETCH(QString, opened);
     QFETCH(QStringList, dialled);
     // The dialling program lies beside the program.
-    QFile sibling(TfrmBook::SiblingProgramPath());
+    QFile sibling(m_window->Book->SiblingProgramPath());
     QVERIFY(sibling.open(QIODevice::WriteOnly));
     sibling.close();
     QLabel *label = m_window->Book->ValueLabel(field);

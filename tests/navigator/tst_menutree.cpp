@@ -94,7 +94,11 @@ void TestMenuTree::writeSettings(const QByteArray &program)
 std::unique_ptr<TfrmMenuAndTree> TestMenuTree::makePane()
 {
     auto pane = std::make_unique<TfrmMenuAndTree>();
+    // Wired as the main window wires them.
     pane->ProgressBar = &m_bar;
+    TfrmMenuAndTree *p = pane.get();
+    pane->OpenSettings = [p] { return RunSettingsDialog(p); };
+    pane->OpenHomePage = [this] { m_info->OpenHomePage(); };
     pane->InitPane();
     pane->Tree->ShowRecord = [](const QString &) {};
     pane->resize(300, 500);

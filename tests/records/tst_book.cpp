@@ -318,13 +318,14 @@ void TestBook::clicks()
     QFETCH(QString, copied);
     QFETCH(QString, started);
     QFETCH(QString, opened);
-    if (sibling)
-        TestFiles::write(TfrmBook::SiblingProgramPath(), "#!/bin/sh\n");
     FakeDesktop desktop;
     desktop.clipboard = QStringLiteral("<none>");
     desktop.modifiers = ctrl ? Qt::ControlModifier : Qt::NoModifier;
 
     TfrmBook book;
+    book.ProgramDir = m_info->ExeDir;
+    if (sibling)
+        TestFiles::write(book.SiblingProgramPath(), "#!/bin/sh\n");
     book.resize(476, 640);
     book.show();
     book.ShowRecord(write("Kim Chul Su.txt", record));
@@ -334,7 +335,7 @@ void TestBook::clicks()
     QCOMPARE(desktop.clipboard, copied);
     QStringList startedArgs;
     for (const FakeDesktop::Started &s : desktop.started) {
-        QCOMPARE(s.program, TfrmBook::SiblingProgramPath());
+        QCOMPARE(s.program, book.SiblingProgramPath());
         startedArgs << s.arguments.join(u'|');
     }
     QCOMPARE(startedArgs, started.isEmpty() ? QStringList() : QStringList{started});
