@@ -1,6 +1,6 @@
 #include "CommandLine.h"
 
-#include "app/ProjectInc.h"
+#include "app/Settings.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
 #include "records/ContactExport.h"
@@ -126,8 +126,9 @@ int RunCommandLine(int &argc, char **argv)
     if (parser.isSet(data)) {
         dataDir = QDir(parser.value(data)).absolutePath();
     } else {
-        const TzuPrjInfo info;
-        dataDir = info.ReadDataDir();
+        // The settings alone: a running window holds the instance lock, and this never waits
+        // for it or shows anything.
+        dataDir = Settings(QCoreApplication::applicationDirPath()).dataDir();
     }
     dataDir = Paths::WithoutTrailingSeparator(QDir::toNativeSeparators(dataDir));
     if (!RecordStore::IsDataDir(dataDir))

@@ -237,7 +237,8 @@ void TfrmConfig::frmZuNoCaptionCreate()
     for (int index = 0; index < 3; ++index)
         ShowDirectory(index);
     const int mode = zuPrjInfo->ReadBootMode();
-    radPrgStart->SetItemIndex(mode > TzuPrjInfo::BootTray ? TzuPrjInfo::BootTray : mode);
+    // Above the last mode shows the last; below the first shows none.
+    radPrgStart->SetItemIndex(Settings::bound(Settings::BootMode, mode));
     chkToTray->setChecked(zuPrjInfo->ReadFlag(TzuPrjInfo::SelMiniTray));
 }
 

@@ -3,65 +3,25 @@
 #include "MappedHwnd.h"
 #include "platform/Application.h"
 #include "platform/Desktop.h"
-#include "platform/Profile.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QStandardPaths>
 
 TzuPrjInfo *zuPrjInfo = nullptr;
 
 const QString TzuPrjInfo::HomePage = QStringLiteral("https://vandrel.kr/");
-const QString TzuPrjInfo::AppId = QStringLiteral("kr.vandrel.Vandrel");
-
-namespace {
-
-QString withSeparator(QString dir)
-{
-    dir = QDir::toNativeSeparators(dir);
-    if (!dir.endsWith(QDir::separator()))
-        dir += QDir::separator();
-    return dir;
-}
-
-bool isWritableDir(const QString &dir)
-{
-    const QFileInfo info(dir);
-    return info.isDir() && info.isWritable();
-}
-
-// An installed program has its desktop entry in ../share/applications. It keeps to the
-// per-user places even where its folder is writable (for root), so nothing is written under
-// /usr.
-bool isInstalled(const QString &exeDir)
-{
-    return QFileInfo::exists(exeDir + QStringLiteral("../share/applications/") + TzuPrjInfo::AppId
-                             + QStringLiteral(".desktop"));
-}
-
-} // namespace
 
 TzuPrjInfo::TzuPrjInfo()
     : TzuPrjInfo(QCoreApplication::applicationDirPath())
 {}
 
 TzuPrjInfo::TzuPrjInfo(const QString &exeDir)
-    : ExeDir(withSeparator(exeDir))
+    : m_settings(exeDir)
     , m_lock(QStringLiteral("Vandrel"))
     , m_map(std::make_unique<TMappedHwnd>())
 {
-    // Beside the program when its folder is writable, a portable copy; else per user.
-    m_portable = isWritableDir(ExeDir) && !isInstalled(ExeDir);
-    if (m_portable) {
-        m_settingsFile = ExeDir + QStringLiteral("Vandrel.ini");
-    } else {
-        const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-        QDir().mkpath(dir);
-        m_settingsFile = withSeparator(dir) + QStringLiteral("Vandrel.ini");
-    }
+    ExeDir = m_settings.exeDir();
     VandrelApplication::setTitle(TitleText());
 }
 
@@ -69,101 +29,86 @@ TzuPrjInfo::~TzuPrjInfo() = default;
 
 QString TzuPrjInfo::SettingsFileName() const
 {
-    return m_settingsFile;
+    return m_settings.fileName();
 }
 
 bool TzuPrjInfo::ReadFlag(int selector) const
 {
-    const QString &key =
-        selector == SelConfirmExit ? SettingsKey::ConfirmExit : SettingsKey::MiniTray;
-    return ReadBool(SettingsKey::Program, key, false);
+    return m_settings.flag(selector == SelConfirmExit ? Settings::ConfirmExit : Settings::MiniTray);
 }
 
 void TzuPrjInfo::WriteFlag(int selector, bool value) const
 {
     if (selector == SelConfirmExit)
-        WriteBool(SettingsKey::Program, SettingsKey::ConfirmExit, value);
+        m_settings.setFlag(Settings::ConfirmExit, value);
     else if (selector == SelMiniTray)
-        WriteBool(SettingsKey::Program, SettingsKey::MiniTray, value);
+        m_settings.setFlag(Settings::MiniTray, value);
 }
 
 int TzuPrjInfo::ReadBootMode() const
 {
-    return ReadInteger(SettingsKey::Program, SettingsKey::BootMode, BootPrevious);
+    return m_settings.integer(Settings::BootMode);
 }
 
 void TzuPrjInfo::WriteBootMode(int mode) const
 {
-    WriteInteger(SettingsKey::Program, SettingsKey::BootMode, mode);
-}
-
-QString TzuPrjInfo::DefaultDataDir() const
-{
-    if (m_portable)
-        return ExeDir + QStringLiteral("PhoneData");
-    const QString base = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    // The per-user folder itself may be missing on a new account.
-    QDir().mkpath(base);
-    return withSeparator(base) + QStringLiteral("PhoneData");
+    m_settings.setInteger(Settings::BootMode, mode);
 }
 
 QString TzuPrjInfo::ReadDataDir() const
 {
-    const QString dir = profile::readString(m_settingsFile, SettingsKey::Program,
-                                            SettingsKey::DirData, DefaultDataDir());
-    // One level only: a missing parent (an unplugged drive) must not be made up.
-    if (!dir.isEmpty() && !QFileInfo(dir).isDir())
-        QDir().mkdir(dir);
-    return dir;
+    return m_settings.dataDir();
 }
 
 void TzuPrjInfo::WriteDataDir(const QString &dir) const
 {
-    profile::writeString(m_settingsFile, SettingsKey::Program, SettingsKey::DirData, dir);
+    m_settings.setText(Settings::DirData, dir);
 }
 
 QString TzuPrjInfo::ReadExtraDir(int selector) const
 {
-    const QString &key = selector == SelSecondDir ? SettingsKey::Dir2 : SettingsKey::Dir3;
-    return profile::readString(m_settingsFile, SettingsKey::Program, key, QString());
+    return m_settings.text(selector == SelSecondDir ? Settings::SecondDir : Settings::ThirdDir);
 }
 
 void TzuPrjInfo::WriteExtraDir(int selector, const QString &dir) const
 {
-    const QString &key = selector == SelSecondDir ? SettingsKey::Dir2 : SettingsKey::Dir3;
-    profile::writeString(m_settingsFile, SettingsKey::Program, key, dir);
+    m_settings.setText(selector == SelSecondDir ? Settings::SecondDir : Settings::ThirdDir, dir);
 }
 
-int TzuPrjInfo::ReadInteger(const QString &section, const QString &key, int defaultValue) const
+int TzuPrjInfo::ReadInteger(Settings::Key key) const
 {
-    return profile::readInteger(m_settingsFile, section, key, defaultValue);
+    return m_settings.integer(key, ScreenSize());
 }
 
-void TzuPrjInfo::WriteInteger(const QString &section, const QString &key, int value) const
+void TzuPrjInfo::WriteInteger(Settings::Key key, int value) const
 {
-    profile::writeInteger(m_settingsFile, section, key, value);
+    m_settings.setInteger(key, value);
 }
 
-bool TzuPrjInfo::ReadBool(const QString &section, const QString &key, bool defaultValue) const
+bool TzuPrjInfo::ReadBool(Settings::Key key) const
 {
-    return profile::readBool(m_settingsFile, section, key, defaultValue);
+    return m_settings.flag(key);
 }
 
-void TzuPrjInfo::WriteBool(const QString &section, const QString &key, bool value) const
+void TzuPrjInfo::WriteBool(Settings::Key key, bool value) const
 {
-    profile::writeBool(m_settingsFile, section, key, value);
+    m_settings.setFlag(key, value);
+}
+
+QSize TzuPrjInfo::ScreenSize()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().size() : QSize(1024, 768);
 }
 
 int TzuPrjInfo::DefaultWidth()
 {
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    return (screen ? screen->geometry().width() : 1024) - 50;
+    return Settings::defaultInteger(Settings::Width, ScreenSize());
 }
 
 int TzuPrjInfo::DefaultHeight()
 {
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    return (screen ? screen->geometry().height() : 768) - 50;
+    return Settings::defaultInteger(Settings::Height, ScreenSize());
 }
 
 bool TzuPrjInfo::OpenDocument(const QString &text) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Settings.h"
 #include "platform/InstanceLock.h"
 
 #include <QString>
@@ -9,27 +10,6 @@
 
 class QWidget;
 class TMappedHwnd;
-
-// Names of the settings file's sections and keys.
-namespace SettingsKey {
-inline const QString Program = QStringLiteral("PROGRAM");
-inline const QString Skin = QStringLiteral("Skin");
-inline const QString ConfirmExit = QStringLiteral("ConfirmExit");
-inline const QString MiniTray = QStringLiteral("MiniTray");
-inline const QString BootMode = QStringLiteral("BootMode");
-inline const QString DirData = QStringLiteral("DirData");
-inline const QString Dir2 = QStringLiteral("2ND");
-inline const QString Dir3 = QStringLiteral("3RD");
-inline const QString Left = QStringLiteral("Left");
-inline const QString Top = QStringLiteral("Top");
-inline const QString Width = QStringLiteral("Width");
-inline const QString Height = QStringLiteral("Height");
-inline const QString Maximized = QStringLiteral("Maximized");
-inline const QString TreeWidth = QStringLiteral("TreeWidth");
-inline const QString Mode = QStringLiteral("Mode");
-inline const QString Text = QStringLiteral("Text");
-inline const QString Hue = QStringLiteral("Hue");
-} // namespace SettingsKey
 
 // The application information object: where the program lives, its title and version, the
 // gateway to the settings file, and the single-instance check. One per process.
@@ -42,17 +22,16 @@ public:
     static constexpr int SelSecondDir = 1030;
     static constexpr int SelThirdDir = 1031;
 
-    static constexpr int BootPrevious = 0;
-    static constexpr int BootMaximized = 1;
-    static constexpr int BootFullScreen = 2;
-    static constexpr int BootTray = 3;
+    static constexpr int BootPrevious = Settings::BootPrevious;
+    static constexpr int BootMaximized = Settings::BootMaximized;
+    static constexpr int BootFullScreen = Settings::BootFullScreen;
+    static constexpr int BootTray = Settings::BootTray;
 
     // How long a second start waits for the running instance to answer.
     static constexpr int HandOverTimeoutMs = 3000;
 
     static const QString HomePage;
-    // The name of the desktop entry, the icon and the metainfo (without their extensions).
-    static const QString AppId;
+    static inline const QString &AppId = Settings::AppId;
 
     TzuPrjInfo();
     // For a program folder other than the running program's own.
@@ -65,6 +44,8 @@ public:
     QString ExeDir;
 
     QString SettingsFileName() const;
+    // The settings file's table of keys.
+    const Settings &settings() const { return m_settings; }
 
     bool ReadFlag(int selector) const;
     void WriteFlag(int selector, bool value) const;
@@ -75,13 +56,14 @@ public:
     QString ReadExtraDir(int selector) const;
     void WriteExtraDir(int selector, const QString &dir) const;
 
-    // Any other key of the settings file.
-    int ReadInteger(const QString &section, const QString &key, int defaultValue) const;
-    void WriteInteger(const QString &section, const QString &key, int value) const;
-    bool ReadBool(const QString &section, const QString &key, bool defaultValue) const;
-    void WriteBool(const QString &section, const QString &key, bool value) const;
+    // Any key of the settings file, with the table's default; Width and Height count theirs
+    // from the primary screen.
+    int ReadInteger(Settings::Key key) const;
+    void WriteInteger(Settings::Key key, int value) const;
+    bool ReadBool(Settings::Key key) const;
+    void WriteBool(Settings::Key key, bool value) const;
 
-    // Defaults of the window placement keys: 25, 25 and the primary screen less 50 each way.
+    // Defaults of the window size keys: the primary screen less 50 each way.
     static int DefaultWidth();
     static int DefaultHeight();
 
@@ -100,12 +82,11 @@ public:
     bool StartHidden() const { return m_startHidden; }
 
 private:
-    QString DefaultDataDir() const;
+    static QSize ScreenSize();
 
+    Settings m_settings;
     InstanceLock m_lock;
     std::unique_ptr<TMappedHwnd> m_map;
-    QString m_settingsFile;
-    bool m_portable = true;
     bool m_startHidden = false;
 };
 

@@ -14,7 +14,6 @@
 #include "platform/Application.h"
 #include "platform/DialogService.h"
 #include "platform/DirectoryListing.h"
-#include "platform/Profile.h"
 #include "platform/TextCodec.h"
 #include "records/RecordStore.h"
 
@@ -164,8 +163,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "cannot create a temporary folder\n");
         return 1;
     }
-    profile::writeString(exeDir.filePath(QStringLiteral("Vandrel.ini")), SettingsKey::Program,
-                         SettingsKey::DirData, dataDir);
+    Settings(exeDir.path()).setText(Settings::DirData, dataDir);
     TzuPrjInfo info(exeDir.path());
     zuPrjInfo = &info;
 

@@ -309,9 +309,9 @@ void TfrmMenuAndTree::InitPane()
     SetTabChain({tbiFile, Filter->edtFilter, Tree, Filter->lstFilter, lstFound});
     UpdateDirButtons();
 
-    const int width =
-        zuPrjInfo ? zuPrjInfo->ReadInteger(SettingsKey::Program, SettingsKey::TreeWidth, -1) : -1;
-    PaneWidth = width >= 30 ? width : 250;
+    const int width = zuPrjInfo ? zuPrjInfo->ReadInteger(Settings::TreeWidth)
+                                : Settings::defaultInteger(Settings::TreeWidth);
+    PaneWidth = Settings::bound(Settings::TreeWidth, width);
     resize(PaneWidth, height());
     updateGeometry();
     actSelectedUpdate();

@@ -54,14 +54,16 @@ public:
         int current = 0;
     };
 
+    // What execDialog gives, as QDialog does.
+    enum DialogResult { Rejected = 0, Accepted = 1 };
+
     virtual ~DialogService();
 
     // The button that closed the box; Cancel (or the only button) when it was closed otherwise.
     virtual Button message(const Message &request) = 0;
     // The text entered, or nothing when the query was cancelled.
     virtual std::optional<QString> input(const Input &request) = 0;
-    // Shows one of the program's own dialogs modally; its result (QDialog::Accepted or
-    // QDialog::Rejected).
+    // Shows one of the program's own dialogs modally; its result (Accepted or Rejected).
     virtual int execDialog(QDialog &dialog) = 0;
     // Shows a folder chooser once; the chosen folder (what selected gives after OK), or nothing
     // when it was closed otherwise. By default the chooser is shown like the program's own
@@ -79,10 +81,14 @@ public:
     virtual std::optional<int> choose(const Choice &request);
     // (A service that shows no choosers cancels them.)
 
-    // The service in use: the one installed, else the one showing real dialogs.
+    // The service in use: the one installed, else the default.
     static DialogService &current();
-    // Installs a service (not owned); nullptr restores the real dialogs.
+    // Installs a service (not owned); nullptr restores the default.
     static void install(DialogService *service);
+    // The default (not owned): the desktop's dialogs in a widget application. Without one,
+    // nothing is shown: a message gets its default button, and every dialog, chooser and
+    // input is cancelled.
+    static void installDefault(DialogService *service);
 };
 
 // Shorthands for the common boxes.

@@ -87,11 +87,10 @@ TfrmZuThreeButtons::TfrmZuThreeButtons(QWidget *parent)
     btnClose->SetIndexClick(11);
 
     const TzuPrjInfo *info = zuPrjInfo;
-    SetSkinMode(info ? info->ReadBool(SettingsKey::Skin, SettingsKey::Mode, true) : true);
+    SetSkinMode(info ? info->ReadBool(Settings::SkinMode) : true);
     if (info)
-        m_captionTextColor =
-            TColor(info->ReadInteger(SettingsKey::Skin, SettingsKey::Text, 0xFFFFFF));
-    SetHue(info ? info->ReadInteger(SettingsKey::Skin, SettingsKey::Hue, 0) : 0);
+        m_captionTextColor = TColor(info->ReadInteger(Settings::SkinText));
+    SetHue(info ? info->ReadInteger(Settings::SkinHue) : 0);
 
     connect(pnlCaption, &TzuBlankPanel::OnPaint, this, &TfrmZuThreeButtons::PaintCaption);
     BuildSystemMenu();
@@ -269,19 +268,17 @@ void TfrmZuThreeButtons::ShowColorTable()
 void TfrmZuThreeButtons::SetHue(int hue)
 {
     m_hue = hue;
-    StoreSetting([hue](const TzuPrjInfo &info) {
-        info.WriteInteger(SettingsKey::Skin, SettingsKey::Hue, hue);
-    });
+    StoreSetting([hue](const TzuPrjInfo &info) { info.WriteInteger(Settings::SkinHue, hue); });
 
     m_activeCaption = ResourceImage(QStringLiteral("BMP_ACT_CAP"));
     QImage buttons = ResourceImage(QStringLiteral("BMP_BUTTONS"));
     m_frameColors = DefaultFrameColors;
     // The inactive look is grey and never turns.
-    if (hue > 0) {
-        HueShiftBitmap(m_activeCaption, hue);
-        HueShiftBitmap(buttons, hue);
+    if (const int turn = Settings::bound(Settings::SkinHue, hue); turn > 0) {
+        HueShiftBitmap(m_activeCaption, turn);
+        HueShiftBitmap(buttons, turn);
         for (TColor &color : m_frameColors)
-            color = HueShiftColor(color, hue);
+            color = HueShiftColor(color, turn);
     }
 
     auto *list = new TImageList(16, 17, this);
@@ -302,8 +299,7 @@ void TfrmZuThreeButtons::SetSkinMode(bool on)
     SetCaptionStyle();
     pnlCaption->setVisible(on && !m_fullScreen);
     FitFrame();
-    StoreSetting(
-        [on](const TzuPrjInfo &info) { info.WriteBool(SettingsKey::Skin, SettingsKey::Mode, on); });
+    StoreSetting([on](const TzuPrjInfo &info) { info.WriteBool(Settings::SkinMode, on); });
 }
 
 void TfrmZuThreeButtons::SetCaptionStyle()
@@ -351,9 +347,8 @@ void TfrmZuThreeButtons::SetCaptionTextColor(TColor color)
 {
     m_captionTextColor = color;
     m_captionCache = QPixmap();
-    StoreSetting([color](const TzuPrjInfo &info) {
-        info.WriteInteger(SettingsKey::Skin, SettingsKey::Text, int(color));
-    });
+    StoreSetting(
+        [color](const TzuPrjInfo &info) { info.WriteInteger(Settings::SkinText, int(color)); });
 }
 
 void TfrmZuThreeButtons::InvalidateCaption()
@@ -605,15 +600,11 @@ void TfrmZuThreeButtons::FormShow()
     const TzuPrjInfo *info = zuPrjInfo;
     if (!info)
         return;
-    const auto read = [info](const QString &key, int defaultValue) {
-        return info->ReadInteger(SettingsKey::Program, key, defaultValue);
-    };
-    const QPoint saved(read(SettingsKey::Left, 25), read(SettingsKey::Top, 25));
+    const QPoint saved(info->ReadInteger(Settings::Left), info->ReadInteger(Settings::Top));
     // The saved bounds are the normal ones, also for a window shown maximised.
     const Qt::WindowStates state = windowState();
     move(StartPosition(SystemMonitors(), saved, QCoreApplication::arguments()));
-    resize(read(SettingsKey::Width, TzuPrjInfo::DefaultWidth()),
-           read(SettingsKey::Height, TzuPrjInfo::DefaultHeight()));
+    resize(info->ReadInteger(Settings::Width), info->ReadInteger(Settings::Height));
     if (windowState() != state)
         setWindowState(state);
     switch (info->ReadBootMode()) {
@@ -626,7 +617,7 @@ void TfrmZuThreeButtons::FormShow()
             QMetaObject::invokeMethod(this, &QWidget::showMinimized, Qt::QueuedConnection);
         break;
     default:
-        if (info->ReadBool(SettingsKey::Program, SettingsKey::Maximized, false))
+        if (info->ReadBool(Settings::Maximized))
             setWindowState(windowState() | Qt::WindowMaximized);
         break;
     }
@@ -657,27 +648,23 @@ void TfrmZuThreeButtons::SavePlacement()
     if (!m_shown)
         return;
     const TzuPrjInfo &info = *zuPrjInfo;
-    const QString &section = SettingsKey::Program;
     const bool maximized = windowState().testFlag(Qt::WindowMaximized);
-    info.WriteBool(section, SettingsKey::Maximized, maximized && !m_fullScreen);
+    info.WriteBool(Settings::Maximized, maximized && !m_fullScreen);
     if (maximized || m_fullScreen) {
-        const QRect saved(
-            info.ReadInteger(section, SettingsKey::Left, 25),
-            info.ReadInteger(section, SettingsKey::Top, 25),
-            info.ReadInteger(section, SettingsKey::Width, TzuPrjInfo::DefaultWidth()),
-            info.ReadInteger(section, SettingsKey::Height, TzuPrjInfo::DefaultHeight()));
+        const QRect saved(info.ReadInteger(Settings::Left), info.ReadInteger(Settings::Top),
+                          info.ReadInteger(Settings::Width), info.ReadInteger(Settings::Height));
         const QPoint moved = ClosePosition(SystemMonitors(), frameGeometry(), saved);
         if (moved != saved.topLeft()) {
-            info.WriteInteger(section, SettingsKey::Left, moved.x());
-            info.WriteInteger(section, SettingsKey::Top, moved.y());
+            info.WriteInteger(Settings::Left, moved.x());
+            info.WriteInteger(Settings::Top, moved.y());
         }
         return;
     }
     // Position of the frame, size of the window: what showing sets again.
-    info.WriteInteger(section, SettingsKey::Left, pos().x());
-    info.WriteInteger(section, SettingsKey::Top, pos().y());
-    info.WriteInteger(section, SettingsKey::Width, width());
-    info.WriteInteger(section, SettingsKey::Height, height());
+    info.WriteInteger(Settings::Left, pos().x());
+    info.WriteInteger(Settings::Top, pos().y());
+    info.WriteInteger(Settings::Width, width());
+    info.WriteInteger(Settings::Height, height());
 }
 
 void TfrmZuThreeButtons::closeEvent(QCloseEvent *event)

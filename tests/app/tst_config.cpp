@@ -303,11 +303,11 @@ void TestConfig::chooseDirectory()
     QCOMPARE(dialogs.folderCount(), 1);
     QCOMPARE(dialogs.asked.last().folderOwner, &dialog);
     QCOMPARE(dialogs.asked.last().folderTitle, QStringLiteral("Current folder:"));
-    QCOMPARE(profile::readString(ini(), SettingsKey::Program, key), chosen);
+    QCOMPARE(profile::readString(ini(), QStringLiteral("PROGRAM"), key), chosen);
     QCOMPARE(dialog.findChild<QLabel *>(panel)->text(),
              TfrmConfig::ShortenPath(chosen, 284, QFontMetrics(dialog.pnlDirData->font())));
     // Only that key was written.
-    QCOMPARE(profile::Snapshot(ini()).entries(SettingsKey::Program).size(), 1);
+    QCOMPARE(profile::Snapshot(ini()).entries(QStringLiteral("PROGRAM")).size(), 1);
     QVERIFY(dialog.isVisible());
     QCOMPARE(dialogs.messageCount(), 0);
 }

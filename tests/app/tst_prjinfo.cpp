@@ -16,8 +16,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace K = SettingsKey;
-
 class TestPrjInfo : public QObject
 {
     Q_OBJECT
@@ -72,10 +70,10 @@ void TestPrjInfo::defaultsWithoutSettingsFile()
     QCOMPARE(m_info->ReadFlag(TzuPrjInfo::SelMiniTray), false);
     QCOMPARE(m_info->ReadExtraDir(TzuPrjInfo::SelSecondDir), QString());
     QCOMPARE(m_info->ReadExtraDir(TzuPrjInfo::SelThirdDir), QString());
-    QCOMPARE(m_info->ReadInteger(K::Program, K::Left, 25), 25);
-    QCOMPARE(m_info->ReadInteger(K::Program, K::TreeWidth, -1), -1);
-    QCOMPARE(m_info->ReadBool(K::Skin, K::Mode, true), true);
-    QCOMPARE(m_info->ReadInteger(K::Skin, K::Text, 0xFFFFFF), 16777215);
+    QCOMPARE(m_info->ReadInteger(Settings::Left), 25);
+    QCOMPARE(m_info->ReadInteger(Settings::TreeWidth), -1);
+    QCOMPARE(m_info->ReadBool(Settings::SkinMode), true);
+    QCOMPARE(m_info->ReadInteger(Settings::SkinText), 16777215);
     const QScreen *screen = QGuiApplication::primaryScreen();
     QVERIFY(screen);
     QCOMPARE(TzuPrjInfo::DefaultWidth(), screen->geometry().width() - 50);
@@ -220,12 +218,12 @@ void TestPrjInfo::dataDirectoryIsCreatedOneLevel()
 void TestPrjInfo::valuesRoundTrip()
 {
     m_info->WriteBootMode(3);
-    m_info->WriteInteger(K::Skin, K::Hue, -40);
-    m_info->WriteBool(K::Program, K::Maximized, true);
-    m_info->WriteInteger(K::Skin, K::Text, 0x00FFFFFF);
+    m_info->WriteInteger(Settings::SkinHue, -40);
+    m_info->WriteBool(Settings::Maximized, true);
+    m_info->WriteInteger(Settings::SkinText, 0x00FFFFFF);
     QCOMPARE(m_info->ReadBootMode(), 3);
-    QCOMPARE(m_info->ReadInteger(K::Skin, K::Hue, 0), -40);
-    QCOMPARE(m_info->ReadBool(K::Program, K::Maximized, false), true);
+    QCOMPARE(m_info->ReadInteger(Settings::SkinHue), -40);
+    QCOMPARE(m_info->ReadBool(Settings::Maximized), true);
     QCOMPARE(TestFiles::read(ini()),
              QByteArray("[PROGRAM]\r\nBootMode=3\r\nMaximized=1\r\n[Skin]\r\nHue=-40\r\n"
                         "Text=16777215\r\n"));

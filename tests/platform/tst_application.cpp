@@ -1,4 +1,5 @@
 #include "platform/Application.h"
+#include "platform/DesktopDialogs.h"
 #include "platform/Errors.h"
 #include "support/ScriptedDialogs.h"
 
@@ -35,6 +36,7 @@ private slots:
     void errorInEventHandlerIsShownAndProgramGoesOn();
     void otherErrorsAreShownToo();
     void guardedReportsAndReturnsFalse();
+    void desktopDialogsAnswerOnceTheResponderIsGone();
 };
 
 void TestApplication::errorInEventHandlerIsShownAndProgramGoesOn()
@@ -81,6 +83,14 @@ void TestApplication::guardedReportsAndReturnsFalse()
     QVERIFY(!VandrelApplication::guarded([] { throw VandrelError(QStringLiteral("stop")); }));
     QCOMPARE(dialogs.messageCount(), 1);
     QCOMPARE(dialogs.lastText(), QStringLiteral("stop"));
+}
+
+void TestApplication::desktopDialogsAnswerOnceTheResponderIsGone()
+{
+    {
+        ScriptedDialogs dialogs;
+    }
+    QVERIFY(dynamic_cast<DesktopDialogs *>(&DialogService::current()));
 }
 
 int main(int argc, char **argv)

@@ -1,4 +1,5 @@
 #include "app/ProjectInc.h"
+#include "platform/Profile.h"
 #include "widgets/ImageList.h"
 #include "widgets/zuBlankPnl.h"
 #include "widgets/zuFormThreeBtns.h"
@@ -166,7 +167,9 @@ void TestColorTable::pickingWhileTheButtonIsDown()
     QCOMPARE(text(), TColor(0xF0F0F0));
     sendMouse(image, QEvent::MouseMove, {-30, -30}, {70, 70});
     QCOMPARE(text(), TColor(0x0000FF));
-    QCOMPARE(m_info->ReadInteger(SettingsKey::Skin, SettingsKey::Text, -1), 0x0000FF);
+    QCOMPARE(profile::readInteger(m_info->SettingsFileName(), QStringLiteral("Skin"),
+                                  QStringLiteral("Text"), -1),
+             0x0000FF);
     sendMouse(image, QEvent::MouseButtonRelease, {-30, -30}, {70, 70}, Qt::NoButton);
     sendMouse(image, QEvent::MouseMove, {1, 51}, {101, 151}, Qt::NoButton);
     QCOMPARE(text(), TColor(0x0000FF));

@@ -1,5 +1,6 @@
 #include "app/ProjectInc.h"
 #include "platform/Application.h"
+#include "platform/Profile.h"
 #include "support/FakeDesktop.h"
 #include "support/FakeTray.h"
 #include "support/ScriptedDialogs.h"
@@ -128,9 +129,9 @@ void TestFrame::settings(const QByteArray &program)
 
 int TestFrame::setting(const QString &key, int defaultValue) const
 {
-    const QString &section =
-        key == u"Mode" || key == u"Hue" ? SettingsKey::Skin : SettingsKey::Program;
-    return m_info->ReadInteger(section, key, defaultValue);
+    const QString section =
+        key == u"Mode" || key == u"Hue" ? QStringLiteral("Skin") : QStringLiteral("PROGRAM");
+    return profile::readInteger(m_info->SettingsFileName(), section, key, defaultValue);
 }
 
 void TestFrame::look_data()
