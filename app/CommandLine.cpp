@@ -1,6 +1,6 @@
 #include "CommandLine.h"
 
-#include "app/Settings.h"
+#include "platform/Settings.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
 #include "records/ContactExport.h"

@@ -57,6 +57,8 @@ TfrmMainVR::TfrmMainVR(QWidget *parent)
 
     // The pane and the view reach the rest of the window only through what is wired here.
     MenuAndTree->ProgressBar = bar;
+    if (zuPrjInfo)
+        MenuAndTree->ProgramSettings = &zuPrjInfo->settings();
     MenuAndTree->ShowRecord = [this](const QString &path) { Book->ShowRecord(path); };
     MenuAndTree->EditRecord = [this](const QString &path) { Book->ModifyRecord(path); };
     MenuAndTree->OpenSettings = [this] { return RunSettingsDialog(MenuAndTree); };

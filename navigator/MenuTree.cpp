@@ -2,11 +2,11 @@
 
 #include "FilterBox.h"
 #include "RecordSearch.h"
-#include "app/ProjectInc.h"
 #include "platform/Application.h"
 #include "platform/DialogService.h"
 #include "platform/Job.h"
 #include "platform/Paths.h"
+#include "platform/Settings.h"
 #include "records/ContactExport.h"
 #include "records/ContactImport.h"
 #include "records/PhoneFun.h"
@@ -302,16 +302,16 @@ void TfrmMenuAndTree::InitPane()
     connect(Tree, &QTreeWidget::itemSelectionChanged, this, &TfrmMenuAndTree::actSelectedUpdate);
     connect(Tree, &TzuTree::rootLoaded, this, &TfrmMenuAndTree::actSelectedUpdate);
 
-    if (zuPrjInfo)
-        Tree->LoadRoot(zuPrjInfo->ReadDataDir());
+    if (ProgramSettings)
+        Tree->LoadRoot(ProgramSettings->dataDir());
     // Tab goes down the pane: the menu, the box, the tree (or the list standing in for it), the
     // hits.
     SetTabChain({tbiFile, Filter->edtFilter, Tree, Filter->lstFilter, lstFound});
     UpdateDirButtons();
 
-    const int width = zuPrjInfo ? zuPrjInfo->ReadInteger(Settings::TreeWidth)
-                                : Settings::defaultInteger(Settings::TreeWidth);
-    PaneWidth = Settings::bound(Settings::TreeWidth, width);
+    PaneWidth = ProgramSettings ? ProgramSettings->bounded(Settings::TreeWidth)
+                                : Settings::bound(Settings::TreeWidth,
+                                                  Settings::defaultInteger(Settings::TreeWidth));
     resize(PaneWidth, height());
     updateGeometry();
     actSelectedUpdate();
@@ -319,17 +319,15 @@ void TfrmMenuAndTree::InitPane()
 
 void TfrmMenuAndTree::UpdateDirButtons()
 {
-    auto usable = [](int selector) {
-        if (!zuPrjInfo)
-            return false;
-        const QString dir = zuPrjInfo->ReadExtraDir(selector);
+    auto usable = [this](int tag) {
+        const QString dir = DirOf(tag);
         return !dir.isEmpty() && QFileInfo(dir).isDir();
     };
-    tbi2ndDir->setEnabled(usable(TzuPrjInfo::SelSecondDir));
-    tbi3rdDir->setEnabled(usable(TzuPrjInfo::SelThirdDir));
+    tbi2ndDir->setEnabled(usable(1));
+    tbi3rdDir->setEnabled(usable(2));
     // Each button tells which folder it opens.
     for (QAction *button : {tbiDataDir, tbi2ndDir, tbi3rdDir}) {
-        const QString dir = zuPrjInfo ? DirOf(TagOf(button)) : QString();
+        const QString dir = DirOf(TagOf(button));
         ButtonFor(button)->setAccessibleDescription(dir.isEmpty() ? QStringLiteral("정하지 않음")
                                                                   : QDir::toNativeSeparators(dir));
     }
@@ -500,14 +498,16 @@ void TfrmMenuAndTree::StartedContactJob(Job *job)
 
 QString TfrmMenuAndTree::DirOf(int tag) const
 {
+    if (!ProgramSettings)
+        return {};
     if (tag == 0)
-        return zuPrjInfo->ReadDataDir();
-    return zuPrjInfo->ReadExtraDir(tag == 1 ? TzuPrjInfo::SelSecondDir : TzuPrjInfo::SelThirdDir);
+        return ProgramSettings->dataDir();
+    return ProgramSettings->text(tag == 1 ? Settings::SecondDir : Settings::ThirdDir);
 }
 
 void TfrmMenuAndTree::tbiSetDirClick(QAction *button)
 {
-    if (!zuPrjInfo || !Tree)
+    if (!ProgramSettings || !Tree)
         return;
     OpenDataDir(DirOf(TagOf(button)));
     button->setChecked(true);
@@ -515,9 +515,9 @@ void TfrmMenuAndTree::tbiSetDirClick(QAction *button)
 
 void TfrmMenuAndTree::TBItem6Click()
 {
-    if (!OpenSettings || !OpenSettings() || !zuPrjInfo || !Tree)
+    if (!OpenSettings || !OpenSettings() || !ProgramSettings || !Tree)
         return;
-    OpenDataDir(zuPrjInfo->ReadDataDir());
+    OpenDataDir(DirOf(0));
     tbiDataDir->setChecked(true);
     UpdateDirButtons();
 }

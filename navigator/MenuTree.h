@@ -17,6 +17,7 @@ class QProgressBar;
 class QSplitter;
 class QToolBar;
 class QToolButton;
+class Settings;
 class TFilterBox;
 class TzuGradiColors;
 class TzuTree;
@@ -75,6 +76,7 @@ public:
     // showing and editing the selected record in the view, the settings dialog (true after OK) and
     // the maker's home page.
     QProgressBar *ProgressBar = nullptr;
+    const Settings *ProgramSettings = nullptr; // the data directories and the pane's width
     std::function<void(const QString &path)> ShowRecord;
     std::function<void(const QString &path)> EditRecord;
     std::function<bool()> OpenSettings;

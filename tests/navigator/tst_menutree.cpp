@@ -96,6 +96,7 @@ std::unique_ptr<TfrmMenuAndTree> TestMenuTree::makePane()
     auto pane = std::make_unique<TfrmMenuAndTree>();
     // Wired as the main window wires them.
     pane->ProgressBar = &m_bar;
+    pane->ProgramSettings = &m_info->settings();
     TfrmMenuAndTree *p = pane.get();
     pane->OpenSettings = [p] { return RunSettingsDialog(p); };
     pane->OpenHomePage = [this] { m_info->OpenHomePage(); };

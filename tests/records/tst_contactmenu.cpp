@@ -55,6 +55,7 @@ void TestContactMenu::init()
                      "[PROGRAM]\r\nDirData=" + m_data.toUtf8() + "\r\n");
     m_pane = std::make_unique<TfrmMenuAndTree>();
     m_pane->ProgressBar = &m_bar;
+    m_pane->ProgramSettings = &m_info->settings();
     m_pane->InitPane();
     m_pane->Tree->ShowRecord = [](const QString &) {};
     m_pane->show();
