@@ -10,6 +10,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 using namespace Qt::StringLiterals;
 
 // The walk that the index, the search and the export share, over data directories holding
@@ -21,6 +26,7 @@ private slots:
     void linksNeverDoubleARecord_data();
     void linksNeverDoubleARecord();
     void walkChangesNothing();
+    void namesThatAreNotUtf8AreTold();
     void treeAndIndexOrderAlike_data();
     void treeAndIndexOrderAlike();
 };
@@ -110,6 +116,35 @@ void TestRecordWalk::walkChangesNothing()
     QVERIFY(QFile::exists(leftover));
     RecordStore::ListFolder(tmp.path());
     QVERIFY(!QFile::exists(leftover));
+}
+
+void TestRecordWalk::namesThatAreNotUtf8AreTold()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("names are UTF-16 there");
+#else
+    // Archives made on Korean Windows unpack with code page 949 names: no path reaches them.
+    QTemporaryDir tmp;
+    QDir(tmp.path()).mkpath(u"a"_s);
+    TestFiles::write(tmp.filePath(u"a/kim.txt"_s), "[data]\r\nHand=1\r\n");
+    const QByteArray lee = TestFiles::cp949(u"이영희.txt"_s);
+    TestFiles::writeRawName(tmp.filePath(u"a"_s), lee, "[data]\r\nHand=2\r\n");
+    const QByteArray folder = TestFiles::cp949(u"친구"_s);
+    QVERIFY(::mkdir((QFile::encodeName(tmp.path()) + '/' + folder).constData(), 0700) == 0);
+    const QList<RecordWalk::Folder> walked = RecordWalk::Walk(tmp.path());
+    QCOMPARE(walked.size(), 2);
+    QCOMPARE(walked[1].files, QStringList{u"kim.txt"_s});
+    QCOMPARE(walked[1].unreadable.size(), 1);
+    QCOMPARE(walked[1].unreadable[0].name, u"이영희.txt"_s);
+    QCOMPARE(walked[1].unreadable[0].raw, lee);
+    QCOMPARE(walked[0].unreadable.size(), 1);
+    QVERIFY(walked[0].unreadable[0].isDir);
+    QStringList unreadable;
+    QCOMPARE(RecordStore::CollectRecords(tmp.path(), false, &unreadable).size(), 1);
+    QCOMPARE(unreadable.size(), 2);
+    TestFiles::removeRawName(tmp.filePath(u"a"_s), lee);
+    ::rmdir((QFile::encodeName(tmp.path()) + '/' + folder).constData());
+#endif
 }
 
 void TestRecordWalk::treeAndIndexOrderAlike_data()
