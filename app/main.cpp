@@ -131,7 +131,7 @@ bool TfrmMainVR::FormKeyDown(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         // While an import, an export or the index build runs, Esc stops it.
-        if (Jobs::Instance().CancelAll())
+        if (Jobs::instance().cancelAll())
             return true;
         // In the filter box Esc clears the box or leaves it; the window stays.
         if (MenuAndTree->Filter && MenuAndTree->Filter->OwnsEscape())

@@ -403,9 +403,9 @@ void TfrmMenuAndTree::actImportExecute()
     // The records go in on a worker while the window goes on; the tree follows the store.
     auto report = std::make_shared<ContactReport>();
     const QStringList chosen = *files;
-    Job *job = Job::Start(QStringLiteral("가져오기"), [report, chosen, folder](Job &job) {
+    Job *job = Job::start(QStringLiteral("가져오기"), [report, chosen, folder](Job &job) {
         *report = ContactImport::Import(chosen, folder, [&job](qsizetype done, qsizetype total) {
-            return job.Progress(done, total);
+            return job.report(done, total);
         });
     });
     StartedContactJob(job);
@@ -476,9 +476,9 @@ void TfrmMenuAndTree::actExportExecute()
         return;
     request.out = *out;
     auto report = std::make_shared<ContactReport>();
-    Job *job = Job::Start(QStringLiteral("내보내기"), [report, request](Job &job) {
+    Job *job = Job::start(QStringLiteral("내보내기"), [report, request](Job &job) {
         *report = ContactExport::Export(
-            request, [&job](qsizetype done, qsizetype total) { return job.Progress(done, total); });
+            request, [&job](qsizetype done, qsizetype total) { return job.report(done, total); });
     });
     StartedContactJob(job);
     connect(job, &Job::finished, this,
@@ -631,7 +631,7 @@ void TfrmMenuAndTree::keyPressEvent(QKeyEvent *event)
 {
     // The bar says Esc stops what runs.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier
-        && Jobs::Instance().CancelAll()) {
+        && Jobs::instance().cancelAll()) {
         event->accept();
         return;
     }

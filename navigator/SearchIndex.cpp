@@ -534,8 +534,8 @@ TSearchIndex::~TSearchIndex()
 void TSearchIndex::StopBuild()
 {
     if (m_builder) {
-        m_builder->Cancel();
-        m_builder->WaitForWork();
+        m_builder->cancel();
+        m_builder->waitForWork();
     }
     m_builder = nullptr;
 }
@@ -573,7 +573,7 @@ void TSearchIndex::Open(const QString &dir)
         emit ready();
         return;
     }
-    m_builder = Job::Start(QStringLiteral("색인"), [this, dir, generation](Job &job) {
+    m_builder = Job::start(QStringLiteral("색인"), [this, dir, generation](Job &job) {
         auto data = std::make_shared<Data>();
         // Stopped (Esc, or another directory shown): the filter box finds nothing for now.
         const auto stopped = [this, generation] {
@@ -589,7 +589,7 @@ void TSearchIndex::Open(const QString &dir)
         };
         // Kept for the folders that appear later, so that no link leads into a folder twice.
         auto walker = std::make_shared<RecordWalk::Walker>(
-            dir, RecordWalk::Options{false, false, job.CancelFlag()});
+            dir, RecordWalk::Options{false, false, job.cancelFlag()});
         QStringList folders;
         std::vector<std::pair<qsizetype, QString>> files; // folder in folders, file name
         for (const RecordWalk::Folder &folder : walker->Walk()) {
@@ -603,7 +603,7 @@ void TSearchIndex::Open(const QString &dir)
         const size_t total = files.size();
         const auto build = [&](Data &into, size_t from, size_t to, bool report) {
             QByteArray bytes;
-            for (size_t i = from; i < to && !job.IsCancelled(); ++i) {
+            for (size_t i = from; i < to && !job.isCancelled(); ++i) {
                 const QString &folder = folders.at(files[i].first);
                 const QString path =
                     Paths::Join(folder.isEmpty() ? dir : Paths::Join(dir, folder), files[i].second);
@@ -612,7 +612,7 @@ void TSearchIndex::Open(const QString &dir)
                 if (FileSystem::readListed(path, bytes, &stamp))
                     into.Append(quint32(files[i].first), files[i].second, bytes, stamp);
                 if (report && i % 2000 == 0)
-                    job.Progress(qint64(i * 2), qint64(total));
+                    job.report(qint64(i * 2), qint64(total));
             }
         };
         Data second;
@@ -620,7 +620,7 @@ void TSearchIndex::Open(const QString &dir)
         std::thread helper([&] { build(second, total / 2, total, false); });
         build(*data, 0, total / 2, true);
         helper.join();
-        if (job.IsCancelled()) {
+        if (job.isCancelled()) {
             stopped();
             return;
         }
@@ -684,7 +684,7 @@ void TSearchIndex::Finish(std::shared_ptr<Data> data, quint64 generation)
     if (generation != m_generation)
         return;
     if (m_builder)
-        m_builder->WaitForWork();
+        m_builder->waitForWork();
     m_data = std::move(data);
     m_ready = true;
     // What the store changed while the walk was under way may have been missed by it.

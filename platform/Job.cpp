@@ -17,50 +17,50 @@ Job::~Job()
     }
 }
 
-Job *Job::Start(const QString &title, Work work)
+Job *Job::start(const QString &title, Work work)
 {
     auto *job = new Job(title, std::move(work));
     job->m_thread = QThread::create([job] { job->m_work(*job); });
     // finished comes in the job's own thread, after the work has returned.
     connect(job->m_thread, &QThread::finished, job, [job] {
-        Jobs &jobs = Jobs::Instance();
+        Jobs &jobs = Jobs::instance();
         jobs.m_running.removeAll(job);
         emit job->finished();
         if (jobs.m_running.isEmpty())
             emit jobs.allFinished();
         job->deleteLater();
     });
-    Jobs::Instance().m_running.append(job);
-    emit Jobs::Instance().started(job);
+    Jobs::instance().m_running.append(job);
+    emit Jobs::instance().started(job);
     job->m_thread->start();
     return job;
 }
 
-bool Job::Progress(qint64 done, qint64 total)
+bool Job::report(qint64 done, qint64 total)
 {
     emit progress(done, total);
-    return !IsCancelled();
+    return !isCancelled();
 }
 
-void Job::WaitForWork()
+void Job::waitForWork()
 {
     m_thread->wait();
 }
 
-Jobs &Jobs::Instance()
+Jobs &Jobs::instance()
 {
     static Jobs jobs;
     return jobs;
 }
 
-bool Jobs::CancelAll()
+bool Jobs::cancelAll()
 {
     for (Job *job : std::as_const(m_running))
-        job->Cancel();
+        job->cancel();
     return !m_running.isEmpty();
 }
 
-bool Jobs::WaitAll(int ms)
+bool Jobs::waitAll(int ms)
 {
     const QDeadlineTimer deadline(ms);
     while (!m_running.isEmpty() && !deadline.hasExpired())

@@ -11,7 +11,7 @@ class QThread;
 
 // Long work (an import, an export, building the index) on a thread of its own: it tells how
 // far it is, can be asked to stop from any thread, and tells its end in the thread that
-// started it. Whoever shows progress or takes Esc follows Jobs::Instance().
+// started it. Whoever shows progress or takes Esc follows Jobs::instance().
 class Job : public QObject
 {
     Q_OBJECT
@@ -19,18 +19,18 @@ public:
     using Work = std::function<void(Job &job)>;
 
     // Starts work on a new thread. The job is deleted after finished() has been handled.
-    static Job *Start(const QString &title, Work work);
+    static Job *start(const QString &title, Work work);
 
-    QString Title() const { return m_title; }
+    QString title() const { return m_title; }
     // From the work: how far it is; false once a stop was asked for.
-    bool Progress(qint64 done, qint64 total);
-    bool IsCancelled() const { return m_cancelled.load(); }
+    bool report(qint64 done, qint64 total);
+    bool isCancelled() const { return m_cancelled.load(); }
     // For work that checks for a stop in loops of its own.
-    const std::atomic<bool> *CancelFlag() const { return &m_cancelled; }
-    // Asks the work to stop at its next Progress; from any thread.
-    void Cancel() { m_cancelled = true; }
+    const std::atomic<bool> *cancelFlag() const { return &m_cancelled; }
+    // Asks the work to stop at its next report; from any thread.
+    void cancel() { m_cancelled = true; }
     // Blocks until the work has returned (finished() still comes through the event loop).
-    void WaitForWork();
+    void waitForWork();
 
 signals:
     void progress(qint64 done, qint64 total);
@@ -39,7 +39,6 @@ signals:
 private:
     Job(const QString &title, Work work);
     ~Job() override;
-    void Run();
 
     QString m_title;
     Work m_work;
@@ -52,12 +51,12 @@ class Jobs : public QObject
 {
     Q_OBJECT
 public:
-    static Jobs &Instance();
-    QList<Job *> Running() const { return m_running; }
+    static Jobs &instance();
+    QList<Job *> running() const { return m_running; }
     // Asks every running job to stop; false when none runs.
-    bool CancelAll();
+    bool cancelAll();
     // Waits for every running job; for tests.
-    bool WaitAll(int ms = 30000);
+    bool waitAll(int ms = 30000);
 
 signals:
     void started(Job *job);

@@ -11,8 +11,8 @@ TJobBar::TJobBar(QObject *parent, std::function<QProgressBar *()> bar)
     : QObject(parent)
     , m_bar(std::move(bar))
 {
-    connect(&Jobs::Instance(), &Jobs::started, this, &TJobBar::OnStarted);
-    connect(&Jobs::Instance(), &Jobs::allFinished, this, &TJobBar::OnAllFinished);
+    connect(&Jobs::instance(), &Jobs::started, this, &TJobBar::OnStarted);
+    connect(&Jobs::instance(), &Jobs::allFinished, this, &TJobBar::OnAllFinished);
 }
 
 void TJobBar::OnStarted(Job *job)

@@ -111,16 +111,16 @@ void TestMainWindow::escapeMinimisesFromAnyControl()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     // While a job runs (here the index being built, then one of the test's), Esc stops it
     // and the window stays.
-    QVERIFY(Jobs::Instance().WaitAll());
+    QVERIFY(Jobs::instance().waitAll());
     std::atomic<bool> stopped{false};
-    Job::Start(QStringLiteral("test"), [&stopped](Job &job) {
-        while (job.Progress(0, 1))
+    Job::start(QStringLiteral("test"), [&stopped](Job &job) {
+        while (job.report(0, 1))
             QThread::msleep(5);
         stopped = true;
     });
     edit->setFocus();
     QTest::keyClick(edit, Qt::Key_Escape);
-    QVERIFY(Jobs::Instance().WaitAll());
+    QVERIFY(Jobs::instance().waitAll());
     QVERIFY(stopped);
     QVERIFY(!window.isMinimized());
     QTest::keyClick(edit, Qt::Key_Escape);

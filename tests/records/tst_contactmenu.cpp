@@ -92,7 +92,7 @@ void TestContactMenu::importGoesWhereTheSelectionIs()
     ScriptedDialogs dialogs;
     dialogs.queueOpenFiles(QStringList{m_vcf});
     m_pane->actImport->trigger();
-    QVERIFY(Jobs::Instance().WaitAll());
+    QVERIFY(Jobs::instance().waitAll());
     const QDir target(QDir(m_data).filePath(folder));
     QVERIFY(target.exists(u"이영희.txt"_s));
     QVERIFY(target.exists(u"박민수.txt"_s));
@@ -118,7 +118,7 @@ void TestContactMenu::escapeCancelsTheImport()
     TestFiles::write(m_vcf, many);
     ScriptedDialogs dialogs;
     dialogs.queueOpenFiles(QStringList{m_vcf});
-    QSignalSpy started(&Jobs::Instance(), &Jobs::started);
+    QSignalSpy started(&Jobs::instance(), &Jobs::started);
     m_pane->actImport->trigger();
     QCOMPARE(started.count(), 1);
     Job *job = started.at(0).at(0).value<Job *>();
@@ -129,7 +129,7 @@ void TestContactMenu::escapeCancelsTheImport()
     QVERIFY(m_bar.isTextVisible());
     QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QCoreApplication::sendEvent(m_pane.get(), &esc);
-    QVERIFY(Jobs::Instance().WaitAll());
+    QVERIFY(Jobs::instance().waitAll());
     QVERIFY2(dialogs.lastText().contains(u"취소"_s), qPrintable(dialogs.lastText()));
     // What was made stays, and the rest was never made.
     const int made = int(QDir(m_data).entryList({u"사람*.txt"_s}, QDir::Files).size());
@@ -160,7 +160,7 @@ void TestContactMenu::exportScope()
     const QString out = m_dir->filePath(u"out.csv"_s);
     dialogs.queueSaveFile(out);
     m_pane->actExport->trigger();
-    QVERIFY(Jobs::Instance().WaitAll());
+    QVERIFY(Jobs::instance().waitAll());
     const QByteArray csv = TestFiles::read(out);
     QCOMPARE(csv.count("\r\n"), rows + 1);
     QVERIFY(csv.contains(TestFiles::cp949(u"김철수,친구,"_s)));
