@@ -176,6 +176,7 @@ int main(int argc, char **argv)
     layout->addWidget(pane, 1);
     layout->addWidget(bar);
     pane->ProgressBar = bar;
+    pane->ProgramSettings = &info.settings();
     PaintCounter paints;
     bar->installEventFilter(&paints);
     window.resize(400, 700);
