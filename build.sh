@@ -18,6 +18,8 @@ esac
 
 # The fonts the program asks for by name: the Korean fixed-width face and Arial's metrics.
 packages=(g++ make cmake qt6-base-dev fonts-nanum-coding fonts-liberation2)
+# Sync passwords go to the desktop's keyring.
+packages+=(qtkeychain-qt6-dev)
 # The import and export tests check their files with other address books.
 if [ "$action" = test ]; then
     packages+=(python3-vobject khard)
