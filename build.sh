@@ -25,6 +25,9 @@ if [ "$action" = test ]; then
     packages+=(python3-vobject khard)
     # The installed desktop entry and metainfo are checked with the desktop's validators.
     packages+=(desktop-file-utils appstream)
+    # The CardDAV tests sync with a real server (and vdirsyncer as another device); openssl
+    # makes the certificates for the certificate-error tests.
+    packages+=(radicale vdirsyncer openssl)
 fi
 # The package's dependencies are read from the binary.
 if [ "$action" = package ]; then
