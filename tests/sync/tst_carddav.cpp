@@ -53,6 +53,8 @@ private slots:
     void multigetInBatches_data();
     void multigetInBatches();
     void syncCollectionAfterChanges();
+    void syncAnswersOfOtherServers_data();
+    void syncAnswersOfOtherServers();
     void rejectedTokenFallsBackToListing_data();
     void rejectedTokenFallsBackToListing();
     void deleteWithIfMatch_data();
@@ -667,6 +669,71 @@ void TestCardDav::syncCollectionAfterChanges()
     QVERIFY(none.error.Ok());
     QVERIFY(none.changed.isEmpty());
     QVERIFY(none.removed.isEmpty());
+}
+
+void TestCardDav::syncAnswersOfOtherServers_data()
+{
+    QTest::addColumn<QByteArray>("responses"); // inside the multistatus
+    QTest::addColumn<ErrorKind>("kind");
+    QTest::addColumn<QStringList>("changed");
+    QTest::addColumn<QStringList>("removed");
+    QTest::addColumn<bool>("truncated");
+    const QByteArray token = "<D:sync-token>http://example/ns/sync/2</D:sync-token>";
+    const QByteArray member = "<D:response><D:href>/kim/book/a.vcf</D:href><D:propstat><D:prop>"
+                              "<D:getetag>\"a1\"</D:getetag></D:prop>"
+                              "<D:status>HTTP/1.1 200 OK</D:status></D:propstat></D:response>";
+    // RFC 6578: a 507 on the collection itself means there is more to ask for.
+    QTest::newRow("truncated") << member
+                                      + "<D:response><D:href>/kim/book/</D:href>"
+                                        "<D:status>HTTP/1.1 507 Insufficient Storage</D:status>"
+                                        "</D:response>"
+                                      + token
+                               << ErrorKind::None << QStringList{u"/kim/book/a.vcf"_s}
+                               << QStringList() << true;
+    // Some servers list the collection itself among the changes.
+    QTest::newRow("collection among the changes")
+        << "<D:response><D:href>http://127.0.0.1/kim/book/</D:href><D:propstat><D:prop>"
+           "<D:getetag>\"c\"</D:getetag></D:prop><D:status>HTTP/1.1 200 OK</D:status>"
+           "</D:propstat></D:response>"
+               + member
+               + "<D:response><D:href>/kim/book/b%20c.vcf</D:href>"
+                 "<D:status>HTTP/1.1 404 Not Found</D:status></D:response>"
+               + token
+        << ErrorKind::None << QStringList{u"/kim/book/a.vcf"_s}
+        << QStringList{u"/kim/book/b%20c.vcf"_s} << false;
+    QTest::newRow("no new token") << member << ErrorKind::BadResponse << QStringList()
+                                  << QStringList() << false;
+    QTest::newRow("broken xml") << QByteArray("<D:response><D:href>") << ErrorKind::BadResponse
+                                << QStringList() << QStringList() << false;
+}
+
+void TestCardDav::syncAnswersOfOtherServers()
+{
+    QFETCH(QByteArray, responses);
+    QFETCH(ErrorKind, kind);
+    QFETCH(QStringList, changed);
+    QFETCH(QStringList, removed);
+    QFETCH(bool, truncated);
+    ScriptedHttpServer server([responses](const ScriptedHttpServer::Request &) {
+        ScriptedHttpServer::Reply reply;
+        reply.status = 207;
+        reply.headers.emplaceBack("Content-Type", "application/xml; charset=utf-8");
+        reply.body = "<?xml version='1.0' encoding='utf-8'?><D:multistatus xmlns:D='DAV:'>"
+                     + responses + "</D:multistatus>";
+        return reply;
+    });
+    QVERIFY(server.Listen());
+    CardDav::Client client(AccountFor(server.BaseUrl()));
+    const CardDav::Changes changes = client.ReadChangesBlocking(
+        server.BaseUrl().resolved(QUrl(u"/kim/book/"_s)), u"http://example/ns/sync/1"_s);
+    QCOMPARE(changes.error.kind, kind);
+    if (kind != ErrorKind::None)
+        return;
+    QCOMPARE(changes.changed.keys(), changed);
+    QCOMPARE(changes.removed, removed);
+    QCOMPARE(changes.truncated, truncated);
+    QCOMPARE(changes.syncToken, u"http://example/ns/sync/2"_s);
+    QCOMPARE(changes.changed.value(u"/kim/book/a.vcf"_s), u"\"a1\""_s);
 }
 
 void TestCardDav::rejectedTokenFallsBackToListing_data()
