@@ -185,23 +185,31 @@ Client::Client(const Account &account, QObject *parent)
     : QObject(parent)
     , m_account(account)
     , m_network(new QNetworkAccessManager(this))
-{}
+{
+    // A name and password typed into the address are taken from it: no message, log or
+    // request line then shows the password.
+    if (m_account.user.isEmpty() && !m_account.address.userName().isEmpty()) {
+        m_account.user = m_account.address.userName();
+        m_account.password = m_account.address.password();
+    }
+    m_account.address.setUserInfo(QString());
+}
 
 Client::~Client() = default;
 
 Error Client::CheckAddress(const QUrl &url)
 {
     if (!url.isValid() || url.host().isEmpty())
-        return Failure(ErrorKind::InvalidAddress, url.toString());
+        return Failure(ErrorKind::InvalidAddress, url.toString(QUrl::RemoveUserInfo));
     const QString scheme = url.scheme().toLower();
     if (scheme == u"https"_s)
         return {};
     if (scheme != u"http"_s)
-        return Failure(ErrorKind::InvalidAddress, url.toString());
+        return Failure(ErrorKind::InvalidAddress, url.toString(QUrl::RemoveUserInfo));
     const QString host = url.host().toLower();
     if (host == u"localhost"_s || QHostAddress(host).isLoopback())
         return {};
-    return Failure(ErrorKind::InsecureAddress, url.toString());
+    return Failure(ErrorKind::InsecureAddress, url.toString(QUrl::RemoveUserInfo));
 }
 
 QUrl Client::AddressFromText(const QString &text)
@@ -311,7 +319,8 @@ void Client::Send(Request request, const CancelCheck &cancel, Answer answer, int
                                 Failure(ErrorKind::HttpError, u"너무 많은 리디렉션"_s, status);
                         } else if (request.url.scheme() == u"https"_s
                                    && target.scheme() != u"https"_s) {
-                            response.error = Failure(ErrorKind::InsecureAddress, target.toString());
+                            response.error = Failure(ErrorKind::InsecureAddress,
+                                                     target.toString(QUrl::RemoveUserInfo));
                         } else {
                             request.url = target;
                             Send(request, cancel, answer, redirectsLeft - 1);
@@ -489,7 +498,8 @@ void Client::ReadCapabilities(const QUrl &book, const CancelCheck &cancel,
             return done(WithError<Capabilities>(NotMultistatus(r.status, r.body)));
         if (!HasType(*self, AddressBookType))
             return done(WithError<Capabilities>(
-                Failure(ErrorKind::NoCardDav, u"주소록이 아님: "_s + r.url.toString())));
+                Failure(ErrorKind::NoCardDav,
+                        u"주소록이 아님: "_s + r.url.toString(QUrl::RemoveUserInfo))));
         Capabilities caps;
         caps.displayName = PropText(*self, DisplayName);
         caps.ctag = PropText(*self, Ctag);

@@ -29,6 +29,10 @@ class QNetworkReply;
 // requests; when it returns true the call ends with ErrorKind::Cancelled. From a Job:
 // [&job] { return job.IsCancelled(); }.
 //
+// Redirects are followed (at most five, the method and body kept, never from https to http),
+// and the credentials go along. Certificates are checked against the system's; a failed check
+// ends the call with ErrorKind::Certificate and is never ignored.
+//
 // Hrefs are absolute paths, percent-encoded the way QUrl writes them ("/user/book/card.vcf"),
 // the same in every result and every argument, so they can be compared as strings.
 namespace CardDav {
@@ -38,7 +42,8 @@ using CancelCheck = std::function<bool()>;
 struct Account
 {
     // What the user typed: the server (https://host, https://host/path) or an address book's
-    // own address. http only for this computer (localhost, 127.0.0.1, ::1).
+    // own address. http only for this computer (localhost, 127.0.0.1, ::1). A user name and
+    // password in it are taken out and used where user is empty.
     QUrl address;
     QString user;
     QString password; // kept in memory only, sent as Basic authentication

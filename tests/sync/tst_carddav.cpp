@@ -66,6 +66,7 @@ private slots:
     void timeoutAndCancel();
     void putWithoutEtagReadsItBack_data();
     void putWithoutEtagReadsItBack();
+    void passwordInTheAddress();
     void certificateErrors_data();
     void certificateErrors();
 
@@ -1007,6 +1008,32 @@ void TestCardDav::putWithoutEtagReadsItBack()
     QCOMPARE(read.verb, QByteArray("PROPFIND"));
     QCOMPARE(read.path, put.path);
     QCOMPARE(read.headers.value("depth"), QByteArray("0"));
+}
+
+void TestCardDav::passwordInTheAddress()
+{
+    ScriptedHttpServer server([](const ScriptedHttpServer::Request &) {
+        ScriptedHttpServer::Reply reply;
+        reply.status = 404;
+        return reply;
+    });
+    QVERIFY(server.Listen());
+    QUrl address = server.BaseUrl();
+    address.setPath(u"/kim/book/"_s);
+    address.setUserName(u"kim"_s);
+    address.setPassword(u"secret pw"_s);
+    CardDav::Account account;
+    account.address = address;
+    CardDav::Client client(account);
+    QCOMPARE(client.AccountInUse().user, u"kim"_s);
+    QVERIFY(client.AccountInUse().address.userInfo().isEmpty());
+    const CardDav::Discovery found = client.DiscoverBlocking();
+    QCOMPARE(found.error.kind, ErrorKind::NoCardDav);
+    QVERIFY(!found.error.Message().contains(u"secret"_s));
+    QVERIFY(!found.error.detail.contains(u"secret"_s));
+    QCOMPARE(server.requests.size(), 1);
+    QCOMPARE(server.requests[0].headers.value("authorization"),
+             "Basic " + QByteArray("kim:secret pw").toBase64());
 }
 
 void TestCardDav::certificateErrors_data()
