@@ -80,7 +80,7 @@ bool AnsweredNoKeyring(const Keyring::Done &done)
 class SystemKeyring final : public Keyring
 {
 public:
-    void Store(const QString &account, const QString &password, Done done) override
+    void store(const QString &account, const QString &password, Done done) override
     {
         if (AnsweredNoKeyring(done))
             return;
@@ -92,7 +92,7 @@ public:
         Run(job, std::move(done));
     }
 
-    void Read(const QString &account, Done done) override
+    void read(const QString &account, Done done) override
     {
         if (AnsweredNoKeyring(done))
             return;
@@ -101,14 +101,14 @@ public:
         job->setKey(account);
         QObject::connect(job, &QKeychain::Job::finished, job, [job, done](QKeychain::Job *) {
             Result result = ResultOf(*job);
-            if (result.Ok())
+            if (result.ok())
                 result.password = job->textData();
             done(result);
         });
         job->start();
     }
 
-    void Remove(const QString &account, Done done) override
+    void remove(const QString &account, Done done) override
     {
         if (AnsweredNoKeyring(done))
             return;
@@ -150,7 +150,7 @@ Keyring::Result Wait(const std::function<void(Keyring::Done)> &start)
 
 } // namespace
 
-QString Keyring::Result::Message() const
+QString Keyring::Result::message() const
 {
     switch (status) {
     case Status::Ok: return QString();
@@ -168,33 +168,33 @@ QString Keyring::Result::Message() const
 
 Keyring::~Keyring() = default;
 
-Keyring::Result Keyring::StoreBlocking(const QString &account, const QString &password)
+Keyring::Result Keyring::storeBlocking(const QString &account, const QString &password)
 {
-    return Wait([&](Done done) { Store(account, password, done); });
+    return Wait([&](Done done) { store(account, password, done); });
 }
 
-Keyring::Result Keyring::ReadBlocking(const QString &account)
+Keyring::Result Keyring::readBlocking(const QString &account)
 {
-    return Wait([&](Done done) { Read(account, done); });
+    return Wait([&](Done done) { read(account, done); });
 }
 
-Keyring::Result Keyring::RemoveBlocking(const QString &account)
+Keyring::Result Keyring::removeBlocking(const QString &account)
 {
-    return Wait([&](Done done) { Remove(account, done); });
+    return Wait([&](Done done) { remove(account, done); });
 }
 
-Keyring &Keyring::System()
+Keyring &Keyring::system()
 {
-    static SystemKeyring system;
-    return system;
+    static SystemKeyring desktop;
+    return desktop;
 }
 
-Keyring &Keyring::Current()
+Keyring &Keyring::current()
 {
-    return g_installed ? *g_installed : System();
+    return g_installed ? *g_installed : system();
 }
 
-void Keyring::Install(Keyring *keyring)
+void Keyring::install(Keyring *keyring)
 {
     g_installed = keyring;
 }

@@ -28,26 +28,26 @@ public:
         QString password; // Read only
         QString detail;   // what the keyring said
 
-        bool Ok() const { return status == Status::Ok; }
+        bool ok() const { return status == Status::Ok; }
         // One sentence in Korean for the user; empty for Ok.
-        QString Message() const;
+        QString message() const;
     };
     using Done = std::function<void(const Result &)>;
 
     virtual ~Keyring();
 
-    virtual void Store(const QString &account, const QString &password, Done done) = 0;
-    virtual void Read(const QString &account, Done done) = 0;
+    virtual void store(const QString &account, const QString &password, Done done) = 0;
+    virtual void read(const QString &account, Done done) = 0;
     // Removing a password that is not there is Ok.
-    virtual void Remove(const QString &account, Done done) = 0;
+    virtual void remove(const QString &account, Done done) = 0;
 
-    Result StoreBlocking(const QString &account, const QString &password);
-    Result ReadBlocking(const QString &account);
-    Result RemoveBlocking(const QString &account);
+    Result storeBlocking(const QString &account, const QString &password);
+    Result readBlocking(const QString &account);
+    Result removeBlocking(const QString &account);
 
-    static Keyring &Current();
+    static Keyring &current();
     // Installs a keyring (not owned); nullptr restores the desktop's.
-    static void Install(Keyring *keyring);
+    static void install(Keyring *keyring);
     // The desktop's, whatever is installed.
-    static Keyring &System();
+    static Keyring &system();
 };

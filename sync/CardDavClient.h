@@ -27,7 +27,7 @@ class QNetworkReply;
 //
 // Every call takes a cancel check, asked while it waits (a few times a second) and between
 // requests; when it returns true the call ends with ErrorKind::Cancelled. From a Job:
-// [&job] { return job.IsCancelled(); }.
+// [&job] { return job.isCancelled(); }.
 //
 // Redirects are followed (at most five, the method and body kept, never from https to http),
 // and the credentials go along. Certificates are checked against the system's; a failed check

@@ -24,34 +24,34 @@ void TestKeyring::fakeStoresReadsAndRemoves()
 {
     {
         FakeKeyring fake;
-        Keyring &keyring = Keyring::Current();
+        Keyring &keyring = Keyring::current();
         QCOMPARE(&keyring, static_cast<Keyring *>(&fake));
-        QCOMPARE(keyring.ReadBlocking(u"집"_s).status, Keyring::Status::NotFound);
-        QVERIFY(keyring.StoreBlocking(u"집"_s, u"비밀 1"_s).Ok());
-        QVERIFY(keyring.StoreBlocking(u"회사"_s, u"비밀 2"_s).Ok());
-        const Keyring::Result read = keyring.ReadBlocking(u"집"_s);
-        QVERIFY(read.Ok());
+        QCOMPARE(keyring.readBlocking(u"집"_s).status, Keyring::Status::NotFound);
+        QVERIFY(keyring.storeBlocking(u"집"_s, u"비밀 1"_s).ok());
+        QVERIFY(keyring.storeBlocking(u"회사"_s, u"비밀 2"_s).ok());
+        const Keyring::Result read = keyring.readBlocking(u"집"_s);
+        QVERIFY(read.ok());
         QCOMPARE(read.password, u"비밀 1"_s);
-        QVERIFY(keyring.RemoveBlocking(u"집"_s).Ok());
-        QCOMPARE(keyring.ReadBlocking(u"집"_s).status, Keyring::Status::NotFound);
-        QCOMPARE(keyring.ReadBlocking(u"회사"_s).password, u"비밀 2"_s);
+        QVERIFY(keyring.removeBlocking(u"집"_s).ok());
+        QCOMPARE(keyring.readBlocking(u"집"_s).status, Keyring::Status::NotFound);
+        QCOMPARE(keyring.readBlocking(u"회사"_s).password, u"비밀 2"_s);
         // Asynchronous: done comes later, not inside the call.
         bool done = false;
-        keyring.Read(u"회사"_s, [&](const Keyring::Result &) { done = true; });
+        keyring.read(u"회사"_s, [&](const Keyring::Result &) { done = true; });
         QVERIFY(!done);
         QTRY_VERIFY(done);
     }
-    QCOMPARE(&Keyring::Current(), &Keyring::System());
+    QCOMPARE(&Keyring::current(), &Keyring::system());
 }
 
 void TestKeyring::fakeWithoutKeyring()
 {
     FakeKeyring fake;
     fake.running = false;
-    const Keyring::Result stored = Keyring::Current().StoreBlocking(u"집"_s, u"비밀"_s);
+    const Keyring::Result stored = Keyring::current().storeBlocking(u"집"_s, u"비밀"_s);
     QCOMPARE(stored.status, Keyring::Status::NoKeyring);
     QVERIFY(fake.passwords.isEmpty());
-    QCOMPARE(Keyring::Current().ReadBlocking(u"집"_s).status, Keyring::Status::NoKeyring);
+    QCOMPARE(Keyring::current().readBlocking(u"집"_s).status, Keyring::Status::NoKeyring);
 }
 
 void TestKeyring::messages_data()
@@ -78,9 +78,9 @@ void TestKeyring::messages()
     result.status = Keyring::Status(status);
     result.detail = detail;
     if (says.isEmpty())
-        QVERIFY(result.Message().isEmpty());
+        QVERIFY(result.message().isEmpty());
     else
-        QVERIFY2(result.Message().contains(says), qPrintable(result.Message()));
+        QVERIFY2(result.message().contains(says), qPrintable(result.message()));
 }
 
 void TestKeyring::systemSaysNoKeyringWithoutOne()
@@ -88,12 +88,12 @@ void TestKeyring::systemSaysNoKeyringWithoutOne()
     QTemporaryDir dir;
     // No session bus: no Secret Service, no KWallet.
     qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir.filePath(u"no-bus"_s).toUtf8());
-    Keyring &system = Keyring::System();
-    const Keyring::Result read = system.ReadBlocking(u"vandrel-test-account"_s);
+    Keyring &system = Keyring::system();
+    const Keyring::Result read = system.readBlocking(u"vandrel-test-account"_s);
     if (read.status != Keyring::Status::NoKeyring)
         QSKIP(qPrintable(u"a keyring answered without a session bus: "_s + read.detail));
-    QVERIFY(!read.Message().isEmpty());
-    const Keyring::Result stored = system.StoreBlocking(u"vandrel-test-account"_s, u"x"_s);
+    QVERIFY(!read.message().isEmpty());
+    const Keyring::Result stored = system.storeBlocking(u"vandrel-test-account"_s, u"x"_s);
     QCOMPARE(stored.status, Keyring::Status::NoKeyring);
 }
 

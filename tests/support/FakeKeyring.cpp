@@ -4,12 +4,12 @@
 
 FakeKeyring::FakeKeyring()
 {
-    Keyring::Install(this);
+    Keyring::install(this);
 }
 
 FakeKeyring::~FakeKeyring()
 {
-    Keyring::Install(nullptr);
+    Keyring::install(nullptr);
 }
 
 void FakeKeyring::Answer(Done done, const Result &result)
@@ -18,7 +18,7 @@ void FakeKeyring::Answer(Done done, const Result &result)
     QTimer::singleShot(0, [done, result] { done(result); });
 }
 
-void FakeKeyring::Store(const QString &account, const QString &password, Done done)
+void FakeKeyring::store(const QString &account, const QString &password, Done done)
 {
     Result result;
     if (!running)
@@ -28,7 +28,7 @@ void FakeKeyring::Store(const QString &account, const QString &password, Done do
     Answer(std::move(done), result);
 }
 
-void FakeKeyring::Read(const QString &account, Done done)
+void FakeKeyring::read(const QString &account, Done done)
 {
     Result result;
     if (!running)
@@ -40,7 +40,7 @@ void FakeKeyring::Read(const QString &account, Done done)
     Answer(std::move(done), result);
 }
 
-void FakeKeyring::Remove(const QString &account, Done done)
+void FakeKeyring::remove(const QString &account, Done done)
 {
     Result result;
     if (!running)

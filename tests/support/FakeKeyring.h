@@ -12,9 +12,9 @@ public:
     FakeKeyring();
     ~FakeKeyring() override;
 
-    void Store(const QString &account, const QString &password, Done done) override;
-    void Read(const QString &account, Done done) override;
-    void Remove(const QString &account, Done done) override;
+    void store(const QString &account, const QString &password, Done done) override;
+    void read(const QString &account, Done done) override;
+    void remove(const QString &account, Done done) override;
 
     QHash<QString, QString> passwords;
     // False: behaves as a desktop where no keyring runs.
