@@ -18,11 +18,16 @@ esac
 
 # The fonts the program asks for by name: the Korean fixed-width face and Arial's metrics.
 packages=(g++ make cmake qt6-base-dev fonts-nanum-coding fonts-liberation2)
+# Sync passwords go to the desktop's keyring.
+packages+=(qtkeychain-qt6-dev)
 # The import and export tests check their files with other address books.
 if [ "$action" = test ]; then
     packages+=(python3-vobject khard)
     # The installed desktop entry and metainfo are checked with the desktop's validators.
     packages+=(desktop-file-utils appstream)
+    # The CardDAV tests sync with a real server (and vdirsyncer as another device); openssl
+    # makes the certificates for the certificate-error tests.
+    packages+=(radicale vdirsyncer openssl)
 fi
 # The package's dependencies are read from the binary.
 if [ "$action" = package ]; then
