@@ -192,7 +192,8 @@ open(sys.argv[1], 'w', encoding='utf-8', newline='').write(c.serialize())
     QCOMPARE(ReadRecordValue(r, u"ONme"_s), u"동아식품"_s);
     QCOMPARE(ReadRecordValue(r, u"OPst"_s), u"총무부"_s);
     QCOMPARE(ReadRecordValue(r, u"HZip"_s), u"48000"_s);
-    QCOMPARE(ReadRecordLines(r, u"HAdd"_s), QStringList({u"해운대로 1, 101동"_s, u"부산"_s}));
+    // Korean order: the city before the street.
+    QCOMPARE(ReadRecordLines(r, u"HAdd"_s), QStringList({u"부산 해운대로 1, 101동"_s}));
     QCOMPARE(ReadRecordLines(r, u"Memo"_s), QStringList({u"메모; 세미콜론"_s, u"둘째 줄"_s}));
 }
 
