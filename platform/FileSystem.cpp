@@ -338,8 +338,19 @@ QString resolve(const QString &path)
     if (exact.exists() || exact.isSymLink())
         return path;
 
-    // Walk from the root, keeping each component that exists and looking up the others.
     const QString native = QDir::fromNativeSeparators(path);
+    // Most paths that do not exist are new names in a folder that does: one lookup there.
+    const qsizetype slash = native.lastIndexOf(u'/');
+    if (slash > 0 && slash + 1 < native.size() && QDir::isAbsolutePath(native)
+        && native[slash - 1] != u'/') {
+        const QString dir = native.left(slash), name = native.mid(slash + 1);
+        if (name != u"." && name != u".." && QFileInfo(dir).isDir()) {
+            const QString variant = caseVariant(dir, name);
+            return QDir::toNativeSeparators(dir + u'/' + (variant.isEmpty() ? name : variant));
+        }
+    }
+
+    // Walk from the root, keeping each component that exists and looking up the others.
     QString current;
     QString rest = native;
     if (native.startsWith(u'/')) {
