@@ -49,7 +49,7 @@ QString findCaseVariant(const QString &dir, const QString &name)
 // What a Batch keeps for its thread.
 struct PendingWrite
 {
-    QByteArray temp;
+    QByteArray temp; // names inside the folder
     QByteArray target;
     QString path;
     QString dir;
@@ -61,6 +61,9 @@ struct BatchState
     // Folder -> its entries by their names in lower case.
     QHash<QString, QHash<QString, QString>> listings;
     QList<PendingWrite> pending;
+    // The folders of the pending writes, held open so that their temporary files can always be
+    // removed, also from a folder that was moved meanwhile.
+    QHash<QString, int> folderFds;
     QSet<QString> pendingKeys;
     qsizetype pendingBytes = 0;
     QStringList failed;
@@ -215,9 +218,11 @@ bool replaceFile(const QString &target, const QByteArray &bytes, bool deferred)
         return false;
 
     QByteArray tempName;
+    QString tempBase;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        tempName = QFile::encodeName(dir + u'/' + temporaryName(info.fileName()));
+        tempBase = temporaryName(info.fileName());
+        tempName = QFile::encodeName(dir + u'/' + tempBase);
         fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             return false;
@@ -235,11 +240,24 @@ bool replaceFile(const QString &target, const QByteArray &bytes, bool deferred)
             Q_UNUSED(kept);
         }
     }
+    int dirFd = -1;
+    if (deferred) {
+        BatchState &b = batch();
+        dirFd = b.folderFds.value(dir, -1);
+        if (dirFd < 0) {
+            dirFd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (dirFd >= 0)
+                b.folderFds.insert(dir, dirFd);
+        }
+        // Without its folder at hand the file is put in place on its own.
+        deferred = dirFd >= 0;
+    }
     ok = ok && writeAll(fd, bytes) && (deferred || ::fsync(fd) == 0);
     ok = ::close(fd) == 0 && ok;
     if (ok && deferred) {
         BatchState &b = batch();
-        b.pending.append({tempName, targetName, target, dir});
+        b.pending.append(
+            {QFile::encodeName(tempBase), QFile::encodeName(info.fileName()), target, dir});
         b.pendingKeys.insert(pathKey(target));
         b.pendingBytes += bytes.size();
         note(target);
@@ -265,53 +283,59 @@ void commitPending()
     if (b.pending.isEmpty())
         return;
     const QList<PendingWrite> pending = std::exchange(b.pending, {});
+    const QHash<QString, int> fds = std::exchange(b.folderFds, {});
     b.pendingKeys.clear();
     b.pendingBytes = 0;
-    QHash<QString, bool> synced; // folder -> its file system synced
-#ifdef Q_OS_LINUX
+    // A folder still where it was, and whether its file system is on the disk.
+    struct FolderState
+    {
+        bool there = false;
+        bool synced = false;
+    };
+    QHash<QString, FolderState> folders;
     QHash<dev_t, bool> devices;
-    for (const PendingWrite &p : pending) {
-        if (synced.contains(p.dir))
-            continue;
-        struct stat st
-        {};
-        const QByteArray dir = QFile::encodeName(p.dir);
-        bool ok = false;
-        if (::stat(dir.constData(), &st) == 0) {
-            const auto done = devices.constFind(st.st_dev);
-            if (done != devices.cend()) {
-                ok = *done;
-            } else {
-                const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-                ok = fd >= 0 && ::syncfs(fd) == 0;
-                if (fd >= 0)
-                    ::close(fd);
-                devices.insert(st.st_dev, ok);
-            }
+    for (auto it = fds.cbegin(); it != fds.cend(); ++it) {
+        struct stat held
+        {
+        }, now{};
+        FolderState state;
+        state.there = ::fstat(*it, &held) == 0
+                      && ::stat(QFile::encodeName(it.key()).constData(), &now) == 0
+                      && held.st_dev == now.st_dev && held.st_ino == now.st_ino;
+#ifdef Q_OS_LINUX
+        if (state.there) {
+            const auto done = devices.constFind(held.st_dev);
+            state.synced = done != devices.cend() ? *done : ::syncfs(*it) == 0;
+            devices.insert(held.st_dev, state.synced);
         }
-        synced.insert(p.dir, ok);
-    }
 #endif
-    QSet<QString> folders;
+        folders.insert(it.key(), state);
+    }
+    QSet<QString> renamed;
     for (const PendingWrite &p : pending) {
-        bool ok = synced.value(p.dir);
-        if (!ok) {
+        const int dirFd = fds.value(p.dir);
+        const FolderState state = folders.value(p.dir);
+        bool ok = state.there;
+        if (ok && !state.synced) {
             // No sync of its file system (or one that failed): on its own, as without a batch.
-            const int fd = ::open(p.temp.constData(), O_RDONLY | O_CLOEXEC);
+            const int fd = ::openat(dirFd, p.temp.constData(), O_RDONLY | O_CLOEXEC);
             ok = fd >= 0 && ::fsync(fd) == 0;
             if (fd >= 0)
                 ::close(fd);
         }
-        ok = ok && ::rename(p.temp.constData(), p.target.constData()) == 0;
+        ok = ok && ::renameat(dirFd, p.temp.constData(), dirFd, p.target.constData()) == 0;
         if (!ok) {
-            ::unlink(p.temp.constData());
+            ::unlinkat(dirFd, p.temp.constData(), 0);
             b.failed << p.path;
             continue;
         }
-        folders.insert(p.dir);
+        renamed.insert(p.dir);
     }
-    for (const QString &dir : std::as_const(folders))
-        syncFolder(dir);
+    for (auto it = fds.cbegin(); it != fds.cend(); ++it) {
+        if (renamed.contains(it.key()))
+            ::fsync(*it); // the renames on the disk too
+        ::close(*it);
+    }
 }
 #else
 void commitPending()
