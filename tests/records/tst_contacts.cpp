@@ -1,3 +1,4 @@
+#include "platform/FileSystem.h"
 #include "platform/InstanceLock.h"
 #include "platform/Profile.h"
 #include "platform/TextCodec.h"
@@ -16,9 +17,14 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#ifdef Q_OS_LINUX
+#include <sys/mount.h>
+#endif
 
 using TestFiles::cp949;
 using namespace Qt::StringLiterals;
@@ -97,6 +103,16 @@ private slots:
     void roundTripOfGeneratedRecords_data();
     void roundTripOfGeneratedRecords();
     void vcardFolderIsStable();
+    void importByUidUpdates_data();
+    void importByUidUpdates();
+    void vcardFolderKeepsWhatChangedThere_data();
+    void vcardFolderKeepsWhatChangedThere();
+    void exportedCard_data();
+    void exportedCard();
+    void failedExportCountsNothing_data();
+    void failedExportCountsNothing();
+    void batchThatCannotFinishSaysSo();
+    void importOntoAFullDisk();
     void everyCharacterComesBack_data();
     void everyCharacterComesBack();
     void cardThatLooksLikeParametersKeepsItsName();
@@ -511,6 +527,12 @@ void TestContacts::roundTripOfGeneratedRecords()
     gen.start(QStringLiteral(VANDREL_GENDATA), {source, "600", "40", "3"});
     QVERIFY(gen.waitForFinished(120000));
     QCOMPARE(gen.exitCode(), 0);
+    // Folders without records, one inside the other, and a photo a person put there.
+    QVERIFY(QDir(source).mkpath(u"빈 폴더/더 빈 폴더"_s));
+    const QString someone = RecordStore::CollectRecords(source, false, nullptr).last();
+    QVERIFY(QDir().mkpath(RecordStore::CompanionFolder(someone)));
+    TestFiles::write(RecordStore::CompanionFolder(someone) + u"/얼굴.png"_s,
+                     "\x89PNG\r\n\x1A\n" + QByteArray(3000, '\x07'));
 
     ContactExport::Request request{source, source, m_tmp->filePath(QStringLiteral("out")),
                                    ContactExport::Format(format), false};
@@ -529,11 +551,43 @@ void TestContacts::roundTripOfGeneratedRecords()
     QVERIFY(records.size() > 600); // the folder records too
     QCOMPARE(in.written, records.size());
     QCOMPARE(RecordStore::CollectRecords(m_data, false, nullptr).size(), records.size());
+    int photos = 0;
     for (const QString &path : records) {
         const QString again = QDir(m_data).filePath(QDir(source).relativeFilePath(path));
         QVERIFY2(QFileInfo::exists(again), qPrintable(again));
         QCOMPARE(recordFields(again), recordFields(path));
+        // One picture of the companion folder comes back under its name, byte for byte.
+        const QDir before(RecordStore::CompanionFolder(path));
+        const QStringList images = before.entryList({u"*.jpg"_s, u"*.png"_s}, QDir::Files);
+        const QDir after(RecordStore::CompanionFolder(again));
+        if (images.isEmpty() || path.endsWith(FolderRecordName)) {
+            QVERIFY(!after.exists());
+            continue;
+        }
+        const QStringList back = after.entryList(QDir::Files);
+        QCOMPARE(back.size(), 1);
+        QVERIFY2(images.contains(back.first()), qPrintable(back.first()));
+        QCOMPARE(TestFiles::read(after.filePath(back.first())),
+                 TestFiles::read(before.filePath(back.first())));
+        ++photos;
     }
+    QVERIFY(photos > 1);
+    // The same folders, the empty ones too.
+    const auto folders = [](const QString &root) {
+        QStringList out;
+        QDirIterator it(root, QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString rel = QDir(root).relativeFilePath(it.next());
+            if (!rel.startsWith(u"__"_s) && !rel.contains(u"/__"_s))
+                out << rel;
+        }
+        out.sort();
+        return out;
+    };
+    QCOMPARE(folders(m_data), folders(source));
+    QVERIFY(QFileInfo(m_data + u"/빈 폴더/더 빈 폴더"_s).isDir());
+    QCOMPARE(in.folders, out.folders);
+    QVERIFY(out.folders >= 1);
 }
 
 void TestContacts::vcardFolderIsStable()
@@ -555,10 +609,291 @@ void TestContacts::vcardFolderIsStable()
     QVERIFY(TestFiles::read(QDir(out).filePath(kimFile))
                 .contains("UID:urn:uuid:" + kimFile.chopped(4).toLatin1()));
 
+    // The first export gave the record the UID its place gave before; it is the record's now.
+    QCOMPARE(Record::Read(data.filePath("친구/김철수.txt")).Uid(),
+             u"urn:uuid:"_s + kimFile.chopped(4));
+    QCOMPARE(RecordStore::Rename(data.filePath("친구") + QDir::separator(), u"김철수"_s,
+                                 u"김철호"_s, true, nullptr),
+             QString());
+
     QVERIFY(QFile::remove(data.filePath("친구/이영희.txt")));
     const ContactReport again = ContactExport::Export(request);
     QCOMPARE(again.written, 1);
+    // Renamed, the record is the same card: a sync tool sees a change, not a new card.
     QCOMPARE(QDir(out).entryList(QDir::Files), QStringList({kimFile, "other.vcf"}));
+    QVERIFY(TestFiles::read(QDir(out).filePath(kimFile)).contains(u"FN:김철호"_s.toUtf8()));
+}
+
+namespace {
+const QByteArray LeeUid = "urn:uuid:11111111-2222-4333-8444-555555555555";
+}
+
+void TestContacts::importByUidUpdates_data()
+{
+    QTest::addColumn<QByteArray>("body"); // of the card that comes in
+    QTest::addColumn<int>("written");
+    QTest::addColumn<int>("updated");
+    QTest::addColumn<QStringList>("fields"); // of 친구/이영희.txt afterwards
+    QTest::addColumn<QStringList>("files");
+
+    const QByteArray uid = "UID:" + LeeUid + "\r\n";
+    const QStringList both{"이영희.txt", "친구/이영희.txt"};
+    const QStringList kept{"Hand=010-1111-2222", "ODDD=02", "OPh1=555-0100", "Memo=오래된 메모"};
+    QTest::newRow("the same card again")
+        << "FN:이영희\r\n" + uid
+               + "TEL;TYPE=CELL:010-1111-2222\r\nTEL;TYPE=WORK:02-555-0100\r\n"
+                 "NOTE:오래된 메모\r\n"
+        << 0 << 0 << kept << QStringList{"친구/이영희.txt"};
+    QTest::newRow("a new mobile, nothing lost")
+        << "FN:이영희\r\n" + uid + "TEL;TYPE=CELL:010-9999-0000\r\n"
+        << 0 << 1
+        << QStringList{"Hand=010-9999-0000", "ODDD=02", "OPh1=555-0100",
+                       "Memo=오래된 메모\n이전 핸드폰: 010-1111-2222"}
+        << QStringList{"친구/이영희.txt"};
+    QTest::newRow("notes merged") << "FN:이영희\r\n" + uid + "NOTE:오래된 메모\\n새 메모\r\n"
+                                  << 0 << 1
+                                  << QStringList{"Hand=010-1111-2222", "ODDD=02", "OPh1=555-0100",
+                                                 "Memo=오래된 메모\n새 메모"}
+                                  << QStringList{"친구/이영희.txt"};
+    QTest::newRow("a company number elsewhere")
+        << "FN:이영희\r\n" + uid + "TEL;TYPE=WORK:031-777-0000\r\n"
+        << 0 << 1
+        << QStringList{"Hand=010-1111-2222", "ODDD=031", "OPh1=777-0000",
+                       "Memo=오래된 메모\n이전 회사 전화: 02-555-0100"}
+        << QStringList{"친구/이영희.txt"};
+    QTest::newRow("another UID") << QByteArray("FN:이영희\r\nUID:other\r\n") << 1 << 0 << kept
+                                 << both;
+    QTest::newRow("no UID") << QByteArray("FN:이영희\r\n") << 1 << 0 << kept << both;
+}
+
+// A card that came back from a phone or a server updates its record wherever it is now.
+void TestContacts::importByUidUpdates()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(int, written);
+    QFETCH(int, updated);
+    QFETCH(QStringList, fields);
+    QFETCH(QStringList, files);
+    QDir(m_data).mkpath(u"친구"_s);
+    const QString lee = QDir(m_data).filePath(u"친구/이영희.txt"_s);
+    TestFiles::write(lee, cp949(u"[data]\r\nHand=010-1111-2222\r\nODDD=02\r\nOPh1=555-0100\r\n"
+                                u"[Memo]\r\nmany=1\r\n1=오래된 메모\r\n[Vandrel]\r\nUID="_s)
+                              + LeeUid + "\r\n");
+    const QByteArray before = TestFiles::read(lee);
+    const QString file = m_tmp->filePath(QStringLiteral("in.vcf"));
+    TestFiles::write(file, card(body));
+    const ContactReport report = ContactImport::Import({file}, m_data, {}, m_data);
+    QVERIFY2(!report.failed() && report.skipped.isEmpty(), qPrintable(report.Text()));
+    QCOMPARE(report.written, written);
+    QCOMPARE(report.updated.size(), updated);
+    QCOMPARE(report.Text().contains(u"고쳤습니다"_s), updated > 0);
+    QCOMPARE(filesBelow(m_data), files);
+    QMap<QString, QString> expected;
+    for (const QString &f : fields)
+        expected.insert(f.section(u'=', 0, 0), f.section(u'=', 1));
+    QCOMPARE(recordFields(lee), expected);
+    QCOMPARE(Record::Read(lee).Uid(), QString::fromLatin1(LeeUid));
+    if (written == 0 && updated == 0)
+        QCOMPARE(TestFiles::read(lee), before); // not even rewritten
+}
+
+void TestContacts::vcardFolderKeepsWhatChangedThere_data()
+{
+    QTest::addColumn<bool>("fileChanged");
+    QTest::addColumn<QString>("recordChange"); // "", "edit" or "delete"
+    QTest::addColumn<QByteArray>("fileHas");   // empty: the file is gone
+    QTest::addColumn<QString>("hand");         // of the record afterwards
+    QTest::addColumn<QString>("told");
+
+    QTest::newRow("changed in the folder") << true << "" << QByteArray("010-7") << "010-7"
+                                           << "먼저 자료로 가져왔습니다";
+    QTest::newRow("changed on both sides") << true << "edit" << QByteArray("010-7") << "010-5"
+                                           << "덮어쓰지 않았습니다";
+    QTest::newRow("changed in the record") << false << "edit" << QByteArray("010-5") << "010-5"
+                                           << "";
+    QTest::newRow("record gone") << false << "delete" << QByteArray() << ""
+                                 << "파일 1개를 지웠습니다";
+    QTest::newRow("record gone, file changed") << true << "delete" << QByteArray("010-7") << ""
+                                               << "지우지 않았습니다";
+}
+
+// A file a sync tool or a person changed is never overwritten.
+void TestContacts::vcardFolderKeepsWhatChangedThere()
+{
+    QFETCH(bool, fileChanged);
+    QFETCH(QString, recordChange);
+    QFETCH(QByteArray, fileHas);
+    QFETCH(QString, hand);
+    QFETCH(QString, told);
+    const QString kim = QDir(m_data).filePath(u"김철수.txt"_s);
+    TestFiles::write(kim, "[data]\r\nHand=010-1\r\n");
+    const QString out = m_tmp->filePath(QStringLiteral("sync"));
+    const ContactExport::Request request{m_data, m_data, out, ContactExport::Format::VCardFolder,
+                                         false};
+    QVERIFY(!ContactExport::Export(request).failed());
+    const QStringList cards = QDir(out).entryList(QDir::Files);
+    QCOMPARE(cards.size(), 1);
+    const QString file = QDir(out).filePath(cards.first());
+    if (fileChanged)
+        TestFiles::write(file, TestFiles::read(file).replace("010-1", "010-7"));
+    const QByteArray changed = TestFiles::read(file);
+    if (recordChange == u"edit") {
+        Record r = Record::Read(kim);
+        r.SetValue(u"Hand", u"010-5"_s);
+        RecordStore::SaveRecord(kim, r);
+    } else if (recordChange == u"delete") {
+        QVERIFY(QFile::remove(kim));
+    }
+    const ContactReport report = ContactExport::Export(request);
+    QVERIFY2(!report.failed(), qPrintable(report.Text()));
+    if (!told.isEmpty())
+        QVERIFY2(report.Text().contains(told), qPrintable(report.Text()));
+    if (fileHas.isEmpty()) {
+        QVERIFY(!QFileInfo::exists(file));
+    } else {
+        QVERIFY2(TestFiles::read(file).contains("TEL;TYPE=CELL:" + fileHas), TestFiles::read(file));
+        if (fileChanged)
+            QCOMPARE(TestFiles::read(file), changed); // theirs, byte for byte
+    }
+    if (!hand.isEmpty())
+        QCOMPARE(Record::Read(kim).Value(u"Hand"), hand);
+    // Nothing changed since: the next export leaves everything as it is.
+    const QByteArray now = TestFiles::read(file);
+    const ContactReport quiet = ContactExport::Export(request);
+    QCOMPARE(TestFiles::read(file), now);
+    QVERIFY2(quiet.updated.isEmpty(), qPrintable(quiet.Text()));
+}
+
+void TestContacts::exportedCard_data()
+{
+    QTest::addColumn<QStringList>("fields"); // Field=value of the record
+    QTest::addColumn<QStringList>("lines");  // in its card
+
+    QTest::newRow("Korean address into its parts")
+        << QStringList{"OAdd=서울특별시 강남구 테헤란로 152\n한빛빌딩 4층", "OZip=06236"}
+        << QStringList{"ADR;TYPE=WORK:;한빛빌딩 4층;테헤란로 152;강남구;서울특별시;06236;"};
+    QTest::newRow("two localities")
+        << QStringList{"HAdd=경기도 성남시 분당구 판교역로 235"}
+        << QStringList{"ADR;TYPE=HOME:;;판교역로 235;성남시 분당구;경기도;;"};
+    QTest::newRow("not an address Korean order can tell")
+        << QStringList{"HAdd=Seoul  Tower\n  2F"}
+        << QStringList{"ADR;TYPE=HOME:;;Seoul  Tower\\n  2F;;;;"};
+    QTest::newRow("a number whole without its block's code")
+        << QStringList{"ODDD=02", "OPh1=1588-1234", "OFax=555-0199"}
+        << QStringList{"TEL;TYPE=WORK,VOICE:1588-1234", "TEL;TYPE=WORK,FAX:02-555-0199",
+                       "X-VANDREL-OPh1:1588-1234"};
+    QTest::newRow("numbers an importer finds as they are")
+        << QStringList{"HDDD=031", "HPh1=234-5678"}
+        << QStringList{"TEL;TYPE=HOME,VOICE:031-234-5678"};
+}
+
+// What goes out: the parts other programs read, and everything back again.
+void TestContacts::exportedCard()
+{
+    QFETCH(QStringList, fields);
+    QFETCH(QStringList, lines);
+    Record record;
+    for (const QString &f : fields) {
+        const QString name = f.section(u'=', 0, 0), value = f.section(u'=', 1);
+        if (FindRecordField(name)->multiLine)
+            record.SetLines(name, value.split(u'\n'));
+        else
+            record.SetValue(name, value);
+    }
+    const QString path = QDir(m_data).filePath(u"사람.txt"_s);
+    RecordStore::CreateRecord(path, record);
+    const QString out = m_tmp->filePath(u"out.vcf"_s);
+    QVERIFY(!ContactExport::Export({m_data, m_data, out, ContactExport::Format::VCardFile, false})
+                 .failed());
+    const QString text = QString::fromUtf8(TestFiles::read(out)).remove(u"\r\n "_s); // unfolded
+    for (const QString &line : lines)
+        QVERIFY2(text.contains(line + u"\r\n"_s), qPrintable(text));
+    if (!fields.join(QString()).contains(u"ODDD"_s))
+        QVERIFY(!text.contains(u"X-VANDREL-"_s + fields.first().left(4)));
+    const QString back = m_tmp->filePath(u"back"_s);
+    QVERIFY(ContactImport::Import({out}, back).warnings.isEmpty());
+    QCOMPARE(recordFields(back + u"/사람.txt"_s), recordFields(path));
+}
+
+void TestContacts::failedExportCountsNothing_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QString>("out"); // below the temporary folder
+    QTest::newRow("vCard file into a missing folder")
+        << int(ContactExport::Format::VCardFile) << "none/out.vcf";
+    QTest::newRow("CSV into a missing folder") << int(ContactExport::Format::Csv) << "none/out.csv";
+    QTest::newRow("vCard folder where a file is")
+        << int(ContactExport::Format::VCardFolder) << "a.txt/sync";
+}
+
+void TestContacts::failedExportCountsNothing()
+{
+    QFETCH(int, format);
+    QFETCH(QString, out);
+    TestFiles::write(QDir(m_data).filePath(u"김철수.txt"_s), "[data]\r\nHand=010-1\r\n");
+    TestFiles::write(m_tmp->filePath(u"a.txt"_s), "");
+    const ContactReport report = ContactExport::Export(
+        {m_data, m_data, m_tmp->filePath(out), ContactExport::Format(format), false});
+    QVERIFY(report.failed());
+    QCOMPARE(report.written, 0);
+    QVERIFY2(!report.Text().contains(u"내보냈습니다"_s), qPrintable(report.Text()));
+    QVERIFY(report.Text().startsWith(u"내보내지 못했습니다."_s));
+}
+
+// Files written in one batch whose folder went away before they were put in place: none of
+// them is taken for written, and no temporary file stays behind.
+void TestContacts::batchThatCannotFinishSaysSo()
+{
+    const QString dir = m_tmp->filePath(u"batch"_s);
+    QDir().mkpath(dir);
+    QStringList failed;
+    {
+        FileSystem::Batch batch;
+        QVERIFY(FileSystem::writeAtomically(dir + u"/a.txt"_s, "a"));
+        QVERIFY(FileSystem::writeAtomically(dir + u"/b.txt"_s, "b"));
+        // Read back before the end: the batch puts the file in place first.
+        QByteArray bytes;
+        QVERIFY(FileSystem::readAll(dir + u"/A.TXT"_s, bytes));
+        QCOMPARE(bytes, QByteArray("a"));
+        QVERIFY(FileSystem::writeAtomically(dir + u"/c.txt"_s, "c"));
+        QVERIFY(FileSystem::exists(dir + u"/C.txt"_s));
+        QVERIFY(QDir().rename(dir, dir + u"-moved"_s));
+        failed = batch.Commit();
+    }
+    // The read put a and b in place; c was still waiting.
+    QCOMPARE(failed, QStringList{dir + u"/c.txt"_s});
+    QCOMPARE(QDir(dir + u"-moved"_s).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+             QStringList({u"a.txt"_s, u"b.txt"_s}));
+}
+
+// A disk that fills up during an import: the records that did not fit are not counted, and
+// no record is half there.
+void TestContacts::importOntoAFullDisk()
+{
+#ifdef Q_OS_LINUX
+    const QString small = m_tmp->filePath(u"small"_s);
+    QDir().mkpath(small);
+    if (mount("tmpfs", QFile::encodeName(small).constData(), "tmpfs", 0, "size=64k") != 0)
+        QSKIP("mounting a small tmpfs needs root");
+    const auto unmount =
+        qScopeGuard([&] { umount2(QFile::encodeName(small).constData(), MNT_DETACH); });
+    QByteArray cards;
+    for (int i = 0; i < 200; ++i)
+        cards +=
+            card("FN:사람" + QByteArray::number(i) + "\r\nNOTE:" + QByteArray(900, 'x') + "\r\n");
+    const QString file = m_tmp->filePath(u"in.vcf"_s);
+    TestFiles::write(file, cards);
+    const ContactReport report = ContactImport::Import({file}, small);
+    QVERIFY(report.failed());
+    const QStringList there = QDir(small).entryList(QDir::Files | QDir::Hidden);
+    QVERIFY(report.written > 0 && report.written < 200);
+    QCOMPARE(there.size(), report.written);
+    for (const QString &name : there)
+        QVERIFY2(recordFields(QDir(small).filePath(name)).value(u"Memo"_s).size() == 900,
+                 qPrintable(name));
+#else
+    QSKIP("needs a tmpfs");
+#endif
 }
 
 void TestContacts::everyCharacterComesBack_data()
@@ -747,6 +1082,10 @@ void TestContacts::commandLine_data()
     QTest::newRow("missing file") << QStringList{"--import", "%t/none.vcf", "--data", "%d"} << 1
                                   << "파일이 없습니다"
                                   << "";
+    QTest::newRow("failed import into a new folder")
+        << QStringList{"--import", "%t/none.vcf", "--into", "새 폴더/아래", "--data", "%d"} << 1
+        << "파일이 없습니다"
+        << "";
     QTest::newRow("into leaves the data directory")
         << QStringList{"--import", "%t/a.vcf", "--into", "../x", "--data", "%d"} << 2 << "상대 경로"
         << "";
@@ -788,6 +1127,10 @@ void TestContacts::commandLine()
     QVERIFY2(out.contains(printed), qPrintable(out));
     if (!created.isEmpty())
         QVERIFY2(QFileInfo::exists(fill(created)), qPrintable(out));
+    // A failed import leaves no folder of its own behind.
+    if (exitCode != 0)
+        QCOMPARE(QDir(m_data).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList{u"기존.txt"_s});
 }
 
 void TestContacts::commandLineUsesTheConfiguredDirectoryWithoutAWindow()
