@@ -103,6 +103,7 @@ private slots:
     void roundTripOfGeneratedRecords_data();
     void roundTripOfGeneratedRecords();
     void vcardFolderIsStable();
+    void copiedRecordGetsAUidOfItsOwn();
     void importByUidUpdates_data();
     void importByUidUpdates();
     void vcardFolderKeepsWhatChangedThere_data();
@@ -622,6 +623,25 @@ void TestContacts::vcardFolderIsStable()
     // Renamed, the record is the same card: a sync tool sees a change, not a new card.
     QCOMPARE(QDir(out).entryList(QDir::Files), QStringList({kimFile, "other.vcf"}));
     QVERIFY(TestFiles::read(QDir(out).filePath(kimFile)).contains(u"FN:김철호"_s.toUtf8()));
+}
+
+// A record file copied outside the program: two records, two cards, not one over the other.
+void TestContacts::copiedRecordGetsAUidOfItsOwn()
+{
+    const QString kim = QDir(m_data).filePath(u"김철수.txt"_s);
+    RecordStore::CreateRecord(kim, Record());
+    QVERIFY(QFile::copy(kim, QDir(m_data).filePath(u"김철수 사본.txt"_s)));
+    const QString out = m_tmp->filePath(QStringLiteral("sync"));
+    const ContactReport report =
+        ContactExport::Export({m_data, m_data, out, ContactExport::Format::VCardFolder, false});
+    QCOMPARE(report.written, 2);
+    QCOMPARE(QDir(out).entryList(QDir::Files).size(), 2);
+    QVERIFY2(report.Text().contains(u"새 UID"_s), qPrintable(report.Text()));
+    // The one met first keeps its identity.
+    const QString first = Record::Read(kim).Uid();
+    QVERIFY(first != Record::Read(QDir(m_data).filePath(u"김철수 사본.txt"_s)).Uid());
+    QVERIFY(TestFiles::read(QDir(out).filePath(ContactExport::CardFileName(first)))
+                .contains("FN:" + u"김철수"_s.toUtf8() + "\r\n"));
 }
 
 namespace {
