@@ -231,7 +231,8 @@ void SaveRecord(const QString &path, const Record &record)
         FileSystem::readAll(path, bytes);
         return bytes;
     }();
-    record.Write(path);
+    // A folder's record saved for the first time is made here, and gets its identity.
+    (existed || record.IsEmpty() ? record : withUid(record)).Write(path);
     QByteArray after;
     if (!FileSystem::readAll(path, after))
         return; // nothing to save and no file: a folder without a record stays so

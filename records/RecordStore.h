@@ -101,8 +101,9 @@ void CreateRecord(const QString &file, const Record &record);
 // Gives the existing record file at path the identity uid, changing nothing else in it.
 // Raises WriteError when that fails.
 void SaveUid(const QString &path, const QString &uid);
-// Replaces the record file at path (a folder record that is missing is created) with record:
-// the edit dialog's save. Raises WriteError and leaves the old file when that fails.
+// Replaces the record file at path (a folder record that is missing is created, with a new
+// identity) with record: the edit dialog's save. Raises WriteError and leaves the old file when
+// that fails.
 void SaveRecord(const QString &path, const Record &record);
 
 // A name the name rules accept, made from text nobody typed into a name box (an imported
