@@ -76,7 +76,7 @@ BatchState &batch()
 }
 
 // A batch of this many files or bytes is put in place before more are written.
-constexpr qsizetype kBatchFiles = 128;
+constexpr qsizetype kBatchFiles = 1024;
 constexpr qsizetype kBatchBytes = qsizetype(64) * 1024 * 1024;
 
 QString folderKey(const QString &dir)
@@ -349,7 +349,13 @@ bool exists(const QString &path)
     const BatchState &b = batch();
     if (!b.pendingKeys.isEmpty() && b.pendingKeys.contains(pathKey(path)))
         return true;
+#ifdef Q_OS_UNIX
+    struct stat st
+    {};
+    return ::stat(QFile::encodeName(resolve(path)).constData(), &st) == 0;
+#else
     return QFileInfo::exists(resolve(path));
+#endif
 }
 
 QString resolve(const QString &path)
@@ -358,9 +364,17 @@ QString resolve(const QString &path)
         return path;
     if (!batch().pendingKeys.isEmpty() && batch().pendingKeys.contains(pathKey(path)))
         commitPending();
+        // Anything at all, a link leading nowhere too: one call where there is lstat.
+#ifdef Q_OS_UNIX
+    struct stat st
+    {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) == 0)
+        return path;
+#else
     QFileInfo exact(path);
     if (exact.exists() || exact.isSymLink())
         return path;
+#endif
 
     const QString native = QDir::fromNativeSeparators(path);
     // Most paths that do not exist are new names in a folder that does: one lookup there.
@@ -368,7 +382,9 @@ QString resolve(const QString &path)
     if (slash > 0 && slash + 1 < native.size() && QDir::isAbsolutePath(native)
         && native[slash - 1] != u'/') {
         const QString dir = native.left(slash), name = native.mid(slash + 1);
-        if (name != u"." && name != u".." && QFileInfo(dir).isDir()) {
+        // A folder the batch has listed is there.
+        const bool listed = batch().listings.contains(folderKey(dir));
+        if (name != u"." && name != u".." && (listed || QFileInfo(dir).isDir())) {
             const QString variant = caseVariant(dir, name);
             return QDir::toNativeSeparators(dir + u'/' + (variant.isEmpty() ? name : variant));
         }
