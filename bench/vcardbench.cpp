@@ -1,7 +1,7 @@
 // Times a vCard import of 10,000 cards into one folder and the export of those records as a
-// vCard folder, each against python3-vobject doing the same work in the same run (vcardpeer.py:
-// parsing the cards and writing one record file per card, reading the records and writing one
-// card file per record, each file to a temporary name and then renamed):
+// vCard folder, each against python3-vobject doing the same work in the same run, in turns
+// (vcardpeer.py: parsing the cards and writing one record file per card, reading the records and
+// writing one card file per record, each file to a temporary name and then renamed):
 //
 //   vandrel-vcardbench <flat-data-dir> <vcardpeer.py>
 //
@@ -15,12 +15,17 @@
 #include "records/ContactImport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <optional>
+#include <vector>
 
 using namespace BenchTools;
 
@@ -36,21 +41,60 @@ int countFiles(const QString &dir, const QString &pattern)
     return int(QDir(dir).entryList({pattern}, QDir::Files).size());
 }
 
-// The peer's own timing of its work, without the interpreter's start.
-std::optional<Timing> runPeer(const QString &script, const QStringList &args, int *files)
+// One run of the peer, timed by itself without the interpreter's start (ms); warmUp untimed
+// runs first.
+std::optional<double> runPeer(const QString &script, const QStringList &args, int warmUp,
+                              int *files)
 {
     for (const QString &python : {QStringLiteral("/usr/bin/python3"), QStringLiteral("python3")}) {
         QProcess p;
-        p.start(python, QStringList{script} + args + QStringList{QString::number(g_runs)});
+        p.start(python, QStringList{script} + args
+                            + QStringList{QStringLiteral("1"), QString::number(warmUp)});
         if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
             continue;
         const QList<QByteArray> words = p.readAllStandardOutput().trimmed().split(' ');
         if (words.size() != 6)
             continue;
         *files = words[5].toInt();
-        return Timing{words[1].toDouble(), words[3].toDouble()};
+        return words[1].toDouble();
     }
     return std::nullopt;
+}
+
+Timing timingOf(std::vector<double> ms)
+{
+    std::sort(ms.begin(), ms.end());
+    return {ms.front(), ms[ms.size() / 2]};
+}
+
+// The program and the peer take turns, so that a machine busy with other work slows both alike.
+struct Pair
+{
+    Timing program, peer;
+    bool ok = false;
+};
+Pair alternating(const std::function<void()> &program, const std::function<void()> &between,
+                 const QString &script, const QStringList &peerArgs, int *peerFiles)
+{
+    Pair out;
+    std::vector<double> ours, theirs;
+    program(); // warm-up
+    between();
+    for (int i = 0; i < g_runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        program();
+        ours.push_back(double(t.nsecsElapsed()) / 1e6);
+        between();
+        const std::optional<double> peer = runPeer(script, peerArgs, i == 0 ? 1 : 0, peerFiles);
+        if (!peer)
+            return out;
+        theirs.push_back(*peer);
+    }
+    out.program = timingOf(ours);
+    out.peer = timingOf(theirs);
+    out.ok = true;
+    return out;
 }
 
 } // namespace
@@ -88,41 +132,50 @@ int main(int argc, char **argv)
             .arg(made.written)
             .arg(QFileInfo(cards).size() / 1e6, 0, 'f', 1)
             .arg(flat));
-    say(QStringLiteral("timed runs: %1 after one warm-up; ratios from the best run").arg(g_runs));
+    say(QStringLiteral("timed runs: %1 after one warm-up, the program and the peer in turn; "
+                       "ratios from the best run")
+            .arg(g_runs));
 
-    int written = 0;
-    const Timing import =
-        measure([&] { written = ContactImport::Import({cards}, imported, {}, imported).written; },
-                [&] { emptyFolder(imported); });
-    // One more, to export from.
-    ContactImport::Import({cards}, imported, {}, imported);
-    say(QStringLiteral("ContactImport::Import into one folder: %1, %2 records")
-            .arg(fmt(import))
-            .arg(written));
-    int peerFiles = 0;
-    const std::optional<Timing> peerImport =
-        runPeer(script, {QStringLiteral("import"), cards, peerOut}, &peerFiles);
-    if (!peerImport) {
+    int written = 0, peerFiles = 0;
+    const Pair import = alternating(
+        [&] { written = ContactImport::Import({cards}, imported, {}, imported).written; },
+        [&] { emptyFolder(imported); }, script, {QStringLiteral("import"), cards, peerOut},
+        &peerFiles);
+    if (!import.ok) {
         std::fprintf(stderr, "the peer failed: is python3-vobject installed?\n");
         return 1;
     }
+    say(QStringLiteral("ContactImport::Import into one folder: %1, %2 records")
+            .arg(fmt(import.program))
+            .arg(written));
     say(QStringLiteral("peer: python3-vobject, one record file written and renamed per card: "
                        "%1, %2 files")
-            .arg(fmt(*peerImport))
+            .arg(fmt(import.peer))
             .arg(peerFiles));
 
+    // The records to export.
+    ContactImport::Import({cards}, imported, {}, imported);
     int exported = 0;
-    const Timing exportTime = measure(
+    const Pair exportTime = alternating(
         [&] {
             exported = ContactExport::Export(
                            {imported, imported, out, ContactExport::Format::VCardFolder, false})
                            .written;
         },
-        [&] { QDir(out).removeRecursively(); });
+        [&] { QDir(out).removeRecursively(); }, script,
+        {QStringLiteral("export"), imported, peerOut}, &peerFiles);
+    if (!exportTime.ok) {
+        std::fprintf(stderr, "the peer failed\n");
+        return 1;
+    }
     say(QStringLiteral(
             "ContactExport::Export as a vCard folder, into an empty folder: %1, %2 cards")
-            .arg(fmt(exportTime))
+            .arg(fmt(exportTime.program))
             .arg(exported));
+    say(QStringLiteral("peer: python3-vobject, one card file written and renamed per record: "
+                       "%1, %2 files")
+            .arg(fmt(exportTime.peer))
+            .arg(peerFiles));
     ContactExport::Export({imported, imported, out, ContactExport::Format::VCardFolder, false});
     const Timing again = measure([&] {
         ContactExport::Export({imported, imported, out, ContactExport::Format::VCardFolder, false});
@@ -130,23 +183,13 @@ int main(int argc, char **argv)
     say(QStringLiteral("  again into the same folder, nothing changed: %1, %2 files there")
             .arg(fmt(again))
             .arg(countFiles(out, QStringLiteral("*.vcf"))));
-    const std::optional<Timing> peerExport =
-        runPeer(script, {QStringLiteral("export"), imported, peerOut}, &peerFiles);
-    if (!peerExport) {
-        std::fprintf(stderr, "the peer failed\n");
-        return 1;
-    }
-    say(QStringLiteral("peer: python3-vobject, one card file written and renamed per record: "
-                       "%1, %2 files")
-            .arg(fmt(*peerExport))
-            .arg(peerFiles));
 
     if (written != made.written || exported != written) {
         std::fprintf(stderr, "the program did not import and export every card\n");
         return 1;
     }
-    say(QStringLiteral("import_vs_peer %1").arg(import.best / peerImport->best, 0, 'f', 2));
+    say(QStringLiteral("import_vs_peer %1").arg(import.program.best / import.peer.best, 0, 'f', 2));
     say(QStringLiteral("vcard_folder_export_vs_peer %1")
-            .arg(exportTime.best / peerExport->best, 0, 'f', 2));
+            .arg(exportTime.program.best / exportTime.peer.best, 0, 'f', 2));
     return 0;
 }

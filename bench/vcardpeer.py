@@ -2,11 +2,11 @@
 # The peer of vandrel-vcardbench: python3-vobject doing the work the program does, with one
 # file written to a temporary name and renamed per card, as the program writes.
 #
-#   vcardpeer.py import <cards.vcf> <empty folder> <runs>
-#   vcardpeer.py export <folder of records> <empty folder> <runs>
+#   vcardpeer.py import <cards.vcf> <empty folder> <runs> [warm-ups=1]
+#   vcardpeer.py export <folder of records> <empty folder> <runs> [warm-ups=1]
 #
-# One untimed run, then <runs> timed ones with the folder emptied between them off the clock;
-# prints "best <ms> median <ms> files <n>".
+# Untimed runs to warm the caches, then <runs> timed ones with the folder emptied between them
+# off the clock; prints "best <ms> median <ms> files <n>".
 import os
 import shutil
 import sys
@@ -137,14 +137,15 @@ def do_export(src, folder):
 
 def main():
     mode, src, folder, runs = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
+    warm = int(sys.argv[5]) if len(sys.argv) > 5 else 1
     work = do_import if mode == 'import' else do_export
     times = []
     files = 0
-    for i in range(runs + 1):
+    for i in range(runs + warm):
         empty(folder)
         start = time.perf_counter()
         files = work(src, folder)
-        if i > 0:
+        if i >= warm:
             times.append((time.perf_counter() - start) * 1000)
     times.sort()
     print('best %.1f median %.1f files %d' % (times[0], times[len(times) // 2], files))
