@@ -27,6 +27,7 @@ const char *const HelpText = R"(사용법:
 창을 열지 않고 연락처를 가져오거나 내보냅니다. 실행 중인 Vandrel이 있어도 됩니다.
 
   --import            vCard 파일(2.1, 3.0, 4.0)의 카드마다 자료를 하나씩 만듭니다.
+                      UID가 같은 자료가 이미 있으면 새로 만들지 않고 그 자료를 고칩니다.
   --into 폴더         가져올 폴더 (자료 폴더 기준 상대 경로, 없으면 만듭니다).
                       없으면 자료 폴더 맨 위.
   --export 출력       내보낼 파일, vcard-folder 형식이면 폴더.
@@ -142,9 +143,12 @@ int RunCommandLine(int &argc, char **argv)
     ContactReport report;
     try {
         if (importing) {
-            const QString target = RecordStore::MakeFolders(dataDir, *folder);
-            report = ContactImport::Import(files, target);
-            if (report.written == 0 && !report.skipped.isEmpty())
+            // Made by the import when a record goes there, so a failed one leaves no folder.
+            const QString target = RecordStore::FolderPath(dataDir, *folder);
+            report = ContactImport::Import(files, target, {}, dataDir);
+            const bool nothing = report.written == 0 && report.updated.isEmpty()
+                                 && report.unchanged == 0 && report.folders == 0;
+            if (nothing && !report.skipped.isEmpty())
                 report.errors << QStringLiteral("카드를 하나도 가져오지 못했습니다.");
         } else {
             ContactExport::Request request;

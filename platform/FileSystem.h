@@ -46,4 +46,26 @@ QByteArray folderIdentity(const QString &path);
 // True for a name of writeAtomically's temporary files.
 bool isTemporaryName(const QString &name);
 
+// Many files in one operation (an import, an export into a vCard folder). While one lives on a
+// thread, resolve lists each folder once and finds names in that listing, which the entries made
+// through this layer join; and writeAtomically makes its files durable together, with one sync of
+// the file system for a batch of them before they are renamed into place instead of a sync each,
+// so a crash still never leaves a half-written file. A file whose rename is pending exists for
+// exists(); every other use of its path puts the batch in place first.
+class Batch
+{
+public:
+    Batch();
+    // Puts what is pending in place; what fails then is lost unless Commit was called.
+    ~Batch();
+    Batch(const Batch &) = delete;
+    Batch &operator=(const Batch &) = delete;
+    // Puts every pending write in place. The paths written since the batch began that did not get
+    // there (their old files as they were), which the caller must not report as written.
+    QStringList Commit();
+};
+
+// QDir::mkpath, telling a running batch about the folders it makes.
+bool makePath(const QString &dir);
+
 } // namespace FileSystem

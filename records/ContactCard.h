@@ -23,12 +23,12 @@ struct Attachment
 struct Contact
 {
     QString name;
-    Record record;
-    bool isFolder = false; // a folder's own record: an organisation card
-    QString folder;        // where it goes under the folder it is imported into, "/" between names
-    QString category;      // the folder it lies in under the data directory (export)
-    QString uid;
-    QList<Attachment> attachments;
+    Record record;            // with the card's UID as its identity
+    bool isFolder = false;    // a folder's own record: an organisation card
+    bool emptyFolder = false; // a folder without records or folders: only the folder comes back
+    QString folder;   // where it goes under the folder it is imported into, "/" between names
+    QString category; // the folder it lies in under the data directory (export)
+    QList<Attachment> attachments; // the first one goes out as the card's PHOTO
 
     // The record file at path; every value whole, as a save stores it.
     static Contact Read(const QString &path);
@@ -45,11 +45,23 @@ struct CardContact
     Contact contact;
     QString error;
     QStringList warnings;
+    bool fromVandrel = false; // written by this program's export
 };
 CardContact ContactFromCard(const VCard::Card &card);
 
-// A Korean area code at the start of a number ("02", "031" to "064", "070"), with or without
-// parentheses, after "+82", or run together with the digits; code is empty when there is none.
+// The record old after a card with its identity came in: what the card holds replaces what the
+// record held, a block's numbers, an address or an account as a whole; what the card lacks
+// stays; a value it replaced goes into the notes as "이전 caption: value", and the card's notes
+// join the record's lines that are not there yet. Nothing is lost.
+Record MergedRecord(const Record &old, const Record &card);
+
+// A card's UID as a record keeps it: trimmed, and one too long or with line breaks for a file
+// replaced by a UUID made from it, so that the same card always gives the same identity.
+QString CardUid(const QString &text);
+
+// A Korean area code at the start of a number ("02", "031" to "064" where there is one), with
+// or without parentheses, after "+82", or run together with the digits; code is empty when
+// there is none. Mobile, nationwide (15xx, 16xx, 18xx), 050x and 070 numbers have none.
 struct AreaSplit
 {
     QString code;
@@ -64,6 +76,9 @@ using ContactProgress = std::function<bool(qsizetype done, qsizetype total)>;
 struct ContactReport
 {
     int written = 0;      // records created, or cards and rows written
+    int folders = 0;      // empty folders made again (import) or written as folder cards (export)
+    QStringList updated;  // existing records a card with their UID changed
+    int unchanged = 0;    // existing records a card with their UID found as they were
     QStringList skipped;  // cards or records left out, each with its reason
     QStringList warnings; // done, but not quite as asked
     QStringList errors;   // what failed as a whole (a file that could not be read or written)

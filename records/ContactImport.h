@@ -8,12 +8,17 @@
 // Cards of vCard files become records of a data directory.
 namespace ContactImport {
 
-// Every card of the files becomes a new record in folder (a folder of a data directory) under
-// a free name made from its FN or N; cards this program exported go back into the folders they
-// came from, below folder. Cards that cannot become a record are skipped with the reason, and a
-// cancel keeps what was created.
+// Every card of the files becomes a new record in folder (a folder of a data directory, made
+// when the first record goes there) under a free name made from its FN or N; cards this program
+// exported go back into the folders they came from, below folder. A card whose UID belongs to a
+// record below dataDir (folder when empty) updates that record instead. Cards that cannot
+// become a record are skipped with the reason, and a cancel keeps what was created.
 ContactReport Import(const QStringList &files, const QString &folder,
-                     const ContactProgress &progress = {});
+                     const ContactProgress &progress = {}, const QString &dataDir = {});
+
+// The record at path with what the card holds (MergedRecord), and the card's pictures its
+// companion folder lacks; true when anything changed. Raises VandrelError or WriteError.
+bool Update(const QString &path, const CardContact &card);
 
 // Larger files are refused before they are read.
 inline constexpr qint64 MaxFileBytes = qint64(256) * 1024 * 1024;

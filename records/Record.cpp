@@ -9,6 +9,7 @@
 #include "platform/TextCodec.h"
 
 #include <QList>
+#include <QUuid>
 
 QString Record::Value(QStringView name) const
 {
@@ -68,6 +69,11 @@ Record Record::FromBytes(const QByteArray &bytes, IniDocument::Length length)
     };
     std::array<QList<std::pair<QString, QString>>, RecordFieldCount> sections;
     IniDocument::scan(bytes, [&](QStringView section, QStringView key, QStringView value) {
+        if (Paths::SameIgnoringAsciiCase(section, RecordUidSection)) {
+            if (Paths::SameIgnoringAsciiCase(key, RecordUidKey))
+                record.m_uid = value.toString();
+            return;
+        }
         if (Paths::SameIgnoringAsciiCase(section, RecordDataSection)) {
             const int field = FieldIndex(key);
             if (field >= 0 && !RecordFields[size_t(field)].multiLine)
@@ -82,6 +88,22 @@ Record Record::FromBytes(const QByteArray &bytes, IniDocument::Length length)
         if (!sections[size_t(i)].isEmpty())
             record.m_lines[size_t(i)] = RecordLinesFrom(sections[size_t(i)]);
     return record;
+}
+
+QString Record::NewUid()
+{
+    return QStringLiteral("urn:uuid:") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+QString Record::UidFromBytes(const QByteArray &bytes)
+{
+    QString uid;
+    IniDocument::scan(bytes, [&](QStringView section, QStringView key, QStringView value) {
+        if (uid.isEmpty() && Paths::SameIgnoringAsciiCase(section, RecordUidSection)
+            && Paths::SameIgnoringAsciiCase(key, RecordUidKey))
+            uid = value.toString();
+    });
+    return uid;
 }
 
 Record Record::Normalized() const
@@ -120,5 +142,7 @@ void Record::Write(const QString &path) const
         for (qsizetype n = 0; n < lines.size(); ++n)
             set(field.Name(), QString::number(n + 1), lines.at(n));
     }
+    if (!m_uid.isEmpty())
+        set(RecordUidSection, RecordUidKey, m_uid);
     edit.commit();
 }

@@ -30,6 +30,15 @@ public:
     QStringList Lines(QStringView name) const;
     void SetLines(QStringView name, const QStringList &lines);
 
+    // The record's identity, which stays through rename, move, edit and export; "" when it has
+    // none yet. It lives in a section of its own, so no field and no form ever touches it.
+    const QString &Uid() const { return m_uid; }
+    void SetUid(const QString &uid) { m_uid = uid; }
+    // A new identity: "urn:uuid:" and a random UUID.
+    static QString NewUid();
+    // Only the identity from a record file's bytes.
+    static QString UidFromBytes(const QByteArray &bytes);
+
     // A field's content as one text, multi-line fields joined with "\n".
     QString Text(int field) const;
     bool IsEmpty() const;
@@ -50,11 +59,16 @@ public:
     // Writes every field into the record file at path, which is replaced once: a blank
     // single-line field deletes its key, any other is written trimmed into "data"; a multi-line
     // field writes "many" and keys 1..n untrimmed into its own section, or erases that section
-    // when it has no lines. Keys and sections of no field stay. Raises WriteError and leaves
-    // the old file when that fails.
+    // when it has no lines. The identity is written when there is one and never removed. Keys
+    // and sections of no field stay. Raises WriteError and leaves the old file when that fails.
     void Write(const QString &path) const;
 
 private:
     std::array<QString, RecordFieldCount> m_values;
     std::array<QStringList, RecordFieldCount> m_lines;
+    QString m_uid;
 };
+
+// Where the identity is kept in a record file.
+inline const QString RecordUidSection = QStringLiteral("Vandrel");
+inline const QString RecordUidKey = QStringLiteral("UID");

@@ -8,6 +8,7 @@
 #include "platform/FileSystem.h"
 #include "platform/NameOrder.h"
 #include "platform/Paths.h"
+#include "platform/Profile.h"
 #include "platform/ShellFiles.h"
 #include "platform/TextFile.h"
 
@@ -170,31 +171,56 @@ QStringList RepairNames(const QString &dir, const QList<UnreadableName> &names)
 
 bool NameTaken(const QString &folder, const QString &name)
 {
-    const QFileInfo at(FileSystem::resolve(Paths::Join(folder, name)));
-    return at.exists() || at.isSymLink();
+    const QString path = Paths::Join(folder, name);
+    // A file an import has just written may still wait for its batch.
+    return FileSystem::exists(path) || QFileInfo(FileSystem::resolve(path)).isSymLink();
 }
+
+namespace {
+
+// Every record gets its identity when it is made.
+Record withUid(const Record &record)
+{
+    Record out = record;
+    if (out.Uid().isEmpty())
+        out.SetUid(Record::NewUid());
+    return out;
+}
+
+} // namespace
 
 void CreateFolder(const QString &dir, const Record &record)
 {
     const Operation operation;
     const bool existed = QFileInfo(dir).isDir();
-    if (!QDir().mkpath(dir))
+    if (!FileSystem::makePath(dir))
         throw VandrelError(QStringLiteral("Unable to create the folder %1").arg(dir));
     if (!existed)
         Tell({Change::Added, Paths::Native(dir), {}, true});
     const QString own = Paths::Join(dir, FolderRecordName);
-    record.Write(own);
+    withUid(record).Write(own);
     if (FileSystem::exists(own))
         Tell({Change::Added, Paths::Native(own), {}, false});
 }
 
 void CreateRecord(const QString &file, const Record &record)
 {
-    record.Write(file);
+    // Named before the write, so that a batch need not put the file in place to tell it.
+    const QString shown = Paths::Native(FileSystem::resolve(file));
+    withUid(record).Write(file);
     // A record with nothing typed in still has to exist, or it would vanish from the tree.
     if (!FileSystem::exists(file) && !FileSystem::writeAtomically(file, QByteArray()))
         throw WriteError(file);
-    Tell({Change::Added, Paths::Native(FileSystem::resolve(file)), {}, false});
+    Tell({Change::Added, shown, {}, false});
+}
+
+void SaveUid(const QString &path, const QString &uid)
+{
+    profile::Edit edit(path);
+    if (!edit.document().setValue(RecordUidSection, RecordUidKey, uid))
+        throw WriteError(path);
+    edit.commit();
+    Tell({Change::Changed, Paths::Native(path), {}, false});
 }
 
 void SaveRecord(const QString &path, const Record &record)
@@ -205,7 +231,8 @@ void SaveRecord(const QString &path, const Record &record)
         FileSystem::readAll(path, bytes);
         return bytes;
     }();
-    record.Write(path);
+    // A folder's record saved for the first time is made here, and gets its identity.
+    (existed || record.IsEmpty() ? record : withUid(record)).Write(path);
     QByteArray after;
     if (!FileSystem::readAll(path, after))
         return; // nothing to save and no file: a folder without a record stays so
@@ -277,10 +304,21 @@ QString MakeFolders(const QString &dir, const QStringList &parts)
             continue;
         path = FileSystem::resolve(Paths::Join(path, name));
         const bool existed = QFileInfo(path).isDir();
-        if (!QDir().mkpath(path))
+        if (!FileSystem::makePath(path))
             throw VandrelError(QStringLiteral("Unable to create the folder %1").arg(path));
         if (!existed)
             Tell({Change::Added, Paths::Native(path), {}, true});
+    }
+    return path;
+}
+
+QString FolderPath(const QString &dir, const QStringList &parts)
+{
+    QString path = Paths::WithoutTrailingSeparator(dir);
+    for (const QString &part : parts) {
+        const QString name = ValidName(part, true);
+        if (!name.isEmpty())
+            path = FileSystem::resolve(Paths::Join(path, name));
     }
     return path;
 }
@@ -289,7 +327,7 @@ QString AddCompanionFile(const QString &recordFile, const QString &fileName,
                          const QByteArray &bytes)
 {
     const QString dir = FileSystem::resolve(CompanionFolder(recordFile));
-    if (!QDir().mkpath(dir))
+    if (!FileSystem::makePath(dir))
         return {};
     QString name = ValidName(fileName, false);
     const qsizetype dot = name.lastIndexOf(u'.');

@@ -94,11 +94,16 @@ QStringList RepairNames(const QString &dir, const QList<UnreadableName> &names);
 bool NameTaken(const QString &folder, const QString &name);
 
 // Creates the folder dir with its folder record holding record, or the record file with
-// record; an empty record still gets its file. Raise VandrelError or WriteError on failure.
+// record; an empty record still gets its file, and a record without an identity gets a new one.
+// Raise VandrelError or WriteError on failure.
 void CreateFolder(const QString &dir, const Record &record);
 void CreateRecord(const QString &file, const Record &record);
-// Replaces the record file at path (a folder record that is missing is created) with record:
-// the edit dialog's save. Raises WriteError and leaves the old file when that fails.
+// Gives the existing record file at path the identity uid, changing nothing else in it.
+// Raises WriteError when that fails.
+void SaveUid(const QString &path, const QString &uid);
+// Replaces the record file at path (a folder record that is missing is created, with a new
+// identity) with record: the edit dialog's save. Raises WriteError and leaves the old file when
+// that fails.
 void SaveRecord(const QString &path, const Record &record);
 
 // A name the name rules accept, made from text nobody typed into a name box (an imported
@@ -114,6 +119,8 @@ QString FreeRecordName(const QString &folder, const QString &name);
 // The folder below dir reached through the names in parts, each made valid and created when
 // missing. Raises VandrelError when a folder cannot be made.
 QString MakeFolders(const QString &dir, const QStringList &parts);
+// The folder MakeFolders would give, creating nothing.
+QString FolderPath(const QString &dir, const QStringList &parts);
 
 // Writes a file into the companion folder of the record file, under a name not yet taken
 // there. The name used; empty when it could not be written.

@@ -4,6 +4,11 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
 namespace VCard {
 
 namespace {
@@ -47,6 +52,23 @@ bool isBase64Text(QByteArrayView v)
               || c == '/' || c == '='))
             return false;
     return true;
+}
+
+// Samsung's X-CUSTOM(CHARSET=UTF-8,ENCODING=QUOTED-PRINTABLE,...) names an encoding for its
+// label only.
+QByteArray withoutParentheses(const QByteArray &header)
+{
+    QByteArray out;
+    int depth = 0;
+    for (char c : header) {
+        if (c == '(')
+            ++depth;
+        else if (c == ')' && depth > 0)
+            --depth;
+        else if (depth == 0)
+            out += c;
+    }
+    return out;
 }
 
 bool isLine(QByteArrayView v, const char *what)
@@ -103,7 +125,7 @@ QList<Line> contentLines(QByteArrayView bytes)
         flush();
         pending = {v.toByteArray(), number};
         havePending = true;
-        const QByteArray header = headerOf(v);
+        const QByteArray header = withoutParentheses(headerOf(v));
         pendingQp = header.contains("QUOTED-PRINTABLE");
         pendingBase64 = header.contains("BASE64");
     }
@@ -122,25 +144,30 @@ int hexValue(char c)
     return -1;
 }
 
+// False when an "=" is followed by no two hexadecimal digits; it is then kept as it was.
 bool decodeQuotedPrintable(QByteArrayView in, QByteArray &out)
 {
     out.clear();
     out.reserve(in.size());
+    bool whole = true;
     for (qsizetype i = 0; i < in.size(); ++i) {
         if (in[i] != '=') {
             out += in[i];
             continue;
         }
         if (i == in.size() - 1)
-            return true; // a soft line break at the very end
+            break; // a soft line break at the very end
         const int hi = i + 1 < in.size() ? hexValue(in[i + 1]) : -1;
         const int lo = i + 2 < in.size() ? hexValue(in[i + 2]) : -1;
-        if (hi < 0 || lo < 0)
-            return false;
+        if (hi < 0 || lo < 0) {
+            out += in[i];
+            whole = false;
+            continue;
+        }
         out += char(hi * 16 + lo);
         i += 2;
     }
-    return true;
+    return whole;
 }
 
 // Splits at a separator outside double quotes.
@@ -172,8 +199,38 @@ bool isName(QByteArrayView name)
     return true;
 }
 
+// The label of Samsung's X-CUSTOM(CHARSET=UTF-8,ENCODING=QUOTED-PRINTABLE,=ED=9A=8C=EC=82=AC):
+// the last argument, in the encoding and character set the others name.
+Param customParam(QByteArrayView inner)
+{
+    QByteArray label, charset;
+    bool qp = false;
+    for (const QByteArray &arg : splitUnquoted(inner, ',')) {
+        const QByteArray t = trimmed(arg);
+        if (t.toUpper().startsWith("CHARSET="))
+            charset = t.mid(8);
+        else if (t.toUpper() == "ENCODING=QUOTED-PRINTABLE")
+            qp = true;
+        else
+            label = t;
+    }
+    QByteArray bytes = label;
+    if (qp)
+        decodeQuotedPrintable(label, bytes);
+    std::optional<QString> text;
+    if (!charset.isEmpty() && !(charset.toUpper() == "UTF-8" && !TextCodec::isValidUtf8(bytes)))
+        text = TextCodec::decodeNamed(bytes, charset);
+    if (!text)
+        text = TextCodec::decode(bytes, TextCodec::isValidUtf8(bytes) ? TextCodec::Encoding::Utf8
+                                                                      : TextCodec::Encoding::Cp949);
+    return {QStringLiteral("X-CUSTOM"), {*text}};
+}
+
 Param parseParam(const QByteArray &text)
 {
+    const QByteArray whole = trimmed(text);
+    if (whole.toUpper().startsWith("X-CUSTOM(") && whole.endsWith(')'))
+        return customParam(QByteArrayView(whole).sliced(9, whole.size() - 10));
     const qsizetype eq = text.indexOf('=');
     if (eq < 0) {
         // 2.1 writes "TEL;WORK;QUOTED-PRINTABLE:" without parameter names.
@@ -244,12 +301,12 @@ bool parseProperty(const Line &line, Card &card, RawProperty &out)
     const QByteArrayView value = QByteArrayView(line.text).sliced(colon + 1);
     const QString encoding = p.paramValues(QStringLiteral("ENCODING")).value(0).toUpper();
     if (encoding == u"QUOTED-PRINTABLE") {
-        if (!decodeQuotedPrintable(value, out.bytes)) {
-            card.error = QStringLiteral("%1번째 줄(%2)의 quoted-printable 값이 깨져 있습니다.")
-                             .arg(line.number)
-                             .arg(p.name);
-            return false;
-        }
+        // One broken value never costs the card its name and numbers.
+        if (!decodeQuotedPrintable(value, out.bytes))
+            card.warnings << QStringLiteral("%1번째 줄(%2)의 quoted-printable 값이 깨져 있어 "
+                                            "깨진 곳은 적힌 그대로 읽었습니다.")
+                                 .arg(line.number)
+                                 .arg(p.name);
     } else if (encoding == u"BASE64" || encoding == u"B") {
         QByteArray compact;
         compact.reserve(value.size());
@@ -278,6 +335,41 @@ bool parseProperty(const Line &line, Card &card, RawProperty &out)
     return true;
 }
 
+bool isCp949Text(QByteArrayView bytes)
+{
+    return !TextCodec::decode(bytes, TextCodec::Encoding::Cp949)
+                .contains(QChar::ReplacementCharacter);
+}
+
+// The encoding the bytes are in when the CHARSET a phone wrote cannot be right: UTF-8 that is
+// no UTF-8 but code page 949, a Korean or ASCII character set for bytes that are UTF-8. Code
+// page 949 Hangul is never valid UTF-8, so the one cannot pass for the other.
+std::optional<TextCodec::Encoding> mislabelled(QByteArrayView bytes, const QString &charset)
+{
+    if (TextCodec::isAscii(bytes))
+        return std::nullopt;
+    static const QStringList korean = {
+        u"EUC-KR"_s,         u"EUCKR"_s,     u"CP949"_s,   u"MS949"_s,    u"UHC"_s,
+        u"KS_C_5601-1987"_s, u"KS_C_5601"_s, u"KSC5601"_s, u"KSC_5601"_s, u"WINDOWS-949"_s,
+        u"X-WINDOWS-949"_s,  u"CSEUCKR"_s,   u"KOREAN"_s};
+    static const QStringList ascii = {u"US-ASCII"_s, u"ASCII"_s, u"ANSI_X3.4-1968"_s};
+    const QString name = charset.trimmed().toUpper();
+    const bool utf8 = TextCodec::isValidUtf8(bytes);
+    if (name == u"UTF-8" || name == u"UTF8")
+        return !utf8 && isCp949Text(bytes) ? std::optional(TextCodec::Encoding::Cp949)
+                                           : std::nullopt;
+    if (korean.contains(name) && utf8) {
+        // A few code page 949 syllables in a row can pass for two-byte UTF-8; Hangul in UTF-8
+        // takes three bytes a character.
+        const QString text = QString::fromUtf8(bytes);
+        if (std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x800; }))
+            return TextCodec::Encoding::Utf8;
+    }
+    if (ascii.contains(name))
+        return utf8 ? TextCodec::Encoding::Utf8 : TextCodec::Encoding::Cp949;
+    return std::nullopt;
+}
+
 // Turns the card's values into text: by their CHARSET, else all together UTF-8 when the
 // bytes are, else code page 949.
 void decodeTexts(QList<RawProperty> &raw, Card &card)
@@ -292,6 +384,17 @@ void decodeTexts(QList<RawProperty> &raw, Card &card)
             continue;
         const QString charset = r.property.paramValues(QStringLiteral("CHARSET")).value(0);
         if (!charset.isEmpty()) {
+            if (const auto other = mislabelled(r.bytes, charset)) {
+                r.property.value = TextCodec::decode(r.bytes, *other);
+                card.warnings << QStringLiteral(
+                                     "%1번째 줄: 문자 집합이 %2(으)로 적혀 있지만 %3(이)라서 "
+                                     "%3(으)로 읽었습니다.")
+                                     .arg(r.property.line)
+                                     .arg(charset, *other == TextCodec::Encoding::Utf8
+                                                       ? QStringLiteral("UTF-8")
+                                                       : QStringLiteral("CP949"));
+                continue;
+            }
             if (auto text = TextCodec::decodeNamed(r.bytes, charset.toLatin1())) {
                 r.property.value = *text;
                 continue;

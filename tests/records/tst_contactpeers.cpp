@@ -49,6 +49,14 @@ const QList<Person> People = {
     {u"거래처/John Smith.txt"_s, u"John Smith"_s, u"010-9999-0000"_s, {}, {}},
 };
 
+QByteArray photo()
+{
+    QByteArray bytes("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00", 11);
+    for (int i = 0; i < 5000; ++i)
+        bytes += char(i * 7);
+    return bytes;
+}
+
 } // namespace
 
 void TestContactPeers::init()
@@ -68,6 +76,9 @@ void TestContactPeers::init()
                     + (note.size() > 1 ? u"2="_s + note[1] + u"\r\n"_s : QString());
         TestFiles::write(file, text.toUtf8());
     }
+    // A picture in the first one's companion folder.
+    QDir().mkpath(QDir(m_data).filePath(u"__김철수"_s));
+    TestFiles::write(QDir(m_data).filePath(u"__김철수/사진.jpg"_s), photo());
 }
 
 QString TestContactPeers::python()
@@ -107,12 +118,16 @@ void TestContactPeers::vobjectReadsAnExport()
                  .written,
              People.size());
     QProcess *p = run(py, {u"-c"_s, uR"(
-import json, sys, vobject
+import base64, json, sys, vobject
 cards = []
 for c in vobject.readComponents(open(sys.argv[1], encoding='utf-8').read()):
     cards.append({'fn': c.fn.value,
                   'tel': [t.value for t in c.contents.get('tel', [])],
-                  'note': c.note.value if 'note' in c.contents else ''})
+                  'note': c.note.value if 'note' in c.contents else '',
+                  'photo': base64.b64encode(c.photo.value).decode() if 'photo' in c.contents
+                           else '',
+                  'phototype': c.photo.params.get('TYPE', [''])[0] if 'photo' in c.contents
+                               else ''})
 print(json.dumps(cards, ensure_ascii=False))
 )"_s,
                            out});
@@ -133,6 +148,10 @@ print(json.dumps(cards, ensure_ascii=False))
             expected << person.work;
         QCOMPARE(tels, expected);
         QCOMPARE(card.value(u"note"_s).toString(), person.note);
+        const bool pictured = person.name == u"김철수";
+        QCOMPARE(QByteArray::fromBase64(card.value(u"photo"_s).toString().toLatin1()),
+                 pictured ? photo() : QByteArray());
+        QCOMPARE(card.value(u"phototype"_s).toString(), pictured ? u"JPEG"_s : QString());
     }
 }
 
@@ -192,7 +211,8 @@ open(sys.argv[1], 'w', encoding='utf-8', newline='').write(c.serialize())
     QCOMPARE(ReadRecordValue(r, u"ONme"_s), u"동아식품"_s);
     QCOMPARE(ReadRecordValue(r, u"OPst"_s), u"총무부"_s);
     QCOMPARE(ReadRecordValue(r, u"HZip"_s), u"48000"_s);
-    QCOMPARE(ReadRecordLines(r, u"HAdd"_s), QStringList({u"해운대로 1, 101동"_s, u"부산"_s}));
+    // Korean order: the city before the street.
+    QCOMPARE(ReadRecordLines(r, u"HAdd"_s), QStringList({u"부산 해운대로 1, 101동"_s}));
     QCOMPARE(ReadRecordLines(r, u"Memo"_s), QStringList({u"메모; 세미콜론"_s, u"둘째 줄"_s}));
 }
 

@@ -47,6 +47,8 @@ private slots:
     void move_data();
     void move();
     void create();
+    void identityStays_data();
+    void identityStays();
     void renameReferencesEnds_data();
     void renameReferencesEnds();
     void renameReferencesKeepsOtherBytes_data();
@@ -178,13 +180,60 @@ void TestRecordStore::create()
     Record record;
     record.SetValue(u"Hand", QStringLiteral("010"));
     RecordStore::CreateFolder(path("Co"), record);
-    QCOMPARE(TestFiles::read(path("Co/__g_t.zu")), QByteArray("[data]\r\nHand=010\r\n"));
+    const QByteArray own = TestFiles::read(path("Co/__g_t.zu"));
+    QVERIFY2(own.startsWith("[data]\r\nHand=010\r\n[Vandrel]\r\nUID=urn:uuid:"), own.constData());
     // A record with nothing in it still exists.
     RecordStore::CreateRecord(path("Co/Kim.txt"), Record());
     QVERIFY(QFileInfo(path("Co/Kim.txt")).isFile());
     QVERIFY(RecordStore::NameTaken(path("Co"), QStringLiteral("KIM.TXT")));
     QVERIFY(RecordStore::NameTaken(m_dir->path(), QStringLiteral("co")));
     QVERIFY(!RecordStore::NameTaken(path("Co"), QStringLiteral("Kim")));
+}
+
+void TestRecordStore::identityStays_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("after"); // where the record is then
+    QTest::newRow("rename") << "rename"
+                            << "Co/Lee.txt";
+    QTest::newRow("move") << "move"
+                          << "Other/Kim.txt";
+    QTest::newRow("edit") << "edit"
+                          << "Co/Kim.txt";
+    QTest::newRow("folder renamed") << "rename folder"
+                                    << "Firm/Kim.txt";
+}
+
+void TestRecordStore::identityStays()
+{
+    QFETCH(QString, operation);
+    QFETCH(QString, after);
+    QDir().mkpath(path("Other"));
+    Record kim;
+    kim.SetValue(u"Hand", QStringLiteral("010"));
+    QDir().mkpath(path("Co"));
+    RecordStore::CreateRecord(path("Co/Kim.txt"), kim);
+    RecordStore::CreateRecord(path("Co/Park.txt"), kim);
+    const QString uid = Record::Read(path("Co/Kim.txt")).Uid();
+    QVERIFY(uid.startsWith(QStringLiteral("urn:uuid:")));
+    QVERIFY(uid != Record::Read(path("Co/Park.txt")).Uid());
+    ScriptedDialogs dialogs;
+    const QString co = QDir::toNativeSeparators(path("Co")) + QDir::separator();
+    if (operation == u"rename")
+        QCOMPARE(RecordStore::Rename(co, "Kim", "Lee", true, nullptr), QString());
+    else if (operation == u"move")
+        QVERIFY(RecordStore::Move(path("Co/Kim.txt"), path("Other")));
+    else if (operation == u"rename folder")
+        QCOMPARE(RecordStore::Rename(root() + QDir::separator(), "Co", "Firm", false, nullptr),
+                 QString());
+    else {
+        // The edit form knows nothing of the identity.
+        Record typed;
+        typed.SetValue(u"Hand", QStringLiteral("011"));
+        RecordStore::SaveRecord(path("Co/Kim.txt"), typed);
+        QCOMPARE(Record::Read(path(after)).Value(u"Hand"), QStringLiteral("011"));
+    }
+    QCOMPARE(Record::Read(path(after)).Uid(), uid);
 }
 
 void TestRecordStore::renameReferencesEnds_data()
