@@ -403,10 +403,13 @@ void TfrmMenuAndTree::actImportExecute()
     // The records go in on a worker while the window goes on; the tree follows the store.
     auto report = std::make_shared<ContactReport>();
     const QStringList chosen = *files;
-    Job *job = Job::start(QStringLiteral("가져오기"), [report, chosen, folder](Job &job) {
-        *report = ContactImport::Import(chosen, folder, [&job](qsizetype done, qsizetype total) {
-            return job.report(done, total);
-        });
+    // A card that came back from elsewhere updates its record wherever in the data directory
+    // that lies.
+    const QString dataDir = Tree->RootDir;
+    Job *job = Job::start(QStringLiteral("가져오기"), [report, chosen, folder, dataDir](Job &job) {
+        *report = ContactImport::Import(
+            chosen, folder,
+            [&job](qsizetype done, qsizetype total) { return job.report(done, total); }, dataDir);
     });
     StartedContactJob(job);
     connect(job, &Job::finished, this, [this, report, folder] {

@@ -4,6 +4,7 @@
 #include "platform/Paths.h"
 #include "platform/TextCodec.h"
 #include "records/PhoneFun.h"
+#include "records/Record.h"
 #include "records/RecordWalk.h"
 
 #include <QDir>
@@ -88,7 +89,40 @@ bool RecordSearch::ContentsMatch(const QString &path) const
     return BytesMatch(bytes);
 }
 
+namespace {
+
+// Where the record's identity section begins (a "[Vandrel]" header at the start of a line) and
+// where the section after it begins; -1 when there is none.
+std::pair<qsizetype, qsizetype> identitySection(QByteArrayView bytes)
+{
+    const QByteArray header = '[' + RecordUidSection.toLatin1() + ']';
+    for (qsizetype from = 0;;) {
+        const qsizetype at = bytes.indexOf(header, from);
+        if (at < 0)
+            return {-1, -1};
+        from = at + 1;
+        if (at > 0 && bytes[at - 1] != '\n' && bytes[at - 1] != '\r')
+            continue;
+        qsizetype end = at + header.size();
+        while (end < bytes.size()
+               && !(bytes[end] == '[' && (bytes[end - 1] == '\n' || bytes[end - 1] == '\r')))
+            ++end;
+        return {at, end};
+    }
+}
+
+} // namespace
+
 bool RecordSearch::BytesMatch(QByteArrayView bytes) const
+{
+    // The record's identity is the program's bookkeeping, not a value to find.
+    const auto [idStart, idEnd] = identitySection(bytes);
+    if (idStart >= 0)
+        return ValuesMatch(bytes.first(idStart)) || ValuesMatch(bytes.sliced(idEnd));
+    return ValuesMatch(bytes);
+}
+
+bool RecordSearch::ValuesMatch(QByteArrayView bytes) const
 {
     if (m_text.isEmpty() || bytes.isEmpty())
         return false;

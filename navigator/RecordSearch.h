@@ -33,6 +33,7 @@ public:
     static QString HitLabel(const QString &path);
 
 private:
+    bool ValuesMatch(QByteArrayView bytes) const;
     bool FindIn(QByteArrayView bytes, const QByteArray &pattern, bool cp949) const;
 
     QString m_text;

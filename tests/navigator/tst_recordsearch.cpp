@@ -100,6 +100,14 @@ void TestRecordSearch::contents_data()
     QTest::newRow("LF only, value") << "kim" << QByteArray("[data]\nHand=kim\n") << true;
     QTest::newRow("CR only, key") << "kim" << QByteArray("[data]\rHand=1\rKim=x\r") << false;
     QTest::newRow("CR only, value") << "kim" << QByteArray("[data]\rHand=1\rONme=kim\r") << true;
+    // The record's identity is no value of the user's.
+    const QByteArray withUid = "[data]\r\nONme=kim\r\n[Vandrel]\r\nUID=3f2a-beef\r\n"
+                               "[Memo]\r\nmany=1\r\n1=after\r\n";
+    QTest::newRow("identity not searched") << "3f2a" << withUid << false;
+    QTest::newRow("before the identity") << "kim" << withUid << true;
+    QTest::newRow("after the identity") << "after" << withUid << true;
+    QTest::newRow("identity spelled in a value")
+        << "vandrel" << QByteArray("[data]\r\nONme=[Vandrel] x\r\n") << true;
 }
 
 void TestRecordSearch::contents()

@@ -2,6 +2,7 @@
 #include "navigator/MenuTree.h"
 #include "navigator/zuTree.h"
 #include "platform/Job.h"
+#include "records/Record.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestFiles.h"
 #include "support/TreeHelpers.h"
@@ -26,6 +27,7 @@ private slots:
     void importGoesWhereTheSelectionIs_data();
     void importGoesWhereTheSelectionIs();
     void escapeCancelsTheImport();
+    void cardThatCameBackUpdatesItsRecord();
     void exportScope_data();
     void exportScope();
 
@@ -139,6 +141,26 @@ void TestContactMenu::escapeCancelsTheImport()
     QCOMPARE(m_bar.value(), 0);
     QVERIFY(!m_bar.isTextVisible());
     QVERIFY(m_pane->isVisible()); // Esc did nothing else
+}
+
+void TestContactMenu::cardThatCameBackUpdatesItsRecord()
+{
+    // The record lies at the top; the card comes back while the folder 친구 is selected.
+    const QString lee = QDir(m_data).filePath(u"이순신.txt"_s);
+    TestFiles::write(lee, "[data]\r\nHand=010-1111-2222\r\n[Vandrel]\r\nUID=lee-1\r\n");
+    TestFiles::write(m_vcf, "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:lee-1\r\nFN:이순신\r\n"
+                            "TEL;TYPE=CELL:010-1111-2222\r\nEMAIL:lee@example.kr\r\n"
+                            "END:VCARD\r\n");
+    select(u"친구"_s);
+    ScriptedDialogs dialogs;
+    dialogs.queueOpenFiles(QStringList{m_vcf});
+    m_pane->actImport->trigger();
+    QVERIFY(Jobs::instance().waitAll());
+    QCOMPARE(QDir(m_data).entryList({u"이순신*"_s}, QDir::Files, QDir::Name),
+             QStringList{u"이순신.txt"_s});
+    QVERIFY(QDir(m_data).entryList({u"이순신*"_s}, QDir::AllEntries).size() == 1);
+    QVERIFY(!QFileInfo::exists(QDir(m_data).filePath(u"친구/이순신.txt"_s)));
+    QCOMPARE(Record::Read(lee).Value(u"EMail"), u"lee@example.kr"_s);
 }
 
 void TestContactMenu::exportScope_data()
