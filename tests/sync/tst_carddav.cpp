@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QHostInfo>
 #include <QTest>
 #include <QThread>
 
@@ -341,6 +342,9 @@ void TestCardDav::discovery()
     QFETCH(QString, path);
     QFETCH(QString, host);
     QFETCH(bool, onlyTheBook);
+    // A bare system (a container, a chroot) may have no hosts file that names this computer.
+    if (host == u"localhost" && QHostInfo::fromName(host).addresses().isEmpty())
+        QSKIP("localhost does not resolve on this machine (no /etc/hosts entry)");
     START_RADICALE();
     QString why;
     const QUrl work = m_server->CreateAddressBook(u"work"_s, u"회사 & 거래처"_s, &why);
