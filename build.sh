@@ -20,6 +20,8 @@ esac
 packages=(g++ make cmake qt6-base-dev fonts-nanum-coding fonts-liberation2)
 # Sync passwords go to the desktop's keyring.
 packages+=(qtkeychain-qt6-dev)
+# The data directory's history is a git repository written with libgit2.
+packages+=(libgit2-dev pkg-config)
 # The import and export tests check their files with other address books.
 if [ "$action" = test ]; then
     packages+=(python3-vobject khard)

@@ -520,4 +520,33 @@ bool Move(const QString &path, const QString &destDir)
     return ShellFileOperation(FileSystem::resolve(path), destDir, FoMove, 0);
 }
 
+void RestoreFile(const QString &path, const QByteArray &bytes)
+{
+    const QString file = FileSystem::resolve(path);
+    const bool existed = QFileInfo(file).isFile();
+    if (existed) {
+        QByteArray now;
+        if (FileSystem::readAll(file, now) && now == bytes)
+            return; // already so
+    }
+    const QString dir = QFileInfo(file).absolutePath();
+    const bool dirExisted = QFileInfo(dir).isDir();
+    if (!FileSystem::makePath(dir) || !FileSystem::writeAtomically(file, bytes))
+        throw WriteError(path);
+    const Operation operation;
+    if (!dirExisted)
+        Tell({Change::Added, Paths::Native(dir), {}, true});
+    Tell({existed ? Change::Changed : Change::Added, Paths::Native(file), {}, false});
+}
+
+void RemoveFile(const QString &path)
+{
+    const QString file = FileSystem::resolve(path);
+    if (!QFileInfo(file).isFile())
+        return;
+    if (!QFile::remove(file))
+        throw WriteError(path);
+    Tell({Change::Removed, Paths::Native(file), {}, false});
+}
+
 } // namespace RecordStore

@@ -159,6 +159,12 @@ bool DeletePath(const QString &path);
 // anything is replaced. False when refused or failed; the disk is then as it was.
 bool Move(const QString &path, const QString &destDir);
 
+// For undo and the history's restores: puts exactly bytes at path in one replacement (making
+// the folders it needs) and tells it as added or changed; RemoveFile deletes the one file at
+// path for good (history keeps it) and tells it. Raise WriteError on failure.
+void RestoreFile(const QString &path, const QByteArray &bytes);
+void RemoveFile(const QString &path);
+
 } // namespace RecordStore
 
 Q_DECLARE_METATYPE(RecordStore::Change)

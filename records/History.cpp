@@ -1,0 +1,1677 @@
+#include "History.h"
+
+#include "PhoneFun.h"
+#include "Record.h"
+#include "RecordWalk.h"
+#include "platform/DirectoryListing.h"
+#include "platform/Errors.h"
+#include "platform/FileSystem.h"
+#include "platform/Paths.h"
+
+#include <git2.h>
+#include <git2/sys/mempack.h>
+#include <git2/sys/odb_backend.h>
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QScopeGuard>
+#include <QSet>
+#include <QStorageInfo>
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+const QString History::RepositoryName = QStringLiteral(".vandrel-history");
+
+namespace {
+
+const QString OutsideMessage = QStringLiteral("밖에서 바뀜");
+const QString ChangesMarker = QStringLiteral("Vandrel-Changes: ");
+const char *const Branch = "refs/heads/main";
+// An operation with more files than this writes its objects as one pack.
+constexpr int BulkEdits = 200;
+
+struct GitFailure
+{
+    QString message;
+};
+
+void check(int rc)
+{
+    if (rc >= 0)
+        return;
+    const git_error *e = git_error_last();
+    throw GitFailure{e && e->message ? QString::fromUtf8(e->message)
+                                     : QStringLiteral("libgit2 error %1").arg(rc)};
+}
+
+template<typename T, void (*Free)(T *)>
+class Owned
+{
+public:
+    Owned() = default;
+    ~Owned() { reset(); }
+    Owned(const Owned &) = delete;
+    Owned &operator=(const Owned &) = delete;
+    Owned(Owned &&other) noexcept
+        : m_p(std::exchange(other.m_p, nullptr))
+    {}
+    Owned &operator=(Owned &&other) noexcept
+    {
+        reset();
+        m_p = std::exchange(other.m_p, nullptr);
+        return *this;
+    }
+    T **out()
+    {
+        reset();
+        return &m_p;
+    }
+    T *get() const { return m_p; }
+    operator T *() const { return m_p; }
+    explicit operator bool() const { return m_p != nullptr; }
+    void reset()
+    {
+        if (m_p)
+            Free(m_p);
+        m_p = nullptr;
+    }
+
+private:
+    T *m_p = nullptr;
+};
+using Repo = Owned<git_repository, git_repository_free>;
+using Tree = Owned<git_tree, git_tree_free>;
+using TreeEntry = Owned<git_tree_entry, git_tree_entry_free>;
+using Commit = Owned<git_commit, git_commit_free>;
+using Blob = Owned<git_blob, git_blob_free>;
+using Builder = Owned<git_treebuilder, git_treebuilder_free>;
+using Signature = Owned<git_signature, git_signature_free>;
+using Odb = Owned<git_odb, git_odb_free>;
+using Diff = Owned<git_diff, git_diff_free>;
+using Reference = Owned<git_reference, git_reference_free>;
+using Indexer = Owned<git_indexer, git_indexer_free>;
+
+void initGit()
+{
+    static const bool done = [] {
+        git_libgit2_init();
+        // The repository is the program's own: no user's or system's git settings apply to it.
+        for (int level : {GIT_CONFIG_LEVEL_SYSTEM, GIT_CONFIG_LEVEL_XDG, GIT_CONFIG_LEVEL_GLOBAL,
+                          GIT_CONFIG_LEVEL_PROGRAMDATA})
+            git_libgit2_opts(GIT_OPT_SET_SEARCH_PATH, level, "");
+        // A data directory on a drive another account made is still this user's.
+        git_libgit2_opts(GIT_OPT_SET_OWNER_VALIDATION, 0);
+        // Every object is written just before its tree names it.
+        git_libgit2_opts(GIT_OPT_ENABLE_STRICT_OBJECT_CREATION, 0);
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
+// Paths inside the history: relative to the data directory, "/" between names.
+QString parentOf(const QString &rel)
+{
+    const qsizetype at = rel.lastIndexOf(u'/');
+    return at < 0 ? QString() : rel.left(at);
+}
+
+QString nameOf(const QString &rel)
+{
+    return rel.mid(rel.lastIndexOf(u'/') + 1);
+}
+
+QString joinRel(const QString &dir, const QString &name)
+{
+    return dir.isEmpty() ? name : name.isEmpty() ? dir : dir + u'/' + name;
+}
+
+QString companionOf(const QString &rel)
+{
+    const QString name = nameOf(rel);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return joinRel(parentOf(rel), QStringLiteral("__") + (dot < 0 ? name : name.left(dot)));
+}
+
+bool isRecordFile(const QString &rel)
+{
+    return RecordStore::IsRecordFileName(nameOf(rel));
+}
+
+bool hiddenRel(const QString &rel)
+{
+    for (QStringView part : QStringView(rel).split(u'/'))
+        if (part.startsWith(u'.'))
+            return true;
+    return false;
+}
+
+// True when a folder of the path (not its last name) is a companion folder.
+bool inCompanion(const QString &rel)
+{
+    const QList<QStringView> parts = QStringView(rel).split(u'/');
+    for (qsizetype i = 0; i + 1 < parts.size(); ++i)
+        if (parts.at(i).startsWith(u"__"))
+            return true;
+    return false;
+}
+
+bool companionDir(const QString &rel)
+{
+    return inCompanion(rel + QStringLiteral("/x"));
+}
+
+bool tracked(const QString &rel)
+{
+    if (rel.isEmpty() || hiddenRel(rel))
+        return false;
+    return inCompanion(rel) || isRecordFile(rel) || nameOf(rel) == FolderRecordName;
+}
+
+// How the record at rel is named in a message: without ".txt", a folder's record as its folder.
+QString shown(const QString &rel)
+{
+    if (nameOf(rel) == FolderRecordName)
+        return parentOf(rel);
+    return isRecordFile(rel) ? rel.left(rel.size() - 4) : rel;
+}
+
+struct RelChange
+{
+    RecordStore::Change::Kind kind = RecordStore::Change::Changed;
+    QString path;
+    QString oldPath;
+    bool folder = false;
+};
+
+QString describe(const QList<RelChange> &changes, const QString &description)
+{
+    if (!description.isEmpty())
+        return description;
+    using K = RecordStore::Change;
+    const RelChange *principal = nullptr;
+    for (K::Kind kind : {K::Renamed, K::Removed, K::Added, K::Changed}) {
+        for (const RelChange &c : changes)
+            if (c.kind == kind && (!principal || (c.folder && !principal->folder)))
+                principal = &c;
+        if (principal)
+            break;
+    }
+    if (!principal)
+        return QStringLiteral("변경");
+    const RelChange &c = *principal;
+    int others = 0;
+    for (const RelChange &o : changes)
+        if (&o != &c && o.kind == c.kind && o.folder == c.folder && !inCompanion(o.path))
+            ++others;
+    const QString more = others > 0 ? QStringLiteral(" 외 %1개").arg(others) : QString();
+    switch (c.kind) {
+    case K::Renamed:
+        if (parentOf(c.path) == parentOf(c.oldPath))
+            return QStringLiteral("이름 변경: %1 → %2")
+                .arg(shown(c.oldPath), nameOf(shown(c.path)));
+        return QStringLiteral("이동: %1 → %2")
+            .arg(shown(c.oldPath),
+                 parentOf(c.path).isEmpty() ? QStringLiteral("맨 위") : parentOf(c.path));
+    case K::Removed:
+        return (c.folder ? QStringLiteral("폴더 삭제: %1") : QStringLiteral("자료 삭제: %1"))
+                   .arg(shown(c.path))
+               + more;
+    case K::Added:
+        if (c.folder)
+            return QStringLiteral("폴더 생성: %1").arg(c.path) + more;
+        if (inCompanion(c.path))
+            return QStringLiteral("파일 추가: %1").arg(c.path) + more;
+        return QStringLiteral("자료 생성: %1").arg(shown(c.path)) + more;
+    case K::Changed:
+    default: return QStringLiteral("자료 수정: %1").arg(shown(c.path)) + more;
+    }
+}
+
+QString changesTrailer(const QList<RelChange> &changes)
+{
+    QJsonArray list;
+    for (const RelChange &c : changes) {
+        QJsonObject o;
+        o.insert(QStringLiteral("k"), QString(QStringLiteral("ACDR").at(int(c.kind))));
+        o.insert(QStringLiteral("p"), c.path);
+        if (!c.oldPath.isEmpty())
+            o.insert(QStringLiteral("o"), c.oldPath);
+        if (c.folder)
+            o.insert(QStringLiteral("f"), true);
+        list.append(o);
+    }
+    return ChangesMarker + QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Compact));
+}
+
+QList<RelChange> parseTrailer(const QString &message)
+{
+    QList<RelChange> out;
+    const qsizetype at = message.indexOf(u'\n' + ChangesMarker);
+    if (at < 0)
+        return out;
+    const qsizetype from = at + 1 + ChangesMarker.size();
+    const qsizetype end = message.indexOf(u'\n', from);
+    const QJsonArray list =
+        QJsonDocument::fromJson(message.mid(from, end < 0 ? -1 : end - from).toUtf8()).array();
+    for (const QJsonValue &v : list) {
+        const QJsonObject o = v.toObject();
+        const qsizetype kind =
+            QStringLiteral("ACDR").indexOf(o.value(QStringLiteral("k")).toString());
+        if (kind < 0)
+            continue;
+        out.append({RecordStore::Change::Kind(kind), o.value(QStringLiteral("p")).toString(),
+                    o.value(QStringLiteral("o")).toString(),
+                    o.value(QStringLiteral("f")).toBool()});
+    }
+    return out;
+}
+
+QString summaryOf(const git_commit *commit)
+{
+    return QString::fromUtf8(git_commit_summary(const_cast<git_commit *>(commit)));
+}
+
+QString idText(const git_oid &id)
+{
+    char text[GIT_OID_HEXSZ + 1];
+    git_oid_tostr(text, sizeof text, &id);
+    return QString::fromLatin1(text);
+}
+
+std::optional<git_oid> idFrom(const QString &text)
+{
+    git_oid id;
+    if (git_oid_fromstr(&id, text.toLatin1().constData()) < 0)
+        return std::nullopt;
+    return id;
+}
+
+struct Edit
+{
+    QByteArray path;
+    bool remove = false;
+    git_oid id{};
+    git_filemode_t mode = GIT_FILEMODE_BLOB;
+};
+
+Edit removal(const QString &rel)
+{
+    return {rel.toUtf8(), true, {}, GIT_FILEMODE_BLOB};
+}
+
+Edit upsert(const QString &rel, const git_oid &id, git_filemode_t mode = GIT_FILEMODE_BLOB)
+{
+    return {rel.toUtf8(), false, id, mode};
+}
+
+// One step of an undo or redo.
+struct Plan
+{
+    QString commit;
+    QString summary;
+    QList<RelChange> changes;                                   // in the order to apply
+    QList<std::pair<QString, std::optional<QByteArray>>> files; // what each file becomes
+    QStringList folders;                                        // to compare before
+};
+
+} // namespace
+
+struct History::Impl
+{
+    History *q = nullptr;
+    QString root; // absolute, "/" separators
+    QString repoPath;
+
+    struct Task
+    {
+        enum Kind { Start, Changes, Look } kind = Changes;
+        QList<RelChange> changes;
+        QString description;
+        int tag = 0; // 0 an operation, 1 an undo, 2 a redo
+        QStringList paths;
+    };
+    std::mutex queueMutex;
+    std::condition_variable queueWake, queueDone;
+    std::deque<Task> queue;
+    qint64 submitted = 0, finished = 0;
+    bool stopping = false;
+    std::thread worker;
+
+    // Everything below is the worker's, or a reader's while it holds repoMutex.
+    mutable std::recursive_mutex repoMutex;
+    Repo repo;
+    git_repository *w = nullptr; // where objects are written: repo, or the pack being made
+    bool opened = false;
+    bool hasHead = false;
+    git_oid head{};
+    git_oid headTree{};
+    struct Stamp
+    {
+        qint64 mtime;
+        qint64 size;
+        git_oid id;
+    };
+    QHash<QString, Stamp> stamps; // files hashed before whose time and size are unchanged
+
+    mutable std::mutex stateMutex;
+    std::atomic<bool> on{true};
+    QString offReason;
+    QStringList undo, redo; // commit ids
+    QHash<QString, QString> summaries;
+
+    std::atomic<QThread *> applyingThread{nullptr};
+    std::atomic<int> applyingTag{0};
+
+    QString absOf(const QString &rel) const
+    {
+        return Paths::Native(rel.isEmpty() ? root : root + u'/' + rel);
+    }
+
+    QString relOf(const QString &path) const
+    {
+        if (path.isEmpty())
+            return {};
+        const QString clean = QDir::cleanPath(QDir::fromNativeSeparators(path));
+        if (!clean.startsWith(root + u'/'))
+            return {};
+        return clean.mid(root.size() + 1);
+    }
+
+    void enqueue(Task task)
+    {
+        {
+            const std::lock_guard lock(queueMutex);
+            queue.push_back(std::move(task));
+            ++submitted;
+        }
+        queueWake.notify_one();
+    }
+
+    // Everything told so far committed and the repository open; false when there is none.
+    bool openForReading()
+    {
+        if (!worker.joinable())
+            return false;
+        enqueue({Task::Start, {}, {}, 0, {}});
+        flush();
+        const std::lock_guard lock(repoMutex);
+        return opened && hasHead;
+    }
+
+    void flush()
+    {
+        std::unique_lock lock(queueMutex);
+        const qint64 until = submitted;
+        queueDone.wait(lock, [&] { return finished >= until; });
+    }
+
+    void run()
+    {
+        for (;;) {
+            Task task;
+            qint64 merged = 0;
+            {
+                std::unique_lock lock(queueMutex);
+                queueWake.wait(lock, [&] { return stopping || !queue.empty(); });
+                if (queue.empty())
+                    return;
+                task = std::move(queue.front());
+                queue.pop_front();
+                // A burst of folders the watcher saw change is one commit.
+                while (task.kind == Task::Look && !queue.empty()
+                       && queue.front().kind == Task::Look) {
+                    task.paths << queue.front().paths;
+                    queue.pop_front();
+                    ++merged;
+                }
+            }
+            {
+                const std::lock_guard repoLock(repoMutex);
+                process(task);
+            }
+            {
+                const std::lock_guard lock(queueMutex);
+                finished += 1 + merged;
+            }
+            queueDone.notify_all();
+        }
+    }
+
+    void post(const QString &text)
+    {
+        QMetaObject::invokeMethod(
+            q, [q = q, text] { emit q->stopped(text); }, Qt::QueuedConnection);
+    }
+
+    void postUndoChanged()
+    {
+        QMetaObject::invokeMethod(
+            q, [q = q] { emit q->undoChanged(); }, Qt::QueuedConnection);
+    }
+
+    void turnOff(const QString &reason, bool tell)
+    {
+        {
+            const std::lock_guard lock(stateMutex);
+            if (!on)
+                return;
+            on = false;
+            offReason = reason;
+            undo.clear();
+            redo.clear();
+        }
+        closeRepo();
+        if (tell)
+            post(QStringLiteral("자료 이력을 끕니다: %1. 자료는 그대로 저장되었습니다.")
+                     .arg(reason));
+        postUndoChanged();
+    }
+
+    void closeRepo()
+    {
+        repo.reset();
+        w = nullptr;
+        opened = false;
+        hasHead = false;
+        stamps.clear();
+    }
+
+    // Why the repository cannot be written, or "" when it can (the fault is in its contents).
+    QString writeProblem() const
+    {
+        const QString where = QFileInfo(repoPath).isDir() ? repoPath : root;
+        const QStorageInfo storage(where);
+        if (storage.isValid() && storage.isReadOnly())
+            return where == root ? QStringLiteral("자료 폴더가 읽기 전용입니다")
+                                 : QStringLiteral("이력 폴더가 읽기 전용입니다");
+        if (storage.isValid() && storage.bytesAvailable() < 64 * 1024)
+            return QStringLiteral("디스크에 남은 공간이 없습니다");
+        QFile probe(where + QStringLiteral("/.vandrel-history-probe"));
+        if (!probe.open(QIODevice::WriteOnly))
+            return QStringLiteral("이력 폴더에 쓸 수 없습니다 (%1)").arg(probe.errorString());
+        const bool written = probe.write("probe", 5) == 5 && probe.flush();
+        probe.close();
+        probe.remove();
+        return written ? QString() : QStringLiteral("디스크에 남은 공간이 없습니다");
+    }
+
+    void failed(const GitFailure &failure)
+    {
+        const QString problem = writeProblem();
+        if (!problem.isEmpty()) {
+            turnOff(problem, true);
+            return;
+        }
+        setAside(failure.message);
+    }
+
+    // A repository that cannot be read goes aside under a name of its own, and a new one starts.
+    void setAside(const QString &why)
+    {
+        closeRepo();
+        const QString aside =
+            RepositoryName + QStringLiteral("-damaged-")
+            + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        if (!QDir().rename(repoPath, root + u'/' + aside)) {
+            turnOff(QStringLiteral("이력 저장소가 손상되었고 옮길 수도 없습니다 (%1)").arg(why),
+                    true);
+            return;
+        }
+        {
+            const std::lock_guard lock(stateMutex);
+            undo.clear();
+            redo.clear();
+        }
+        postUndoChanged();
+        post(QStringLiteral(
+                 "자료 이력 저장소가 손상되어 %1(으)로 옮겨 두고 새 이력을 시작합니다 (%2).")
+                 .arg(aside, why));
+        create();
+    }
+
+    // What a killed write left behind: locks no running write holds (one program per user).
+    void removeStaleLocks()
+    {
+        QDirIterator it(repoPath, {QStringLiteral("*.lock")}, QDir::Files | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            QFile::remove(it.next());
+    }
+
+    bool ensureOpen()
+    {
+        if (opened)
+            return true;
+        if (!on)
+            return false;
+        initGit();
+        const QString user = UserRepository(root);
+        if (!user.isEmpty()) {
+            turnOff(Note(root), false);
+            return false;
+        }
+        if (!QFileInfo(repoPath).isDir()) {
+            create();
+            return opened;
+        }
+        removeStaleLocks();
+        if (git_repository_open_ext(repo.out(), repoPath.toUtf8().constData(),
+                                    GIT_REPOSITORY_OPEN_NO_SEARCH | GIT_REPOSITORY_OPEN_BARE,
+                                    nullptr)
+            < 0) {
+            const git_error *e = git_error_last();
+            setAside(e ? QString::fromUtf8(e->message) : QString());
+            return opened;
+        }
+        w = repo;
+        const int rc = git_reference_name_to_id(&head, repo, "HEAD");
+        if (rc == GIT_ENOTFOUND || rc == GIT_EUNBORNBRANCH) {
+            opened = true;
+            snapshot();
+            return opened;
+        }
+        try {
+            check(rc);
+            Commit commit;
+            check(git_commit_lookup(commit.out(), repo, &head));
+            headTree = *git_commit_tree_id(commit);
+            Tree tree;
+            check(git_tree_lookup(tree.out(), repo, &headTree));
+            hasHead = true;
+            opened = true;
+        } catch (const GitFailure &f) {
+            setAside(f.message);
+        }
+        return opened;
+    }
+
+    void create()
+    {
+        git_repository_init_options options;
+        git_repository_init_options_init(&options, GIT_REPOSITORY_INIT_OPTIONS_VERSION);
+        options.flags = GIT_REPOSITORY_INIT_BARE | GIT_REPOSITORY_INIT_MKPATH;
+        options.initial_head = "main";
+        options.description = "Vandrel: the history of this data directory";
+        if (git_repository_init_ext(repo.out(), repoPath.toUtf8().constData(), &options) < 0) {
+            const git_error *e = git_error_last();
+            const QString problem = writeProblem();
+            turnOff(problem.isEmpty() && e ? QString::fromUtf8(e->message) : problem, true);
+            return;
+        }
+        w = repo;
+        opened = true;
+        hasHead = false;
+        snapshot();
+    }
+
+    // The first commit: every tracked file of the data directory, written as one pack.
+    void snapshot()
+    {
+        try {
+            beginBulk();
+            QList<Edit> edits;
+            int records = 0;
+            for (const RecordWalk::Folder &folder :
+                 RecordWalk::Walk(root, {true, false, nullptr})) {
+                const QString dir = QDir::fromNativeSeparators(folder.rel);
+                for (const QString &file : folder.files) {
+                    const QString rel = joinRel(dir, file);
+                    if (!tracked(rel))
+                        continue;
+                    if (const std::optional<git_oid> id = blobFromDisk(rel, false)) {
+                        edits << upsert(rel, *id);
+                        records += isRecordFile(rel) ? 1 : 0;
+                    }
+                }
+            }
+            const git_oid id =
+                makeCommit(edits, QStringLiteral("이력 시작: 자료 %1개").arg(records), {});
+            endBulk();
+            moveHead(id);
+        } catch (const GitFailure &f) {
+            abandonBulk();
+            failed(f);
+        }
+    }
+
+    // While a bulk write runs, objects go into memory and then into the repository as one pack.
+    Repo bulkRepo;
+    git_odb_backend *mempack = nullptr;
+
+    void beginBulk()
+    {
+        check(git_repository_open_ext(bulkRepo.out(), repoPath.toUtf8().constData(),
+                                      GIT_REPOSITORY_OPEN_NO_SEARCH | GIT_REPOSITORY_OPEN_BARE,
+                                      nullptr));
+        Odb odb;
+        check(git_repository_odb(odb.out(), bulkRepo));
+        check(git_mempack_new(&mempack));
+        if (git_odb_add_backend(odb, mempack, 999) < 0) {
+            mempack->free(mempack);
+            mempack = nullptr;
+            check(-1);
+        }
+        w = bulkRepo;
+    }
+
+    void endBulk()
+    {
+        git_buf pack = GIT_BUF_INIT;
+        const auto cleanup = qScopeGuard([&] { git_buf_dispose(&pack); });
+        check(git_mempack_dump(&pack, bulkRepo, mempack));
+        git_indexer_options options;
+        check(git_indexer_options_init(&options, GIT_INDEXER_OPTIONS_VERSION));
+        Indexer indexer;
+        const QByteArray packDir = (repoPath + QStringLiteral("/objects/pack")).toUtf8();
+        check(git_indexer_new(indexer.out(), packDir.constData(), 0, nullptr, &options));
+        git_indexer_progress progress;
+        check(git_indexer_append(indexer, pack.ptr, pack.size, &progress));
+        check(git_indexer_commit(indexer, &progress));
+        git_mempack_reset(mempack);
+        abandonBulk();
+        Odb odb;
+        check(git_repository_odb(odb.out(), repo));
+        check(git_odb_refresh(odb));
+    }
+
+    void abandonBulk()
+    {
+        bulkRepo.reset(); // frees the odb and its backends
+        mempack = nullptr;
+        w = repo;
+    }
+
+    std::optional<git_oid> blobFromDisk(const QString &rel, bool keepStamp = true)
+    {
+        const QString path = absOf(rel);
+        QByteArray bytes;
+        if (!FileSystem::readListed(path, bytes))
+            return std::nullopt;
+        git_oid id;
+        check(git_blob_create_from_buffer(&id, w, bytes.constData(), size_t(bytes.size())));
+        if (keepStamp)
+            remember(rel, path, id);
+        return id;
+    }
+
+    void remember(const QString &rel, const QString &path, const git_oid &id)
+    {
+        const QFileInfo info(path);
+        const qint64 mtime = info.lastModified().toMSecsSinceEpoch();
+        // A file changed within the last seconds may change again without its time showing it.
+        if (mtime < QDateTime::currentMSecsSinceEpoch() - 2000)
+            stamps.insert(rel, {mtime, info.size(), id});
+        else
+            stamps.remove(rel);
+    }
+
+    // The id the file at rel would get; nullopt when it cannot be read.
+    std::optional<git_oid> hashOnDisk(const QString &rel)
+    {
+        const QString path = absOf(rel);
+        const QFileInfo info(path);
+        const auto it = stamps.constFind(rel);
+        if (it != stamps.cend() && it->mtime == info.lastModified().toMSecsSinceEpoch()
+            && it->size == info.size())
+            return it->id;
+        QByteArray bytes;
+        if (!FileSystem::readListed(path, bytes))
+            return std::nullopt;
+        git_oid id;
+        check(git_odb_hash(&id, bytes.constData(), size_t(bytes.size()), GIT_OBJECT_BLOB));
+        remember(rel, path, id);
+        return id;
+    }
+
+    // Builds base with edits (paths relative to base) applied; nullopt for an empty tree.
+    std::optional<git_oid> apply(const git_oid *baseId, const QList<Edit> &edits)
+    {
+        Tree base;
+        if (baseId)
+            check(git_tree_lookup(base.out(), w, baseId));
+        Builder builder;
+        check(git_treebuilder_new(builder.out(), w, base));
+        QList<QByteArray> order;
+        QHash<QByteArray, QList<Edit>> groups;
+        for (const Edit &e : edits) {
+            const qsizetype slash = e.path.indexOf('/');
+            const QByteArray name = slash < 0 ? e.path : e.path.left(slash);
+            if (name.isEmpty())
+                continue;
+            auto it = groups.find(name);
+            if (it == groups.end()) {
+                order << name;
+                it = groups.insert(name, {});
+            }
+            Edit inner = e;
+            inner.path = slash < 0 ? QByteArray() : e.path.mid(slash + 1);
+            it->append(inner);
+        }
+        for (const QByteArray &name : std::as_const(order)) {
+            std::optional<std::pair<git_oid, git_filemode_t>> state;
+            if (const git_tree_entry *entry = git_treebuilder_get(builder, name.constData()))
+                state.emplace(*git_tree_entry_id(entry), git_tree_entry_filemode(entry));
+            QList<Edit> deeper;
+            const auto descend = [&] {
+                if (deeper.isEmpty())
+                    return;
+                const bool isTree = state && state->second == GIT_FILEMODE_TREE;
+                const std::optional<git_oid> sub = apply(isTree ? &state->first : nullptr, deeper);
+                deeper.clear();
+                if (sub)
+                    state.emplace(*sub, GIT_FILEMODE_TREE);
+                else
+                    state.reset();
+            };
+            for (const Edit &e : groups.value(name)) {
+                if (!e.path.isEmpty()) {
+                    deeper << e;
+                    continue;
+                }
+                descend();
+                if (e.remove)
+                    state.reset();
+                else
+                    state.emplace(e.id, e.mode);
+            }
+            descend();
+            if (state)
+                check(git_treebuilder_insert(nullptr, builder, name.constData(), &state->first,
+                                             state->second));
+            else if (git_treebuilder_get(builder, name.constData()))
+                check(git_treebuilder_remove(builder, name.constData()));
+        }
+        if (baseId && git_treebuilder_entrycount(builder) == 0)
+            return std::nullopt;
+        if (!baseId && git_treebuilder_entrycount(builder) == 0 && !order.isEmpty())
+            return std::nullopt;
+        git_oid out;
+        check(git_treebuilder_write(&out, builder));
+        return out;
+    }
+
+    git_oid treeWith(const QList<Edit> &edits)
+    {
+        if (const std::optional<git_oid> id = apply(hasHead ? &headTree : nullptr, edits))
+            return *id;
+        Builder empty;
+        check(git_treebuilder_new(empty.out(), w, nullptr));
+        git_oid id;
+        check(git_treebuilder_write(&id, empty));
+        return id;
+    }
+
+    // Writes the commit of edits on top of the head; the zero id when nothing changed.
+    git_oid makeCommit(const QList<Edit> &edits, const QString &summary, const QString &trailer)
+    {
+        git_oid zero{};
+        if (edits.isEmpty() && hasHead)
+            return zero;
+        const git_oid treeId = treeWith(edits);
+        if (hasHead && git_oid_equal(&treeId, &headTree))
+            return zero;
+        Tree tree;
+        check(git_tree_lookup(tree.out(), w, &treeId));
+        Signature who;
+        check(git_signature_now(who.out(), "Vandrel", "vandrel@localhost"));
+        Commit parent;
+        if (hasHead)
+            check(git_commit_lookup(parent.out(), w, &head));
+        const git_commit *parents[] = {parent.get()};
+        const QByteArray message =
+            (trailer.isEmpty() ? summary + u'\n'
+                               : summary + QStringLiteral("\n\n") + trailer + u'\n')
+                .toUtf8();
+        git_oid id;
+        check(git_commit_create(&id, w, nullptr, who, who, "UTF-8", message.constData(), tree,
+                                hasHead ? 1 : 0, parents));
+        return id;
+    }
+
+    void moveHead(const git_oid &id)
+    {
+        if (git_oid_is_zero(&id))
+            return;
+        Reference ref;
+        check(git_reference_create(ref.out(), repo, Branch, &id, 1, nullptr));
+        Commit commit;
+        check(git_commit_lookup(commit.out(), repo, &id));
+        head = id;
+        headTree = *git_commit_tree_id(commit);
+        hasHead = true;
+    }
+
+    // The tree of the folder rel as it is on disk now (its tracked files); nullopt when none.
+    std::optional<git_oid> treeFromDisk(const QString &rel)
+    {
+        QList<Edit> edits;
+        for (const RecordWalk::Folder &folder :
+             RecordWalk::Walk(absOf(rel), {true, false, nullptr})) {
+            const QString dir = QDir::fromNativeSeparators(folder.rel);
+            for (const QString &file : folder.files) {
+                const QString inner = joinRel(dir, file);
+                if (!tracked(joinRel(rel, inner)))
+                    continue;
+                if (const std::optional<git_oid> id = blobFromDisk(joinRel(rel, inner)))
+                    edits << upsert(inner, *id);
+            }
+        }
+        if (edits.isEmpty())
+            return std::nullopt;
+        return apply(nullptr, edits);
+    }
+
+    static bool skipped(const QString &rel, const QSet<QString> &skip)
+    {
+        for (QString at = rel; !at.isEmpty(); at = parentOf(at))
+            if (skip.contains(at))
+                return true;
+        return false;
+    }
+
+    // What differs between the folder relDir on disk and sub, its tree in the head (may be
+    // null): its files, its companion folders whole, folders that came or went. Folders in
+    // both are not gone into.
+    void compareFolder(const QString &relDir, const git_tree *sub, const QSet<QString> &skip,
+                       QList<Edit> &edits)
+    {
+        const QString path = absOf(relDir);
+        QSet<QString> seen;
+        const bool readable =
+            DirectoryListing::forEach(path, [&](const DirectoryListing::Entry &e) {
+                if (e.name.startsWith(u'.') || !e.rawName.isEmpty())
+                    return true;
+                const QString rel = joinRel(relDir, e.name);
+                seen.insert(e.name);
+                if (skipped(rel, skip))
+                    return true;
+                const QByteArray name = e.name.toUtf8();
+                const git_tree_entry *known =
+                    sub ? git_tree_entry_byname(sub, name.constData()) : nullptr;
+                if (e.isFile) {
+                    if (!tracked(rel))
+                        return true;
+                    const std::optional<git_oid> id = hashOnDisk(rel);
+                    if (!id)
+                        return true;
+                    if (known && git_tree_entry_type(known) == GIT_OBJECT_BLOB
+                        && git_oid_equal(git_tree_entry_id(known), &*id))
+                        return true;
+                    if (const std::optional<git_oid> written = blobFromDisk(rel))
+                        edits << upsert(rel, *written);
+                } else if (e.isDir) {
+                    const bool knownTree = known && git_tree_entry_type(known) == GIT_OBJECT_TREE;
+                    if (e.name.startsWith(u"__") || companionDir(relDir)) {
+                        Tree inner;
+                        if (knownTree)
+                            check(git_tree_lookup(inner.out(), w, git_tree_entry_id(known)));
+                        compareFolder(rel, inner, skip, edits);
+                    } else if (!knownTree) {
+                        if (const std::optional<git_oid> id = treeFromDisk(rel))
+                            edits << upsert(rel, *id, GIT_FILEMODE_TREE);
+                    }
+                }
+                return true;
+            });
+        if (!readable) {
+            if (!relDir.isEmpty() && sub && !QFileInfo::exists(path) && !skipped(relDir, skip))
+                edits << removal(relDir);
+            return;
+        }
+        if (!sub)
+            return;
+        for (size_t i = 0, n = git_tree_entrycount(sub); i < n; ++i) {
+            const QString name =
+                QString::fromUtf8(git_tree_entry_name(git_tree_entry_byindex(sub, i)));
+            const QString rel = joinRel(relDir, name);
+            if (!seen.contains(name) && !skipped(rel, skip))
+                edits << removal(rel);
+        }
+    }
+
+    QList<Edit> outsideEdits(const QSet<QString> &folders, const QSet<QString> &skip)
+    {
+        QList<Edit> edits;
+        if (!hasHead)
+            return edits;
+        Tree top;
+        check(git_tree_lookup(top.out(), w, &headTree));
+        for (const QString &folder : folders) {
+            if (hiddenRel(folder))
+                continue;
+            Tree sub;
+            if (folder.isEmpty()) {
+                check(git_tree_lookup(sub.out(), w, &headTree));
+            } else {
+                TreeEntry entry;
+                if (git_tree_entry_bypath(entry.out(), top, folder.toUtf8().constData()) == 0
+                    && git_tree_entry_type(entry) == GIT_OBJECT_TREE)
+                    check(git_tree_lookup(sub.out(), w, git_tree_entry_id(entry)));
+            }
+            if (!sub && !QFileInfo(absOf(folder)).isDir())
+                continue;
+            if (!sub) {
+                // A folder the history does not know yet: what it holds came from elsewhere.
+                if (!skipped(folder, skip))
+                    if (const std::optional<git_oid> id = treeFromDisk(folder))
+                        edits << upsert(folder, *id, GIT_FILEMODE_TREE);
+                continue;
+            }
+            compareFolder(folder, sub, skip, edits);
+        }
+        return edits;
+    }
+
+    std::optional<git_oid> entryId(const QString &rel)
+    {
+        if (!hasHead || rel.isEmpty())
+            return std::nullopt;
+        Tree top;
+        check(git_tree_lookup(top.out(), w, &headTree));
+        TreeEntry entry;
+        if (git_tree_entry_bypath(entry.out(), top, rel.toUtf8().constData()) < 0)
+            return std::nullopt;
+        return *git_tree_entry_id(entry);
+    }
+
+    QList<Edit> operationEdits(const QList<RelChange> &changes)
+    {
+        using K = RecordStore::Change;
+        QList<Edit> edits;
+        const auto fromDisk = [&](const QString &rel) {
+            const QFileInfo info(absOf(rel));
+            if (info.isDir()) {
+                if (const std::optional<git_oid> id = treeFromDisk(rel))
+                    edits << upsert(rel, *id, GIT_FILEMODE_TREE);
+                else
+                    edits << removal(rel);
+            } else if (info.isFile()) {
+                if (tracked(rel))
+                    if (const std::optional<git_oid> id = blobFromDisk(rel))
+                        edits << upsert(rel, *id);
+            } else {
+                edits << removal(rel);
+            }
+        };
+        for (const RelChange &c : changes) {
+            switch (c.kind) {
+            case K::Added:
+            case K::Changed: fromDisk(c.path); break;
+            case K::Removed:
+                edits << removal(c.path);
+                if (!c.folder && isRecordFile(c.path))
+                    edits << removal(companionOf(c.path));
+                break;
+            case K::Renamed:
+                if (c.folder) {
+                    const std::optional<git_oid> id = entryId(c.oldPath);
+                    edits << removal(c.oldPath);
+                    if (id && QFileInfo(absOf(c.path)).isDir())
+                        edits << upsert(c.path, *id, GIT_FILEMODE_TREE); // the same files
+                    else
+                        fromDisk(c.path);
+                } else {
+                    edits << removal(c.oldPath);
+                    fromDisk(c.path);
+                    if (isRecordFile(c.oldPath))
+                        edits << removal(companionOf(c.oldPath));
+                    if (isRecordFile(c.path)) {
+                        if (QFileInfo(absOf(companionOf(c.path))).isDir())
+                            fromDisk(companionOf(c.path));
+                        else
+                            edits << removal(companionOf(c.path));
+                    }
+                }
+                break;
+            }
+        }
+        return edits;
+    }
+
+    void process(const Task &task)
+    {
+        if (!ensureOpen())
+            return;
+        try {
+            if (task.kind == Task::Start)
+                return;
+            if (task.kind == Task::Look) {
+                QSet<QString> folders;
+                for (const QString &rel : task.paths)
+                    folders << (rel.isEmpty() || QFileInfo(absOf(rel)).isDir() ? rel
+                                                                               : parentOf(rel));
+                moveHead(makeCommit(outsideEdits(folders, {}), OutsideMessage, {}));
+                return;
+            }
+            QSet<QString> skip, folders;
+            for (const RelChange &c : task.changes)
+                for (const QString &p : {c.path, c.oldPath}) {
+                    if (p.isEmpty())
+                        continue;
+                    skip << p;
+                    if (isRecordFile(p))
+                        skip << companionOf(p);
+                    folders << parentOf(p);
+                }
+            moveHead(makeCommit(outsideEdits(folders, skip), OutsideMessage, {}));
+            const bool bulk = task.changes.size() > BulkEdits;
+            if (bulk)
+                beginBulk();
+            const QString summary = describe(task.changes, task.description);
+            const git_oid id =
+                makeCommit(operationEdits(task.changes), summary, changesTrailer(task.changes));
+            if (bulk)
+                endBulk();
+            moveHead(id);
+            if (git_oid_is_zero(&id))
+                return;
+            {
+                const std::lock_guard lock(stateMutex);
+                summaries.insert(idText(id), summary);
+                if (task.tag != 1)
+                    undo << idText(id);
+                if (task.tag == 0)
+                    redo.clear();
+            }
+            postUndoChanged();
+        } catch (const GitFailure &f) {
+            abandonBulk();
+            failed(f);
+        }
+    }
+
+    QByteArray blobBytes(const git_oid &id) const
+    {
+        Blob blob;
+        if (git_blob_lookup(blob.out(), repo, &id) < 0)
+            return {};
+        return QByteArray(static_cast<const char *>(git_blob_rawcontent(blob)),
+                          qsizetype(git_blob_rawsize(blob)));
+    }
+
+    std::optional<git_oid> idAt(const git_tree *tree, const QString &rel) const
+    {
+        if (!tree || rel.isEmpty())
+            return std::nullopt;
+        TreeEntry entry;
+        if (git_tree_entry_bypath(entry.out(), tree, rel.toUtf8().constData()) < 0)
+            return std::nullopt;
+        return *git_tree_entry_id(entry);
+    }
+
+    // How to take the disk from one side of commit to the other: back to its parent (undo) or
+    // forward to it (redo).
+    std::optional<Plan> plan(const QString &commitId, bool back, QString *why) const
+    {
+        using K = RecordStore::Change;
+        const std::optional<git_oid> id = idFrom(commitId);
+        Commit commit, parent;
+        if (!id || git_commit_lookup(commit.out(), repo, &*id) < 0) {
+            *why = QStringLiteral("이력에서 그 작업을 찾지 못했습니다.");
+            return std::nullopt;
+        }
+        if (git_commit_parentcount(commit) != 1 || git_commit_parent(parent.out(), commit, 0) < 0) {
+            *why = QStringLiteral("이력의 처음 상태는 되돌릴 수 없습니다.");
+            return std::nullopt;
+        }
+        Tree here, before;
+        if (git_commit_tree(here.out(), commit) < 0 || git_commit_tree(before.out(), parent) < 0) {
+            *why = QStringLiteral("이력을 읽지 못했습니다.");
+            return std::nullopt;
+        }
+        Plan p;
+        p.commit = commitId;
+        p.summary = summaryOf(commit);
+        const QList<RelChange> recorded =
+            parseTrailer(QString::fromUtf8(git_commit_message(commit)));
+        if (back) {
+            for (auto it = recorded.crbegin(); it != recorded.crend(); ++it) {
+                RelChange c = *it;
+                if (c.kind == K::Added)
+                    c.kind = K::Removed;
+                else if (c.kind == K::Removed)
+                    c.kind = K::Added;
+                else if (c.kind == K::Renamed)
+                    std::swap(c.path, c.oldPath);
+                p.changes << c;
+            }
+        } else {
+            p.changes = recorded;
+        }
+        const git_tree *source = back ? here.get() : before.get();
+        const git_tree *target = back ? before.get() : here.get();
+        Diff diff;
+        if (git_diff_tree_to_tree(diff.out(), repo, const_cast<git_tree *>(source),
+                                  const_cast<git_tree *>(target), nullptr)
+            < 0) {
+            *why = QStringLiteral("이력을 읽지 못했습니다.");
+            return std::nullopt;
+        }
+        QSet<QString> folders;
+        for (size_t i = 0, n = git_diff_num_deltas(diff); i < n; ++i) {
+            const git_diff_delta *delta = git_diff_get_delta(diff, i);
+            if (delta->status == GIT_DELTA_DELETED) {
+                const QString rel = QString::fromUtf8(delta->old_file.path);
+                p.files.append({rel, std::nullopt});
+                folders << parentOf(rel);
+            } else {
+                const QString rel = QString::fromUtf8(delta->new_file.path);
+                p.files.append({rel, blobBytes(delta->new_file.id)});
+                folders << parentOf(rel);
+            }
+        }
+        for (const RelChange &c : std::as_const(p.changes))
+            for (const QString &path : {c.path, c.oldPath})
+                if (!path.isEmpty())
+                    folders << parentOf(path);
+        p.folders = folders.values();
+        return p;
+    }
+
+    // Makes the plan so on disk through the store; "" or what went wrong.
+    QString carryOut(const Plan &p, int tag, const QString &description)
+    {
+        using K = RecordStore::Change;
+        applyingThread = QThread::currentThread();
+        applyingTag = tag;
+        const auto reset = qScopeGuard([this] { applyingThread = nullptr; });
+        QString problem;
+        try {
+            RecordStore::Operation operation(description);
+            for (const RelChange &c : p.changes) {
+                if (c.kind == K::Renamed) {
+                    const QString from = absOf(c.oldPath), to = absOf(c.path);
+                    if (!QFileInfo::exists(from) || QFileInfo::exists(to))
+                        continue;
+                    if (parentOf(c.path) == parentOf(c.oldPath)) {
+                        const auto stem = [&](const QString &rel) {
+                            const QString name = nameOf(rel);
+                            return c.folder ? name : name.left(name.size() - 4);
+                        };
+                        QString warning;
+                        const QString error =
+                            RecordStore::Rename(Paths::WithSeparator(absOf(parentOf(c.path))),
+                                                stem(c.oldPath), stem(c.path), !c.folder, &warning);
+                        if (!error.isEmpty())
+                            problem = error;
+                    } else if (!RecordStore::Move(from, absOf(parentOf(c.path)))) {
+                        problem = QStringLiteral("%1을(를) 옮기지 못했습니다.").arg(c.oldPath);
+                    }
+                } else if (c.kind == K::Added && c.folder && !companionDir(c.path)
+                           && !QFileInfo(absOf(c.path)).isDir()) {
+                    // A companion folder comes back with its files.
+                    RecordStore::MakeFolders(absOf(parentOf(c.path)), {nameOf(c.path)});
+                }
+            }
+            QStringList emptied;
+            for (const auto &[rel, bytes] : p.files) {
+                if (bytes) {
+                    RecordStore::RestoreFile(absOf(rel), *bytes);
+                } else {
+                    RecordStore::RemoveFile(absOf(rel));
+                    if (inCompanion(rel))
+                        emptied << parentOf(rel);
+                }
+            }
+            for (auto it = p.changes.crbegin(); it != p.changes.crend(); ++it)
+                if (it->kind == K::Removed && it->folder)
+                    emptied << it->path;
+            // Deepest first, so that a folder emptied of its folders goes too.
+            std::sort(emptied.begin(), emptied.end(),
+                      [](const QString &a, const QString &b) { return a.size() > b.size(); });
+            for (const QString &rel : std::as_const(emptied)) {
+                const QString path = absOf(rel);
+                if (!rel.isEmpty() && QFileInfo(path).isDir()
+                    && QDir(path).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System
+                                          | QDir::NoDotAndDotDot))
+                    RecordStore::ShellFileOperation(path, QString(), RecordStore::FoDelete,
+                                                    RecordStore::FofNoConfirmation);
+            }
+        } catch (const VandrelError &e) {
+            problem = e.message();
+        }
+        return problem;
+    }
+};
+
+History::History(const QString &dataDir, QObject *parent)
+    : QObject(parent)
+    , d(std::make_unique<Impl>())
+{
+    d->q = this;
+    d->root = QDir::cleanPath(QDir::fromNativeSeparators(QDir(dataDir).absolutePath()));
+    d->repoPath = d->root + u'/' + RepositoryName;
+    if (dataDir.isEmpty() || !QFileInfo(d->root).isDir()) {
+        d->on = false;
+        d->offReason = QStringLiteral("자료 폴더가 없습니다");
+        return;
+    }
+    connect(&RecordStore::Notifier::Instance(), &RecordStore::Notifier::changed, this,
+            &History::Receive, Qt::DirectConnection);
+    d->worker = std::thread([impl = d.get()] { impl->run(); });
+    // The first history of a data directory is made at once, in the background.
+    if (!QFileInfo(d->repoPath).isDir())
+        d->enqueue({Impl::Task::Start, {}, {}, 0, {}});
+}
+
+History::~History()
+{
+    disconnect(&RecordStore::Notifier::Instance(), nullptr, this, nullptr);
+    if (d->worker.joinable()) {
+        {
+            const std::lock_guard lock(d->queueMutex);
+            d->stopping = true;
+        }
+        d->queueWake.notify_all();
+        d->worker.join();
+    }
+}
+
+QString History::UserRepository(const QString &dataDir)
+{
+    initGit();
+    git_buf found = GIT_BUF_INIT;
+    const auto cleanup = qScopeGuard([&] { git_buf_dispose(&found); });
+    const QByteArray start = QDir(dataDir).absolutePath().toUtf8();
+    if (git_repository_discover(&found, start.constData(), 0, nullptr) < 0)
+        return {};
+    QString path = QDir::cleanPath(QString::fromUtf8(found.ptr, qsizetype(found.size)));
+    // Our own repository is no working tree of anybody's.
+    if (path.endsWith(u'/' + RepositoryName) || path.contains(u'/' + RepositoryName + u'/'))
+        return {};
+    if (path.endsWith(QStringLiteral("/.git")))
+        path.chop(5);
+    return QDir::toNativeSeparators(path);
+}
+
+QString History::Note(const QString &dataDir)
+{
+    const QString user = UserRepository(dataDir);
+    if (user.isEmpty())
+        return {};
+    return QStringLiteral("자료 폴더가 git 작업 트리(%1) 안에 있어 Vandrel은 따로 이력을 남기지 "
+                          "않습니다. 실행 취소와 자료 이력도 쓸 수 없습니다.")
+        .arg(user);
+}
+
+QString History::DataDir() const
+{
+    return Paths::Native(d->root);
+}
+
+bool History::IsOn() const
+{
+    return d->on;
+}
+
+QString History::OffReason() const
+{
+    const std::lock_guard lock(d->stateMutex);
+    return d->offReason;
+}
+
+void History::Flush()
+{
+    if (d->worker.joinable())
+        d->flush();
+}
+
+void History::LookAt(const QString &path)
+{
+    LookAt(QStringList{path});
+}
+
+void History::LookAt(const QStringList &paths)
+{
+    if (!d->on || !d->worker.joinable())
+        return;
+    QStringList rels;
+    for (const QString &path : paths) {
+        const QString rel = d->relOf(path);
+        if ((!rel.isEmpty() || QDir::cleanPath(QDir::fromNativeSeparators(path)) == d->root)
+            && !hiddenRel(rel))
+            rels << rel;
+    }
+    if (!rels.isEmpty())
+        d->enqueue({Impl::Task::Look, {}, {}, 0, rels});
+}
+
+void History::Receive(const QList<RecordStore::Change> &changes, const QString &description)
+{
+    if (!d->on)
+        return;
+    QList<RelChange> own;
+    for (const RecordStore::Change &c : changes) {
+        RelChange r{c.kind, d->relOf(c.path), d->relOf(c.oldPath), c.folder};
+        if (c.kind == RecordStore::Change::Renamed) {
+            // Moved in from elsewhere, or out of the data directory.
+            if (r.oldPath.isEmpty())
+                r.kind = RecordStore::Change::Added;
+            else if (r.path.isEmpty())
+                r = {RecordStore::Change::Removed, r.oldPath, {}, c.folder};
+        }
+        if (r.path.isEmpty() || hiddenRel(r.path) || hiddenRel(r.oldPath))
+            continue;
+        own << r;
+    }
+    if (own.isEmpty())
+        return;
+    const int tag =
+        QThread::currentThread() == d->applyingThread.load() ? d->applyingTag.load() : 0;
+    d->enqueue({Impl::Task::Changes, own, description, tag, {}});
+}
+
+bool History::CanUndo() const
+{
+    const std::lock_guard lock(d->stateMutex);
+    return d->on && !d->undo.isEmpty();
+}
+
+bool History::CanRedo() const
+{
+    const std::lock_guard lock(d->stateMutex);
+    return d->on && !d->redo.isEmpty();
+}
+
+QString History::UndoText() const
+{
+    const std::lock_guard lock(d->stateMutex);
+    return d->undo.isEmpty() ? QString() : d->summaries.value(d->undo.last());
+}
+
+QString History::RedoText() const
+{
+    const std::lock_guard lock(d->stateMutex);
+    return d->redo.isEmpty() ? QString() : d->summaries.value(d->redo.last());
+}
+
+QString History::Undo()
+{
+    Flush();
+    QString target;
+    {
+        const std::lock_guard lock(d->stateMutex);
+        if (!d->on)
+            return d->offReason;
+        if (d->undo.isEmpty())
+            return QStringLiteral("실행 취소할 작업이 없습니다.");
+        target = d->undo.last();
+    }
+    QString why;
+    std::optional<Plan> plan;
+    {
+        const std::lock_guard lock(d->repoMutex);
+        plan = d->plan(target, true, &why);
+    }
+    if (!plan)
+        return why;
+    // What others changed there is kept before it is overwritten.
+    QStringList folders;
+    for (const QString &folder : std::as_const(plan->folders))
+        folders << d->absOf(folder);
+    LookAt(folders);
+    Flush();
+    why = d->carryOut(*plan, 1, QStringLiteral("실행 취소: ") + plan->summary);
+    Flush();
+    {
+        const std::lock_guard lock(d->stateMutex);
+        d->undo.removeAll(target);
+        d->redo << target;
+        d->summaries.insert(target, plan->summary);
+    }
+    emit undoChanged();
+    return why;
+}
+
+QString History::Redo()
+{
+    Flush();
+    QString target;
+    {
+        const std::lock_guard lock(d->stateMutex);
+        if (!d->on)
+            return d->offReason;
+        if (d->redo.isEmpty())
+            return QStringLiteral("다시 실행할 작업이 없습니다.");
+        target = d->redo.last();
+    }
+    QString why;
+    std::optional<Plan> plan;
+    {
+        const std::lock_guard lock(d->repoMutex);
+        plan = d->plan(target, false, &why);
+    }
+    if (!plan)
+        return why;
+    QStringList folders;
+    for (const QString &folder : std::as_const(plan->folders))
+        folders << d->absOf(folder);
+    LookAt(folders);
+    Flush();
+    const qsizetype before = [&] {
+        const std::lock_guard lock(d->stateMutex);
+        return d->undo.size();
+    }();
+    why = d->carryOut(*plan, 2, QStringLiteral("다시 실행: ") + plan->summary);
+    Flush();
+    {
+        const std::lock_guard lock(d->stateMutex);
+        d->redo.removeAll(target);
+        // Nothing needed doing: the operation itself is what undo takes back.
+        if (d->undo.size() == before)
+            d->undo << target;
+        else
+            d->summaries.insert(d->undo.last(), plan->summary);
+    }
+    emit undoChanged();
+    return why;
+}
+
+QList<History::Version> History::Versions(const QString &path) const
+{
+    QList<Version> out;
+    if (!d->openForReading())
+        return out;
+    const std::lock_guard lock(d->repoMutex);
+    QString current = d->relOf(path);
+    git_oid at = d->head;
+    for (;;) {
+        Commit commit;
+        if (git_commit_lookup(commit.out(), d->repo, &at) < 0)
+            break;
+        Tree tree;
+        if (git_commit_tree(tree.out(), commit) < 0)
+            break;
+        Commit parent;
+        Tree before;
+        const bool hasParent = git_commit_parentcount(commit) > 0
+                               && git_commit_parent(parent.out(), commit, 0) == 0
+                               && git_commit_tree(before.out(), parent) == 0;
+        // Where the record was before this commit.
+        QString earlier = current;
+        const QString message = QString::fromUtf8(git_commit_message(commit));
+        for (const RelChange &c : parseTrailer(message)) {
+            if (c.kind != RecordStore::Change::Renamed)
+                continue;
+            if (c.path == earlier)
+                earlier = c.oldPath;
+            else if (c.folder && earlier.startsWith(c.path + u'/'))
+                earlier = c.oldPath + earlier.mid(c.path.size());
+        }
+        const std::optional<git_oid> now = d->idAt(tree, current);
+        std::optional<git_oid> then = hasParent ? d->idAt(before, earlier) : std::nullopt;
+        if (hasParent && now && !then && summaryOf(commit) == OutsideMessage) {
+            // Renamed or moved by another program: the record that went has the same identity.
+            const QString uid = Record::UidFromBytes(d->blobBytes(*now));
+            Diff diff;
+            if (!uid.isEmpty()
+                && git_diff_tree_to_tree(diff.out(), d->repo, before, tree, nullptr) == 0) {
+                for (size_t i = 0, n = git_diff_num_deltas(diff); i < n; ++i) {
+                    const git_diff_delta *delta = git_diff_get_delta(diff, i);
+                    const QString old = QString::fromUtf8(delta->old_file.path);
+                    if (delta->status == GIT_DELTA_DELETED && isRecordFile(old)
+                        && Record::UidFromBytes(d->blobBytes(delta->old_file.id)) == uid) {
+                        earlier = old;
+                        then = delta->old_file.id;
+                        break;
+                    }
+                }
+            }
+        }
+        if (now && (!then || !git_oid_equal(&*now, &*then)))
+            out.append({idText(at), QDateTime::fromSecsSinceEpoch(git_commit_time(commit)),
+                        summaryOf(commit), current, d->blobBytes(*now)});
+        if (!hasParent)
+            break;
+        current = earlier;
+        at = *git_commit_id(parent);
+    }
+    return out;
+}
+
+QList<History::Deleted> History::DeletedRecords(const QDateTime &since) const
+{
+    QList<Deleted> out;
+    if (!d->openForReading())
+        return out;
+    const std::lock_guard lock(d->repoMutex);
+    QSet<QString> listed;
+    git_oid at = d->head;
+    for (;;) {
+        Commit commit, parent;
+        Tree tree, before;
+        if (git_commit_lookup(commit.out(), d->repo, &at) < 0 || git_commit_parentcount(commit) == 0
+            || git_commit_parent(parent.out(), commit, 0) < 0
+            || git_commit_tree(tree.out(), commit) < 0 || git_commit_tree(before.out(), parent) < 0)
+            break;
+        const QDateTime when = QDateTime::fromSecsSinceEpoch(git_commit_time(commit));
+        if (when < since)
+            break;
+        QSet<QString> movedAway;
+        for (const RelChange &c : parseTrailer(QString::fromUtf8(git_commit_message(commit))))
+            if (c.kind == RecordStore::Change::Renamed)
+                movedAway << c.oldPath;
+        Diff diff;
+        if (git_diff_tree_to_tree(diff.out(), d->repo, before, tree, nullptr) == 0) {
+            for (size_t i = 0, n = git_diff_num_deltas(diff); i < n; ++i) {
+                const git_diff_delta *delta = git_diff_get_delta(diff, i);
+                const QString rel = QString::fromUtf8(delta->old_file.path);
+                if (delta->status != GIT_DELTA_DELETED || !isRecordFile(rel) || inCompanion(rel)
+                    || listed.contains(rel) || Impl::skipped(rel, movedAway)
+                    || QFileInfo::exists(d->absOf(rel)))
+                    continue;
+                listed << rel;
+                out.append({rel, when, idText(*git_commit_id(parent)), summaryOf(commit)});
+            }
+        }
+        at = *git_commit_id(parent);
+    }
+    return out;
+}
+
+QString History::RestoreDeleted(const Deleted &record, QString *restored)
+{
+    if (!d->openForReading())
+        return QStringLiteral("자료 이력을 쓸 수 없습니다.");
+    QByteArray bytes;
+    QList<std::pair<QString, QByteArray>> companion;
+    {
+        const std::lock_guard lock(d->repoMutex);
+        const std::optional<git_oid> id = idFrom(record.commit);
+        Commit commit;
+        Tree tree;
+        if (!id || git_commit_lookup(commit.out(), d->repo, &*id) < 0
+            || git_commit_tree(tree.out(), commit) < 0)
+            return QStringLiteral("이력에서 그 자료를 찾지 못했습니다.");
+        const std::optional<git_oid> blob = d->idAt(tree, record.path);
+        if (!blob)
+            return QStringLiteral("이력에서 그 자료를 찾지 못했습니다.");
+        bytes = d->blobBytes(*blob);
+        TreeEntry entry;
+        Tree sub;
+        const QByteArray dir = companionOf(record.path).toUtf8();
+        if (git_tree_entry_bypath(entry.out(), tree, dir.constData()) == 0
+            && git_tree_entry_type(entry) == GIT_OBJECT_TREE
+            && git_tree_lookup(sub.out(), d->repo, git_tree_entry_id(entry)) == 0) {
+            struct Walk
+            {
+                Impl *d;
+                QList<std::pair<QString, QByteArray>> *out;
+            } walk{d.get(), &companion};
+            git_tree_walk(
+                sub, GIT_TREEWALK_PRE,
+                [](const char *root, const git_tree_entry *e, void *payload) {
+                    auto *w = static_cast<Walk *>(payload);
+                    if (git_tree_entry_type(e) == GIT_OBJECT_BLOB)
+                        w->out->append(
+                            {QString::fromUtf8(root) + QString::fromUtf8(git_tree_entry_name(e)),
+                             w->d->blobBytes(*git_tree_entry_id(e))});
+                    return 0;
+                },
+                &walk);
+        }
+    }
+    const QStringList folders = parentOf(record.path).split(u'/', Qt::SkipEmptyParts);
+    try {
+        RecordStore::Operation operation(QStringLiteral("되살리기: %1").arg(shown(record.path)));
+        const QString folder = RecordStore::MakeFolders(d->absOf(QString()), folders);
+        const QString name = nameOf(record.path);
+        const QString stem = RecordStore::FreeRecordName(folder, name.left(name.size() - 4));
+        const QString file = Paths::Join(folder, stem + name.right(4));
+        RecordStore::RestoreFile(file, bytes);
+        const QString companionDir = RecordStore::CompanionFolder(file);
+        for (const auto &[rel, content] : std::as_const(companion))
+            RecordStore::RestoreFile(Paths::Join(companionDir, Paths::Native(rel)), content);
+        if (restored)
+            *restored = file;
+    } catch (const VandrelError &e) {
+        return e.message();
+    }
+    return {};
+}
+
+QStringList History::Log(int max) const
+{
+    QStringList out;
+    if (!d->openForReading())
+        return out;
+    const std::lock_guard lock(d->repoMutex);
+    git_oid at = d->head;
+    while (out.size() < max) {
+        Commit commit;
+        if (git_commit_lookup(commit.out(), d->repo, &at) < 0)
+            break;
+        out << summaryOf(commit);
+        if (git_commit_parentcount(commit) == 0)
+            break;
+        at = *git_commit_parent_id(commit, 0);
+    }
+    return out;
+}
+
+QByteArray History::FileAt(const QString &path, const QString &commit) const
+{
+    if (!d->openForReading())
+        return {};
+    const std::lock_guard lock(d->repoMutex);
+    const std::optional<git_oid> id = commit.isEmpty() ? std::optional(d->head) : idFrom(commit);
+    Commit c;
+    Tree tree;
+    if (!id || git_commit_lookup(c.out(), d->repo, &*id) < 0 || git_commit_tree(tree.out(), c) < 0)
+        return {};
+    const std::optional<git_oid> blob = d->idAt(tree, path);
+    return blob ? d->blobBytes(*blob) : QByteArray();
+}

@@ -1,0 +1,516 @@
+#include "platform/ShellFiles.h"
+#include "records/ContactImport.h"
+#include "records/History.h"
+#include "records/Record.h"
+#include "records/RecordStore.h"
+#include "support/FileTraps.h"
+#include "support/TestFiles.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+using Files = QMap<QString, QByteArray>;
+
+// Every folder ("name/") and file below dir but the history itself.
+Files snapshot(const QString &dir)
+{
+    Files out;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString rel = QDir(dir).relativeFilePath(path);
+        if (rel.startsWith(History::RepositoryName))
+            continue;
+        if (it.fileInfo().isDir())
+            out.insert(rel + u'/', {});
+        else
+            out.insert(rel, TestFiles::read(path));
+    }
+    return out;
+}
+
+// Writes a file, making its folders.
+void put(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    TestFiles::write(path, bytes);
+}
+
+const QByteArray KimBytes =
+    "[data]\r\nName=김철수\r\nHand=010-1234-5678\r\nMemo=\"__김철수/사진.jpg\"\r\n"
+    "[Vandrel]\r\nUID=urn:uuid:kim\r\n";
+const QByteArray LeeBytes =
+    "[data]\r\nName=이영희\r\nOPh1=02-555-0101\r\n[Vandrel]\r\nUID=urn:uuid:lee\r\n";
+
+const QByteArray Cards =
+    "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:박민수\r\nTEL;TYPE=CELL:010-2222-3333\r\n"
+    "END:VCARD\r\nBEGIN:VCARD\r\nVERSION:3.0\r\nFN:최지우\r\n"
+    "TEL;TYPE=WORK:02-777-8888\r\nEND:VCARD\r\n";
+
+} // namespace
+
+// The data directory's history: commits, undo and redo through the store, a record's versions,
+// deleted records, changes made by others, and a history that cannot be written.
+class TestHistory : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void undoRedo_data();
+    void undoRedo();
+    void versionsFollowTheRecord_data();
+    void versionsFollowTheRecord();
+    void restoreOneField();
+    void deletedRecords_data();
+    void deletedRecords();
+    void outsideChanges_data();
+    void outsideChanges();
+    void cannotWrite_data();
+    void cannotWrite();
+    void damagedRepository_data();
+    void damagedRepository();
+    void usersOwnRepository();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString root() const { return m_dir->path(); }
+    QString path(const QString &rel) const
+    {
+        return QDir::toNativeSeparators(m_dir->filePath(rel));
+    }
+    void makeData();
+};
+
+void TestHistory::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    // The trash is a folder of the test's own.
+    ShellFiles::SetTrashFunction(
+        [](const QString &p, QString *) { return QDir(p).removeRecursively() | QFile::remove(p); });
+}
+
+void TestHistory::cleanup()
+{
+    ShellFiles::SetTrashFunction({});
+}
+
+void TestHistory::makeData()
+{
+    put(path("친구/김철수.txt"), KimBytes);
+    put(path("친구/__김철수/사진.jpg"), QByteArray("\xff\xd8jpeg", 6));
+    put(path("친구/__g_t.zu"), "[data]\r\nONme=친구들\r\n");
+    put(path("가족/표지.jpg"), "not a record"); // never kept
+    put(path("가족/이영희.txt"), LeeBytes);
+    QVERIFY(QDir().mkpath(path("빈 폴더")));
+}
+
+void TestHistory::undoRedo_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("save") << "save"
+                          << "자료 수정: 친구/김철수";
+    QTest::newRow("create record") << "create"
+                                   << "자료 생성: 가족/박민수";
+    QTest::newRow("create folder") << "folder"
+                                   << "폴더 생성: 거래처";
+    QTest::newRow("rename with companion") << "rename"
+                                           << "이름 변경: 친구/김철수 → 김영수";
+    QTest::newRow("move with companion") << "move"
+                                         << "이동: 친구/김철수 → 가족";
+    QTest::newRow("move folder") << "move folder"
+                                 << "이동: 가족 → 친구";
+    QTest::newRow("delete record") << "delete"
+                                   << "자료 삭제: 친구/김철수";
+    QTest::newRow("delete folder") << "delete folder"
+                                   << "폴더 삭제: 친구";
+    QTest::newRow("import") << "import"
+                            << "가져오기: 2개";
+}
+
+// Each operation undone gives the bytes before it back, redone the bytes after it, and both
+// are commits of their own.
+void TestHistory::undoRedo()
+{
+    QFETCH(QString, operation);
+    QFETCH(QString, message);
+    makeData();
+    History history(root());
+    history.Flush();
+    QVERIFY2(history.IsOn(), qPrintable(history.OffReason()));
+    QVERIFY(!history.CanUndo());
+    const Files before = snapshot(root());
+
+    if (operation == u"save") {
+        Record kim = Record::Read(path("친구/김철수.txt"));
+        kim.SetValue(u"Hand", QStringLiteral("010-9999-0000"));
+        RecordStore::SaveRecord(path("친구/김철수.txt"), kim);
+    } else if (operation == u"create") {
+        Record park;
+        park.SetValue(u"Name", QStringLiteral("박민수"));
+        RecordStore::CreateRecord(path("가족/박민수.txt"), park);
+    } else if (operation == u"folder") {
+        RecordStore::CreateFolder(path("거래처"), Record());
+    } else if (operation == u"rename") {
+        QString warning;
+        QCOMPARE(RecordStore::Rename(path("친구") + u'/', QStringLiteral("김철수"),
+                                     QStringLiteral("김영수"), true, &warning),
+                 QString());
+    } else if (operation == u"move") {
+        QVERIFY(RecordStore::Move(path("친구/김철수.txt"), path("가족")));
+    } else if (operation == u"move folder") {
+        QVERIFY(RecordStore::Move(path("가족"), path("친구")));
+    } else if (operation == u"delete") {
+        QVERIFY(RecordStore::DeletePath(path("친구/김철수.txt")));
+    } else if (operation == u"delete folder") {
+        QVERIFY(RecordStore::DeletePath(path("친구")));
+    } else if (operation == u"import") {
+        QTemporaryDir cards;
+        put(cards.filePath("cards.vcf"), Cards);
+        const ContactReport report =
+            ContactImport::Import({cards.filePath("cards.vcf")}, path("가족/새로"), {}, root());
+        QCOMPARE(report.written, 2);
+    }
+    history.Flush();
+    const Files after = snapshot(root());
+    QVERIFY(after != before);
+    QCOMPARE(history.Log(1).value(0), message);
+    QVERIFY(history.CanUndo());
+    QCOMPARE(history.UndoText(), message);
+
+    QCOMPARE(history.Undo(), QString());
+    QCOMPARE(snapshot(root()), before);
+    QCOMPARE(history.Log(1).value(0), QStringLiteral("실행 취소: ") + message);
+    QVERIFY(!history.CanUndo());
+    QVERIFY(history.CanRedo());
+
+    QCOMPARE(history.Redo(), QString());
+    QCOMPARE(snapshot(root()), after);
+    QCOMPARE(history.Log(1).value(0), QStringLiteral("다시 실행: ") + message);
+    QVERIFY(!history.CanRedo());
+
+    // The redo is undone like the operation itself.
+    QCOMPARE(history.Undo(), QString());
+    QCOMPARE(snapshot(root()), before);
+}
+
+void TestHistory::versionsFollowTheRecord_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("there");
+    QTest::newRow("rename") << "rename"
+                            << "친구/김영수.txt";
+    QTest::newRow("move") << "move"
+                          << "가족/김철수.txt";
+    QTest::newRow("folder renamed") << "folder"
+                                    << "동창/김철수.txt";
+    QTest::newRow("moved by another program") << "outside"
+                                              << "가족/김철수.txt";
+}
+
+// The versions of a record come through its renames and moves, by the store or by others.
+void TestHistory::versionsFollowTheRecord()
+{
+    QFETCH(QString, how);
+    QFETCH(QString, there);
+    makeData();
+    History history(root());
+    history.Flush(); // the first commit holds the data directory as it was
+    Record kim = Record::Read(path("친구/김철수.txt"));
+    kim.SetValue(u"Hand", QStringLiteral("010-1111-1111"));
+    RecordStore::SaveRecord(path("친구/김철수.txt"), kim);
+    history.Flush();
+    const QByteArray first = TestFiles::read(path("친구/김철수.txt"));
+
+    QString warning;
+    if (how == u"rename")
+        QCOMPARE(RecordStore::Rename(path("친구") + u'/', QStringLiteral("김철수"),
+                                     QStringLiteral("김영수"), true, &warning),
+                 QString());
+    else if (how == u"move")
+        QVERIFY(RecordStore::Move(path("친구/김철수.txt"), path("가족")));
+    else if (how == u"folder")
+        QCOMPARE(RecordStore::Rename(root() + u'/', QStringLiteral("친구"), QStringLiteral("동창"),
+                                     false, &warning),
+                 QString());
+    else
+        QVERIFY(QFile::rename(path("친구/김철수.txt"), path("가족/김철수.txt")));
+    if (how == u"outside")
+        history.LookAt({path("친구"), path("가족")}); // as the watcher tells it
+    history.Flush();
+    kim.SetValue(u"Hand", QStringLiteral("010-2222-2222"));
+    RecordStore::SaveRecord(path(there), kim);
+    history.Flush();
+    const QByteArray second = TestFiles::read(path(there));
+
+    // A rename also points the record's own references at the new companion folder: a version.
+    const QList<History::Version> versions = history.Versions(path(there));
+    QCOMPARE(versions.size(), how == u"rename" ? 4 : 3);
+    QCOMPARE(versions.at(0).bytes, second);
+    QCOMPARE(versions.at(0).path, there);
+    const History::Version &saved = versions.at(versions.size() - 2);
+    QCOMPARE(saved.bytes, first);
+    QCOMPARE(saved.path, QStringLiteral("친구/김철수.txt"));
+    QCOMPARE(saved.operation, QStringLiteral("자료 수정: 친구/김철수"));
+    QCOMPARE(versions.last().bytes, KimBytes);
+    QVERIFY(versions.at(0).when.isValid());
+}
+
+// One field of an old version goes back; every other field keeps what it has now.
+void TestHistory::restoreOneField()
+{
+    makeData();
+    History history(root());
+    history.Flush(); // the first commit holds the data directory as it was
+    Record kim = Record::Read(path("친구/김철수.txt"));
+    kim.SetValue(u"Hand", QStringLiteral("010-3333-3333"));
+    kim.SetValue(u"OPh1", QStringLiteral("02-123-4567"));
+    RecordStore::SaveRecord(path("친구/김철수.txt"), kim);
+    history.Flush();
+
+    const QList<History::Version> versions = history.Versions(path("친구/김철수.txt"));
+    QCOMPARE(versions.size(), 2);
+    const Record old = Record::FromBytes(versions.last().bytes);
+    Record now = Record::Read(path("친구/김철수.txt"));
+    now.SetValue(u"Hand", old.Value(u"Hand"));
+    RecordStore::SaveRecord(path("친구/김철수.txt"), now);
+    history.Flush();
+
+    const Record back = Record::Read(path("친구/김철수.txt"));
+    QCOMPARE(back.Value(u"Hand"), QStringLiteral("010-1234-5678"));
+    QCOMPARE(back.Value(u"OPh1"), QStringLiteral("02-123-4567"));
+    QCOMPARE(back.Uid(), QStringLiteral("urn:uuid:kim"));
+    QCOMPARE(history.Versions(path("친구/김철수.txt")).size(), 3);
+    // and the restore is undone like any save
+    QCOMPARE(history.Undo(), QString());
+    QCOMPARE(Record::Read(path("친구/김철수.txt")).Value(u"Hand"), QStringLiteral("010-3333-3333"));
+}
+
+void TestHistory::deletedRecords_data()
+{
+    QTest::addColumn<QString>("deleted");
+    QTest::addColumn<bool>("emptyTrash");
+    QTest::newRow("record, trash emptied") << "친구/김철수.txt" << true;
+    QTest::newRow("its folder") << "친구" << true;
+}
+
+// A deleted record comes back into its folder with its companion folder, also after the trash
+// was emptied and its folder is gone; one still there or moved elsewhere is no deleted record.
+void TestHistory::deletedRecords()
+{
+    QFETCH(QString, deleted);
+    makeData();
+    const QDateTime since = QDateTime::currentDateTime().addSecs(-60);
+    History history(root());
+    history.Flush();
+    QVERIFY(RecordStore::Move(path("가족/이영희.txt"), path("빈 폴더")));
+    QVERIFY(RecordStore::DeletePath(path(deleted)));
+    history.Flush();
+    QVERIFY(!QFileInfo::exists(path("친구/김철수.txt")));
+
+    const QList<History::Deleted> list = history.DeletedRecords(since);
+    QCOMPARE(list.size(), 1);
+    QCOMPARE(list.at(0).path, QStringLiteral("친구/김철수.txt"));
+    QVERIFY(list.at(0).operation.endsWith(deleted == u"친구" ? u"친구" : u"친구/김철수"));
+    QVERIFY(history.DeletedRecords(QDateTime::currentDateTime().addSecs(60)).isEmpty());
+
+    QString restored;
+    QCOMPARE(history.RestoreDeleted(list.at(0), &restored), QString());
+    QCOMPARE(restored, path("친구/김철수.txt"));
+    QCOMPARE(TestFiles::read(path("친구/김철수.txt")), KimBytes);
+    QCOMPARE(TestFiles::read(path("친구/__김철수/사진.jpg")), QByteArray("\xff\xd8jpeg", 6));
+    history.Flush();
+    QVERIFY(history.DeletedRecords(since).isEmpty());
+    QCOMPARE(history.Log(1).value(0), QStringLiteral("되살리기: 친구/김철수"));
+}
+
+void TestHistory::outsideChanges_data()
+{
+    QTest::addColumn<bool>("byWatcher");
+    QTest::newRow("next operation") << false;
+    QTest::newRow("watcher") << true;
+}
+
+// What another program changed is its own commit, before the operation that met it, and undo
+// does not take it back.
+void TestHistory::outsideChanges()
+{
+    QFETCH(bool, byWatcher);
+    makeData();
+    History history(root());
+    history.Flush();
+    const QByteArray edited = "[data]\r\nName=이영희\r\nOPh1=02-000-0000\r\n";
+    put(path("가족/이영희.txt"), edited);
+    put(path("가족/__이영희/메모.txt"), "new");
+    put(path("가족/손님.txt"), "[data]\r\nName=손님\r\n");
+    if (byWatcher) {
+        history.LookAt(path("가족"));
+        history.Flush();
+        QCOMPARE(history.Log(1).value(0), QStringLiteral("밖에서 바뀜"));
+    }
+    RecordStore::CreateRecord(path("가족/박민수.txt"), Record());
+    history.Flush();
+    const QStringList log = history.Log(3);
+    QCOMPARE(log.value(0), QStringLiteral("자료 생성: 가족/박민수"));
+    QCOMPARE(log.value(1), QStringLiteral("밖에서 바뀜"));
+    QCOMPARE(history.FileAt(QStringLiteral("가족/이영희.txt")), edited);
+    QCOMPARE(history.FileAt(QStringLiteral("가족/__이영희/메모.txt")), QByteArray("new"));
+    QVERIFY(!history.FileAt(QStringLiteral("가족/손님.txt")).isEmpty());
+    QCOMPARE(history.Undo(), QString());
+    QVERIFY(!QFileInfo::exists(path("가족/박민수.txt")));
+    QCOMPARE(TestFiles::read(path("가족/이영희.txt")), edited);
+    QVERIFY(!history.CanUndo());
+}
+
+void TestHistory::cannotWrite_data()
+{
+    QTest::addColumn<QString>("trap");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("read-only history") << "read-only"
+                                       << "읽기 전용";
+    QTest::newRow("disk full") << "full"
+                               << "공간";
+}
+
+// A history that cannot be written turns off with one message saying why; the saves go on.
+void TestHistory::cannotWrite()
+{
+    QFETCH(QString, trap);
+    QFETCH(QString, reason);
+    FileTraps traps;
+    if (trap == u"full" && !FileTraps::asRoot())
+        QSKIP("only a root run can mount a small file system that runs full");
+    if (trap == u"full")
+        QVERIFY2(traps.otherFileSystemAt(path("data")), qPrintable(traps.why()));
+    const QString data = path("data");
+    put(data + QStringLiteral("/친구/김철수.txt"), KimBytes);
+    auto history = std::make_unique<History>(data);
+    history->Flush();
+    QVERIFY(history->IsOn());
+    QSignalSpy stopped(history.get(), &History::stopped);
+
+    if (trap == u"read-only") {
+        if (!traps.lockFolder(data + u'/' + History::RepositoryName))
+            QSKIP(qPrintable(traps.why()));
+    } else {
+        // Full but for one page: the save's temporary file fits, the commit's objects do not.
+        QFile spare(data + QStringLiteral("/spare"));
+        QVERIFY(spare.open(QIODevice::WriteOnly));
+        spare.write(QByteArray(4096, 'x'));
+        spare.close();
+        QFile filler(data + QStringLiteral("/filler"));
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(4096, 'f');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+        filler.close();
+        QVERIFY(QFile::remove(data + QStringLiteral("/spare")));
+    }
+    Record kim = Record::Read(data + QStringLiteral("/친구/김철수.txt"));
+    kim.SetValue(u"Hand", QStringLiteral("010-5555-5555"));
+    RecordStore::SaveRecord(data + QStringLiteral("/친구/김철수.txt"), kim);
+    QCOMPARE(Record::Read(data + QStringLiteral("/친구/김철수.txt")), kim.Normalized());
+    history->Flush();
+    // Another operation after it says nothing more.
+    QString warning;
+    QCOMPARE(RecordStore::Rename(data + QStringLiteral("/친구/"), QStringLiteral("김철수"),
+                                 QStringLiteral("김영수"), true, &warning),
+             QString());
+    history->Flush();
+    QTRY_COMPARE(stopped.size(), 1);
+    QVERIFY2(stopped.at(0).at(0).toString().contains(reason),
+             qPrintable(stopped.at(0).at(0).toString()));
+    QVERIFY(!history->IsOn());
+    QVERIFY(history->OffReason().contains(reason));
+    QVERIFY(!history->CanUndo());
+    QTest::qWait(50);
+    QCOMPARE(stopped.size(), 1); // once
+    history.reset();
+}
+
+void TestHistory::damagedRepository_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<bool>("setAside");
+    QTest::newRow("branch names a missing commit") << "ref" << true;
+    QTest::newRow("objects gone") << "objects" << true;
+    QTest::newRow("killed while moving the branch") << "lock" << false;
+}
+
+// A repository that cannot be read is set aside and a new one started with the data directory
+// as it is; what a killed write left behind is cleared without a word.
+void TestHistory::damagedRepository()
+{
+    QFETCH(QString, damage);
+    QFETCH(bool, setAside);
+    makeData();
+    const QString repo = path(History::RepositoryName);
+    {
+        History first(root());
+        first.Flush();
+        Record kim = Record::Read(path("친구/김철수.txt"));
+        kim.SetValue(u"Hand", QStringLiteral("010-7777-7777"));
+        RecordStore::SaveRecord(path("친구/김철수.txt"), kim);
+        first.Flush();
+        QCOMPARE(first.Log().size(), 2);
+    }
+    if (damage == u"ref")
+        put(repo + QStringLiteral("/refs/heads/main"),
+            "0123456789012345678901234567890123456789\n");
+    else if (damage == u"objects")
+        QVERIFY(QDir(repo + QStringLiteral("/objects")).removeRecursively());
+    else
+        put(repo + QStringLiteral("/refs/heads/main.lock"), "");
+
+    History history(root());
+    QSignalSpy stopped(&history, &History::stopped);
+    Record kim = Record::Read(path("친구/김철수.txt"));
+    kim.SetValue(u"Hand", QStringLiteral("010-8888-8888"));
+    RecordStore::SaveRecord(path("친구/김철수.txt"), kim);
+    history.Flush();
+    QVERIFY(history.IsOn());
+    const QStringList aside =
+        QDir(root()).entryList({History::RepositoryName + "-damaged-*"}, QDir::Dirs | QDir::Hidden);
+    QCOMPARE(aside.size(), setAside ? 1 : 0);
+    QTRY_COMPARE(stopped.size(), setAside ? 1 : 0);
+    QCOMPARE(history.FileAt(QStringLiteral("친구/김철수.txt")),
+             TestFiles::read(path("친구/김철수.txt")));
+    if (setAside) {
+        QVERIFY(stopped.at(0).at(0).toString().contains(aside.value(0)));
+        QCOMPARE(history.Log().size(), 1); // started anew with the data directory as it is
+    } else {
+        QCOMPARE(history.Log().size(), 3);
+    }
+}
+
+// A data directory in a git working tree of the user's gets no history of ours.
+void TestHistory::usersOwnRepository()
+{
+    const QString git = QStandardPaths::findExecutable(QStringLiteral("git"));
+    if (git.isEmpty())
+        QSKIP("git is not installed");
+    makeData();
+    QCOMPARE(QProcess::execute(git, {QStringLiteral("init"), QStringLiteral("-q"), root()}), 0);
+    History history(path("친구"));
+    RecordStore::CreateRecord(path("친구/박민수.txt"), Record());
+    history.Flush();
+    QVERIFY(!history.IsOn());
+    QVERIFY(history.OffReason().contains(QDir::toNativeSeparators(root())));
+    QVERIFY(!History::Note(path("친구")).isEmpty());
+    QVERIFY(!QFileInfo::exists(path("친구/" + History::RepositoryName)));
+    QVERIFY(!history.CanUndo());
+}
+
+QTEST_GUILESS_MAIN(TestHistory)
+#include "tst_history.moc"
