@@ -4,20 +4,32 @@
 #include "app/ProjectInc.h"
 #include "navigator/FilterBox.h"
 #include "navigator/MenuTree.h"
+#include "navigator/SearchIndex.h"
 #include "navigator/zuTree.h"
 #include "platform/Application.h"
+#include "platform/DialogService.h"
+#include "platform/FileSystem.h"
 #include "platform/Job.h"
+#include "platform/Paths.h"
 #include "platform/UiFont.h"
+#include "records/DeletedRecords.h"
+#include "records/History.h"
+#include "records/PhoneFun.h"
+#include "records/RecordHistory.h"
 #include "records/book.h"
 #include "widgets/KeyPreview.h"
 #include "widgets/funcs.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QToolBar>
+#include <QToolButton>
 
 TfrmMainVR *frmMainVR = nullptr;
 
@@ -84,6 +96,7 @@ TfrmMainVR::TfrmMainVR(QWidget *parent)
             [this] { VandrelApplication::guarded([this] { MenuAndTreeactFileDeleteExecute(); }); });
 
     FormCreate();
+    CreateEditMenu();
 }
 
 void TfrmMainVR::MenuAndTreeactFileDeleteExecute()
@@ -148,4 +161,168 @@ void TfrmMainVR::WMCopyData()
         RestoreFromTray();
     else
         RestoreAndRaise();
+}
+
+void TfrmMainVR::CreateEditMenu()
+{
+    auto makeAction = [this](const char *name, const QString &caption, const QKeySequence &key,
+                             void (TfrmMainVR::*run)()) {
+        auto *a = new QAction(caption, this);
+        a->setObjectName(QLatin1String(name));
+        if (!key.isEmpty())
+            a->setShortcut(key);
+        a->setShortcutContext(Qt::WindowShortcut);
+        addAction(a);
+        if (run)
+            connect(a, &QAction::triggered, this,
+                    [this, run] { VandrelApplication::guarded([this, run] { (this->*run)(); }); });
+        return a;
+    };
+    actUndo = makeAction("actUndo", QStringLiteral("실행 취소(&U)"),
+                         QKeySequence(Qt::CTRL | Qt::Key_Z), &TfrmMainVR::actUndoExecute);
+    actRedo = makeAction("actRedo", QStringLiteral("다시 실행(&R)"),
+                         QKeySequence(Qt::CTRL | Qt::Key_Y), &TfrmMainVR::actRedoExecute);
+    actRecordHistory =
+        makeAction("actRecordHistory", QStringLiteral("자료 이력(&H)..."), {}, nullptr);
+    connect(actRecordHistory, &QAction::triggered, this, [this] {
+        VandrelApplication::guarded([this] {
+            if (RecordTree && RecordTree->SelectedNode())
+                ShowRecordHistory(RecordTree->SelectedFile);
+        });
+    });
+    actDeletedRecords = makeAction("actDeletedRecords", QStringLiteral("지운 자료(&D)..."), {},
+                                   &TfrmMainVR::actDeletedRecordsExecute);
+
+    mnuEdit = new QMenu(this);
+    mnuEdit->setObjectName(QStringLiteral("mnuEdit"));
+    mnuEdit->addAction(actUndo);
+    mnuEdit->addAction(actRedo);
+    mnuEdit->addSeparator();
+    mnuEdit->addAction(actRecordHistory);
+    mnuEdit->addAction(actDeletedRecords);
+    tbiEdit = new QToolButton(MenuAndTree->tbtFolder);
+    tbiEdit->setObjectName(QStringLiteral("tbiEdit"));
+    tbiEdit->setText(QStringLiteral("편집(&E)"));
+    tbiEdit->setMenu(mnuEdit);
+    tbiEdit->setPopupMode(QToolButton::InstantPopup);
+    tbiEdit->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    const QList<QAction *> bar = MenuAndTree->tbtFolder->actions();
+    if (bar.size() > 1)
+        MenuAndTree->tbtFolder->insertWidget(bar.at(1), tbiEdit);
+    else
+        MenuAndTree->tbtFolder->addWidget(tbiEdit);
+    setTabOrder(MenuAndTree->tbiFile, tbiEdit);
+
+    // The record under the mouse in the tree; the shown one in the view.
+    TzuTree *tree = MenuAndTree->Tree;
+    mnuHistory = new QAction(QStringLiteral("자료 이력 &H"), tree->PopupMenu);
+    mnuHistory->setObjectName(QStringLiteral("mnuHistory"));
+    tree->PopupMenu->addSeparator();
+    tree->PopupMenu->addAction(mnuHistory);
+    connect(tree->PopupMenu, &QMenu::aboutToShow, this,
+            [this, tree] { mnuHistory->setEnabled(tree->HotNode && history && history->IsOn()); });
+    connect(mnuHistory, &QAction::triggered, this, [this, tree] {
+        VandrelApplication::guarded([this, tree] {
+            if (!tree->HotNode)
+                return;
+            const QString path = tree->NodePath(tree->HotNode);
+            ShowRecordHistory(FileSystem::resolve(TzuTree::IsFolder(tree->HotNode)
+                                                      ? Paths::Join(path, FolderRecordName)
+                                                      : path + QStringLiteral(".txt")));
+        });
+    });
+    Book->setContextMenuPolicy(Qt::ActionsContextMenu);
+    Book->addAction(actRecordHistory);
+
+    connect(tree, &TzuTree::rootLoaded, this, [this, tree] { OpenHistory(tree->RootDir); });
+    connect(tree, &QTreeWidget::itemSelectionChanged, this, &TfrmMainVR::UpdateEditActions);
+    // What other programs change is committed as such when the index's watcher sees it; not
+    // while a job writes, whose own changes are told when it ends.
+    if (MenuAndTree->Filter) {
+        const auto look = [this](const QString &path) {
+            if (history && Jobs::instance().running().isEmpty())
+                history->LookAt(path);
+        };
+        connect(MenuAndTree->Filter->Index, &TSearchIndex::folderChanged, this, look);
+        connect(MenuAndTree->Filter->Index, &TSearchIndex::fileChanged, this, look);
+    }
+    OpenHistory(tree->RootDir);
+}
+
+void TfrmMainVR::OpenHistory(const QString &dir)
+{
+    if (history && history->DataDir() == Paths::Native(QDir(dir).absolutePath()))
+        return;
+    delete history;
+    history = nullptr;
+    if (RecordStore::IsDataDir(dir)) {
+        history = new History(dir, this);
+        connect(history, &History::stopped, this, [this](const QString &text) {
+            ShowWarningMessage(this, QStringLiteral("자료 이력"), text);
+        });
+        connect(history, &History::undoChanged, this, &TfrmMainVR::UpdateEditActions);
+    }
+    UpdateEditActions();
+}
+
+void TfrmMainVR::UpdateEditActions()
+{
+    if (!actUndo)
+        return;
+    const bool on = history && history->IsOn();
+    actUndo->setEnabled(on && history->CanUndo());
+    actRedo->setEnabled(on && history->CanRedo());
+    const QString off = history ? history->OffReason() : QString();
+    actUndo->setToolTip(actUndo->isEnabled() ? QStringLiteral("실행 취소: ") + history->UndoText()
+                                             : off);
+    actRedo->setToolTip(actRedo->isEnabled() ? QStringLiteral("다시 실행: ") + history->RedoText()
+                                             : off);
+    actRecordHistory->setEnabled(on && RecordTree && RecordTree->SelectedNode());
+    actDeletedRecords->setEnabled(on);
+}
+
+void TfrmMainVR::actUndoExecute()
+{
+    if (!history)
+        return;
+    const QString why = history->Undo();
+    if (!why.isEmpty())
+        ShowWarningMessage(this, QStringLiteral("실행 취소"), why);
+    if (RecordTree && RecordTree->SelectedNode())
+        Book->ShowRecord(RecordTree->SelectedFile);
+    UpdateEditActions();
+}
+
+void TfrmMainVR::actRedoExecute()
+{
+    if (!history)
+        return;
+    const QString why = history->Redo();
+    if (!why.isEmpty())
+        ShowWarningMessage(this, QStringLiteral("다시 실행"), why);
+    if (RecordTree && RecordTree->SelectedNode())
+        Book->ShowRecord(RecordTree->SelectedFile);
+    UpdateEditActions();
+}
+
+void TfrmMainVR::ShowRecordHistory(const QString &path)
+{
+    if (!history || path.isEmpty())
+        return;
+    TfrmRecordHistory dialog(*history, path, this);
+    DialogService::current().execDialog(dialog);
+    if (RecordTree && RecordTree->SelectedNode())
+        Book->ShowRecord(RecordTree->SelectedFile);
+}
+
+void TfrmMainVR::actDeletedRecordsExecute()
+{
+    if (!history)
+        return;
+    TfrmDeletedRecords dialog(*history, this);
+    DialogService::current().execDialog(dialog);
+    // The last record brought back is shown.
+    if (!dialog.Restored().isEmpty() && RecordTree)
+        RecordTree->LocatePath(
+            dialog.Restored().mid(Paths::WithSeparator(RecordTree->RootDir).size()));
 }

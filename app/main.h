@@ -2,8 +2,12 @@
 
 #include "widgets/zuFormThreeBtns.h"
 
+class History;
+class QAction;
+class QMenu;
 class QProgressBar;
 class QKeyEvent;
+class QToolButton;
 class TfrmBook;
 class TfrmMenuAndTree;
 
@@ -25,6 +29,23 @@ public:
 
     void MenuAndTreeactFileDeleteExecute();
 
+    // The shown data directory's history and the 편집 menu beside 파일: undo, redo, a record's
+    // history (also from the tree's popup menu and the view's) and the deleted records.
+    History *history = nullptr;
+    QToolButton *tbiEdit = nullptr;
+    QMenu *mnuEdit = nullptr;
+    QAction *actUndo = nullptr;
+    QAction *actRedo = nullptr;
+    QAction *actRecordHistory = nullptr;
+    QAction *actDeletedRecords = nullptr;
+    QAction *mnuHistory = nullptr; // in the tree's popup menu, for the node under the mouse
+    void OpenHistory(const QString &dir);
+    void actUndoExecute();
+    void actRedoExecute();
+    void actDeletedRecordsExecute();
+    void ShowRecordHistory(const QString &path);
+    void UpdateEditActions();
+
     static constexpr int BookWidth = 476;
 
 protected:
@@ -33,6 +54,7 @@ protected:
 
 private:
     void FormCreate();
+    void CreateEditMenu();
     void FormActivate();
     bool FormKeyDown(QKeyEvent *event);
 };

@@ -27,6 +27,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -40,6 +41,8 @@ namespace {
 const QString OutsideMessage = QStringLiteral("밖에서 바뀜");
 const QString ChangesMarker = QStringLiteral("Vandrel-Changes: ");
 const char *const Branch = "refs/heads/main";
+// How long a look at what others changed waits for the store to tell its own writes.
+constexpr std::chrono::milliseconds LookDelay(300);
 // An operation with more files than this writes its objects as one pack.
 constexpr int BulkEdits = 200;
 
@@ -342,6 +345,8 @@ struct History::Impl
         QString description;
         int tag = 0; // 0 an operation, 1 an undo, 2 a redo
         QStringList paths;
+        bool now = false; // a look that need not wait for the store
+        std::chrono::steady_clock::time_point queued = std::chrono::steady_clock::now();
     };
     std::mutex queueMutex;
     std::condition_variable queueWake, queueDone;
@@ -372,6 +377,7 @@ struct History::Impl
     QStringList undo, redo; // commit ids
     QHash<QString, QString> summaries;
 
+    std::atomic<bool> closing{false}; // a first commit still being made is given up
     std::atomic<QThread *> applyingThread{nullptr};
     std::atomic<int> applyingTag{0};
 
@@ -411,6 +417,24 @@ struct History::Impl
         return opened && hasHead;
     }
 
+    void look(const QStringList &paths, bool atOnce)
+    {
+        if (!on || !worker.joinable())
+            return;
+        QStringList rels;
+        for (const QString &path : paths) {
+            const QString rel = relOf(path);
+            if ((!rel.isEmpty() || QDir::cleanPath(QDir::fromNativeSeparators(path)) == root)
+                && !hiddenRel(rel))
+                rels << rel;
+        }
+        if (rels.isEmpty())
+            return;
+        Task task{Task::Look, {}, {}, 0, rels};
+        task.now = atOnce;
+        enqueue(std::move(task));
+    }
+
     void flush()
     {
         std::unique_lock lock(queueMutex);
@@ -428,8 +452,26 @@ struct History::Impl
                 queueWake.wait(lock, [&] { return stopping || !queue.empty(); });
                 if (queue.empty())
                     return;
-                task = std::move(queue.front());
-                queue.pop_front();
+                if (queue.front().kind == Task::Look && !queue.front().now && !stopping) {
+                    // What the watcher saw may be a store write whose change is on its way:
+                    // a look waits a moment, and the operations told meanwhile go first.
+                    const auto due = queue.front().queued + LookDelay;
+                    if (std::chrono::steady_clock::now() < due) {
+                        queueWake.wait_until(lock, due);
+                        continue;
+                    }
+                    const auto op = std::find_if(queue.begin(), queue.end(), [](const Task &t) {
+                        return t.kind == Task::Changes;
+                    });
+                    if (op != queue.end()) {
+                        task = std::move(*op);
+                        queue.erase(op);
+                    }
+                }
+                if (task.kind != Task::Changes || task.changes.isEmpty()) {
+                    task = std::move(queue.front());
+                    queue.pop_front();
+                }
                 // A burst of folders the watcher saw change is one commit.
                 while (task.kind == Task::Look && !queue.empty()
                        && queue.front().kind == Task::Look) {
@@ -625,11 +667,11 @@ struct History::Impl
             QList<Edit> edits;
             int records = 0;
             for (const RecordWalk::Folder &folder :
-                 RecordWalk::Walk(root, {true, false, nullptr})) {
+                 RecordWalk::Walk(root, {true, false, &closing})) {
                 const QString dir = QDir::fromNativeSeparators(folder.rel);
                 for (const QString &file : folder.files) {
                     const QString rel = joinRel(dir, file);
-                    if (!tracked(rel))
+                    if (!tracked(rel) || closing)
                         continue;
                     if (const std::optional<git_oid> id = blobFromDisk(rel, false)) {
                         edits << upsert(rel, *id);
@@ -1270,6 +1312,7 @@ History::History(const QString &dataDir, QObject *parent)
 History::~History()
 {
     disconnect(&RecordStore::Notifier::Instance(), nullptr, this, nullptr);
+    d->closing = true;
     if (d->worker.joinable()) {
         {
             const std::lock_guard lock(d->queueMutex);
@@ -1336,17 +1379,7 @@ void History::LookAt(const QString &path)
 
 void History::LookAt(const QStringList &paths)
 {
-    if (!d->on || !d->worker.joinable())
-        return;
-    QStringList rels;
-    for (const QString &path : paths) {
-        const QString rel = d->relOf(path);
-        if ((!rel.isEmpty() || QDir::cleanPath(QDir::fromNativeSeparators(path)) == d->root)
-            && !hiddenRel(rel))
-            rels << rel;
-    }
-    if (!rels.isEmpty())
-        d->enqueue({Impl::Task::Look, {}, {}, 0, rels});
+    d->look(paths, false);
 }
 
 void History::Receive(const QList<RecordStore::Change> &changes, const QString &description)
@@ -1422,7 +1455,7 @@ QString History::Undo()
     QStringList folders;
     for (const QString &folder : std::as_const(plan->folders))
         folders << d->absOf(folder);
-    LookAt(folders);
+    d->look(folders, true);
     Flush();
     why = d->carryOut(*plan, 1, QStringLiteral("실행 취소: ") + plan->summary);
     Flush();
@@ -1459,7 +1492,7 @@ QString History::Redo()
     QStringList folders;
     for (const QString &folder : std::as_const(plan->folders))
         folders << d->absOf(folder);
-    LookAt(folders);
+    d->look(folders, true);
     Flush();
     const qsizetype before = [&] {
         const std::lock_guard lock(d->stateMutex);

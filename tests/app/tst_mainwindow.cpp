@@ -6,7 +6,9 @@
 #include "platform/Application.h"
 #include "platform/Job.h"
 #include "platform/ShellFiles.h"
+#include "records/History.h"
 #include "records/ModifyData.h"
+#include "records/RecordHistory.h"
 #include "records/book.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestFiles.h"
@@ -18,14 +20,18 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QListWidget>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QStandardPaths>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QToolButton>
 
 class TestMainWindow : public QObject
 {
@@ -41,6 +47,7 @@ private slots:
     void paneAndViewWorkTogether();
     void filterBox();
     void editAndDeleteThroughTheActions();
+    void undoAndRecordHistory();
     void exitQuestion_data();
     void exitQuestion();
 
@@ -311,6 +318,71 @@ void TestMainWindow::editAndDeleteThroughTheActions()
     QVERIFY(!QFileInfo::exists(data + "/Kim.txt"));
     QCOMPARE(RecordTree->topLevelItemCount(), 1);
     QCOMPARE(window.Book->labName->text(), QStringLiteral("Lee"));
+}
+
+// 편집 → 실행 취소 (Ctrl+Z) takes a save back and 다시 실행 (Ctrl+Y) makes it again; 자료 이력
+// shows the versions and brings back one field of an old one.
+void TestMainWindow::undoAndRecordHistory()
+{
+    const QString data = m_dir->filePath("PhoneData");
+    QDir().mkpath(data);
+    const QByteArray kim = "[data]\r\nHand=010-2\r\nEMail=kim@example.com\r\n";
+    TestFiles::write(data + "/Kim.txt", kim);
+    TfrmMainVR window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(window.history);
+    auto *edit = window.findChild<QToolButton *>(QStringLiteral("tbiEdit"));
+    QVERIFY(edit && edit->menu() == window.mnuEdit);
+    QCOMPARE(edit->text(), QStringLiteral("편집(&E)"));
+    QVERIFY(window.mnuEdit->actions().contains(window.actUndo));
+    QCOMPARE(window.actUndo->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+    QCOMPARE(window.actRedo->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Y));
+    window.history->Flush();
+    QVERIFY(!window.actUndo->isEnabled());
+
+    ScriptedDialogs dialogs;
+    dialogs.queueDialog([](QDialog &d) {
+        auto &form = static_cast<TfrmModifyData &>(d);
+        form.Box("Hand")->setText("010-9999");
+        form.Box("EMail")->setText("kim@example.org");
+        form.btnConfirm->click();
+        return form.result();
+    });
+    window.Book->zuGradiButton1->click();
+    const QByteArray saved = TestFiles::read(data + "/Kim.txt");
+    QVERIFY(saved != kim);
+    window.history->Flush();
+    QTRY_VERIFY(window.actUndo->isEnabled());
+
+    QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(TestFiles::read(data + "/Kim.txt"), kim);
+    QCOMPARE(window.Book->ValueLabel("Hand")->text(), QStringLiteral("010-2"));
+    QTRY_VERIFY(window.actRedo->isEnabled());
+    QTest::keyClick(&window, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(TestFiles::read(data + "/Kim.txt"), saved);
+    QCOMPARE(window.Book->ValueLabel("Hand")->text(), QStringLiteral("010-9999"));
+
+    // The oldest version's number comes back, the new mail address stays.
+    int versions = -1;
+    dialogs.queueDialog([&versions](QDialog &d) {
+        auto &dialog = static_cast<TfrmRecordHistory &>(d);
+        versions = dialog.lstVersions->count();
+        dialog.lstVersions->setCurrentRow(dialog.lstVersions->count() - 1);
+        for (int row = 0; row < dialog.grdFields->rowCount(); ++row)
+            if (dialog.grdFields->item(row, 1)->text() == u"010-2")
+                dialog.grdFields->selectRow(row);
+        dialog.btnRestoreField->click();
+        return int(QDialog::Rejected);
+    });
+    window.actRecordHistory->trigger();
+    QCOMPARE(versions, 4); // first, saved, undone, redone
+    QCOMPARE(window.Book->ValueLabel("Hand")->text(), QStringLiteral("010-2"));
+    const Record now = Record::Read(data + "/Kim.txt");
+    QCOMPARE(now.Value(u"Hand"), QStringLiteral("010-2"));
+    QCOMPARE(now.Value(u"EMail"), QStringLiteral("kim@example.org"));
+    // In the tree's popup menu too.
+    QVERIFY(RecordTree->PopupMenu->actions().contains(window.mnuHistory));
 }
 
 void TestMainWindow::exitQuestion_data()
