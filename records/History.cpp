@@ -41,6 +41,8 @@ namespace {
 const QString OutsideMessage = QStringLiteral("밖에서 바뀜");
 const QString ChangesMarker = QStringLiteral("Vandrel-Changes: ");
 const char *const Branch = "refs/heads/main";
+// The first commit, whose time is when its walk of the data directory began.
+const char *const StartRef = "refs/vandrel/start";
 // How long a look at what others changed waits for the store to tell its own writes.
 constexpr std::chrono::milliseconds LookDelay(300);
 // An operation with more files than this writes its objects as one pack.
@@ -366,10 +368,15 @@ struct History::Impl
     struct Stamp
     {
         qint64 mtime;
+        qint64 ctime;
         qint64 size;
         git_oid id;
     };
-    QHash<QString, Stamp> stamps; // files hashed before whose time and size are unchanged
+    QHash<QString, Stamp> stamps; // files hashed before whose times and size are unchanged
+    // When each folder was last compared with the history in this session (ms). A file whose
+    // change time is before that is as the history has it; before the first commit's walk, too.
+    QHash<QString, qint64> compared;
+    qint64 startTime = -1; // when the first commit's walk began (ms); -1 not read yet
 
     mutable std::mutex stateMutex;
     std::atomic<bool> on{true};
@@ -524,6 +531,8 @@ struct History::Impl
 
     void closeRepo()
     {
+        compared.clear();
+        startTime = -1;
         repo.reset();
         w = nullptr;
         opened = false;
@@ -663,6 +672,7 @@ struct History::Impl
     void snapshot()
     {
         try {
+            const qint64 began = QDateTime::currentSecsSinceEpoch();
             beginBulk();
             QList<Edit> edits;
             int records = 0;
@@ -680,9 +690,13 @@ struct History::Impl
                 }
             }
             const git_oid id =
-                makeCommit(edits, QStringLiteral("이력 시작: 자료 %1개").arg(records), {});
+                makeCommit(edits, QStringLiteral("이력 시작: 자료 %1개").arg(records), {}, began);
             endBulk();
             moveHead(id);
+            Reference start;
+            check(git_reference_create(start.out(), repo, StartRef, &id, 1, nullptr));
+            startTime = began * 1000;
+            compared.clear();
         } catch (const GitFailure &f) {
             abandonBulk();
             failed(f);
@@ -749,26 +763,54 @@ struct History::Impl
         return id;
     }
 
+    static qint64 changeTime(const QFileInfo &info)
+    {
+        // The status change time moves with every write and rename, also where a program sets
+        // the modification time back.
+        return std::max(info.lastModified().toMSecsSinceEpoch(),
+                        info.metadataChangeTime().toMSecsSinceEpoch());
+    }
+
     void remember(const QString &rel, const QString &path, const git_oid &id)
     {
         const QFileInfo info(path);
         const qint64 mtime = info.lastModified().toMSecsSinceEpoch();
         // A file changed within the last seconds may change again without its time showing it.
-        if (mtime < QDateTime::currentMSecsSinceEpoch() - 2000)
-            stamps.insert(rel, {mtime, info.size(), id});
+        if (changeTime(info) < QDateTime::currentMSecsSinceEpoch() - 2000)
+            stamps.insert(rel,
+                          {mtime, info.metadataChangeTime().toMSecsSinceEpoch(), info.size(), id});
         else
             stamps.remove(rel);
     }
 
-    // The id the file at rel would get; nullopt when it cannot be read.
-    std::optional<git_oid> hashOnDisk(const QString &rel)
+    // When the walk of the first commit began: its commit's time, kept under a ref of its own.
+    qint64 walkStart()
+    {
+        if (startTime >= 0)
+            return startTime;
+        startTime = 0;
+        git_oid id;
+        Commit commit;
+        if (git_reference_name_to_id(&id, repo, StartRef) == 0
+            && git_commit_lookup(commit.out(), repo, &id) == 0)
+            startTime = qint64(git_commit_time(commit)) * 1000;
+        return startTime;
+    }
+
+    // The id the file at rel would get; nullopt when it cannot be read. unchangedBefore: a
+    // file the history holds whose times are older is taken to be as it holds it (known).
+    std::optional<git_oid> hashOnDisk(const QString &rel, qint64 unchangedBefore = 0,
+                                      const git_oid *known = nullptr)
     {
         const QString path = absOf(rel);
         const QFileInfo info(path);
         const auto it = stamps.constFind(rel);
         if (it != stamps.cend() && it->mtime == info.lastModified().toMSecsSinceEpoch()
+            && it->ctime == info.metadataChangeTime().toMSecsSinceEpoch()
             && it->size == info.size())
             return it->id;
+        if (known && changeTime(info) < unchangedBefore)
+            return *known;
         QByteArray bytes;
         if (!FileSystem::readListed(path, bytes))
             return std::nullopt;
@@ -857,7 +899,8 @@ struct History::Impl
     }
 
     // Writes the commit of edits on top of the head; the zero id when nothing changed.
-    git_oid makeCommit(const QList<Edit> &edits, const QString &summary, const QString &trailer)
+    git_oid makeCommit(const QList<Edit> &edits, const QString &summary, const QString &trailer,
+                       qint64 when = -1)
     {
         git_oid zero{};
         if (edits.isEmpty() && hasHead)
@@ -868,7 +911,13 @@ struct History::Impl
         Tree tree;
         check(git_tree_lookup(tree.out(), w, &treeId));
         Signature who;
-        check(git_signature_now(who.out(), "Vandrel", "vandrel@localhost"));
+        if (when < 0) {
+            check(git_signature_now(who.out(), "Vandrel", "vandrel@localhost"));
+        } else {
+            const int offset = QDateTime::fromSecsSinceEpoch(when).offsetFromUtc() / 60;
+            check(git_signature_new(who.out(), "Vandrel", "vandrel@localhost", git_time_t(when),
+                                    offset));
+        }
         Commit parent;
         if (hasHead)
             check(git_commit_lookup(parent.out(), w, &head));
@@ -931,6 +980,9 @@ struct History::Impl
                        QList<Edit> &edits)
     {
         const QString path = absOf(relDir);
+        const qint64 started = QDateTime::currentMSecsSinceEpoch();
+        // Two seconds for file systems whose times are coarse.
+        const qint64 unchangedBefore = compared.value(relDir, walkStart()) - 2000;
         QSet<QString> seen;
         const bool readable =
             DirectoryListing::forEach(path, [&](const DirectoryListing::Entry &e) {
@@ -946,11 +998,12 @@ struct History::Impl
                 if (e.isFile) {
                     if (!tracked(rel))
                         return true;
-                    const std::optional<git_oid> id = hashOnDisk(rel);
+                    const bool knownBlob = known && git_tree_entry_type(known) == GIT_OBJECT_BLOB;
+                    const std::optional<git_oid> id = hashOnDisk(
+                        rel, unchangedBefore, knownBlob ? git_tree_entry_id(known) : nullptr);
                     if (!id)
                         return true;
-                    if (known && git_tree_entry_type(known) == GIT_OBJECT_BLOB
-                        && git_oid_equal(git_tree_entry_id(known), &*id))
+                    if (knownBlob && git_oid_equal(git_tree_entry_id(known), &*id))
                         return true;
                     if (const std::optional<git_oid> written = blobFromDisk(rel))
                         edits << upsert(rel, *written);
@@ -973,6 +1026,7 @@ struct History::Impl
                 edits << removal(relDir);
             return;
         }
+        compared.insert(relDir, started);
         if (!sub)
             return;
         for (size_t i = 0, n = git_tree_entrycount(sub); i < n; ++i) {
