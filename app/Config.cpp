@@ -6,6 +6,7 @@
 #include "platform/DialogService.h"
 #include "platform/Paths.h"
 #include "platform/UiFont.h"
+#include "records/History.h"
 #include "widgets/funcs.h"
 
 #include <QButtonGroup>
@@ -198,6 +199,14 @@ TfrmConfig::TfrmConfig(QWidget *parent)
     chkToTray->setAccessibleDescription(
         QStringLiteral("최소화하면 작업 표시줄 대신 알림 영역에 아이콘으로 숨깁니다"));
 
+    labHistory = new QLabel(ClientArea());
+    labHistory->setObjectName(QStringLiteral("labHistory"));
+    labHistory->setGeometry(166, 156, 207, 58);
+    labHistory->setWordWrap(true);
+    labHistory->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    labHistory->setFont(GulimFont(11));
+    labHistory->hide();
+
     btnConfirm->setGeometry(235, 220, 65, btnConfirm->height());
     btnCancel->setGeometry(302, 220, 65, btnCancel->height());
 
@@ -276,6 +285,16 @@ void TfrmConfig::ShowDirectory(int index)
     // The panel may cut the path short; its button tells it whole.
     choosers.at(index)->setAccessibleDescription(dir.isEmpty() ? QStringLiteral("정하지 않음")
                                                                : QDir::toNativeSeparators(dir));
+    QStringList notes;
+    for (int i = 0; i < 3; ++i) {
+        const QString shown = readDirectory(i);
+        const QString note = shown.isEmpty() ? QString() : History::Note(shown);
+        if (!note.isEmpty())
+            notes << directoryName(i + 1) + QStringLiteral(": ") + note;
+    }
+    labHistory->setText(notes.join(u'\n'));
+    labHistory->setToolTip(labHistory->text());
+    labHistory->setVisible(!notes.isEmpty());
 }
 
 void TfrmConfig::OnEraseDirClick(QObject *sender)

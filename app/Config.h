@@ -60,6 +60,8 @@ public:
     TzuGradiButton *btnEraseDir3 = nullptr;
     TRadioGroup *radPrgStart = nullptr;
     QCheckBox *chkToTray = nullptr;
+    // Why a data directory gets no history (it lies in a git working tree of the user's).
+    QLabel *labHistory = nullptr;
     TFolderPickerDialog *dlgFolder = nullptr;
 
     // The "..." buttons: tag 0 the data directory, 1 the second, any other the third.
