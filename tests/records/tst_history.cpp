@@ -137,6 +137,9 @@ void TestHistory::undoRedo_data()
                                    << "폴더 삭제: 친구";
     QTest::newRow("import") << "import"
                             << "가져오기: 2개";
+    // More files than a commit writes one by one: its objects go in as one pack.
+    QTest::newRow("import of 300 cards") << "import 300"
+                                         << "가져오기: 300개";
 }
 
 // Each operation undone gives the bytes before it back, redone the bytes after it, and both
@@ -175,12 +178,20 @@ void TestHistory::undoRedo()
         QVERIFY(RecordStore::DeletePath(path("친구/김철수.txt")));
     } else if (operation == u"delete folder") {
         QVERIFY(RecordStore::DeletePath(path("친구")));
-    } else if (operation == u"import") {
+    } else if (operation.startsWith(u"import")) {
         QTemporaryDir cards;
-        put(cards.filePath("cards.vcf"), Cards);
+        QByteArray vcf = Cards;
+        const int count = operation == u"import" ? 2 : 300;
+        for (int i = 2; i < count; ++i)
+            vcf += QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:손님 %1\r\nTEL:010-1000-%2\r\n"
+                                  "END:VCARD\r\n")
+                       .arg(i)
+                       .arg(1000 + i)
+                       .toUtf8();
+        put(cards.filePath("cards.vcf"), vcf);
         const ContactReport report =
             ContactImport::Import({cards.filePath("cards.vcf")}, path("가족/새로"), {}, root());
-        QCOMPARE(report.written, 2);
+        QCOMPARE(report.written, count);
     }
     history.Flush();
     const Files after = snapshot(root());
