@@ -79,31 +79,41 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "git is not installed\n");
         return 1;
     }
-    QTemporaryDir work;
-    const QString data = work.filePath(QStringLiteral("data"));
-    const QString peer = work.filePath(QStringLiteral("peer"));
-    say(QStringLiteral("copying %1 twice into %2").arg(source, work.path()));
-    if (!run(QStringLiteral("cp"), {QStringLiteral("-a"), source, data})
-        || !run(QStringLiteral("cp"), {QStringLiteral("-a"), source, peer}))
-        return 1;
-    // The generator's marker is no record.
-    QFile::remove(data + QStringLiteral("/.vandrel-gendata"));
-    QFile::remove(peer + QStringLiteral("/.vandrel-gendata"));
+    // VANDREL_BENCH_HISTORY_WORK keeps the copies (and their histories) for later runs.
+    QTemporaryDir temporary;
+    const QString kept = qEnvironmentVariable("VANDREL_BENCH_HISTORY_WORK");
+    const QString workDir = kept.isEmpty() ? temporary.path() : kept;
+    const QString data = Paths::Join(workDir, QStringLiteral("data"));
+    const QString peer = Paths::Join(workDir, QStringLiteral("peer"));
     const QStringList gitIdentity = {
         QStringLiteral("-c"), QStringLiteral("user.name=bench"),
         QStringLiteral("-c"), QStringLiteral("user.email=bench@localhost"),
         QStringLiteral("-c"), QStringLiteral("gc.auto=0")};
     QElapsedTimer clock;
     clock.start();
-    if (!run(git, {QStringLiteral("init"), QStringLiteral("-q"), peer})
-        || !run(git, gitIdentity + QStringList{QStringLiteral("add"), QStringLiteral("-A")}, peer)
-        || !run(git,
-                gitIdentity
-                    + QStringList{QStringLiteral("commit"), QStringLiteral("-q"),
-                                  QStringLiteral("-m"), QStringLiteral("first")},
-                peer))
-        return 1;
-    say(QStringLiteral("git_first_commit_s %1").arg(clock.elapsed() / 1000.0, 0, 'f', 1));
+    if (!QFileInfo::exists(Paths::Join(peer, QStringLiteral(".git")))) {
+        QDir(data).removeRecursively();
+        QDir(peer).removeRecursively();
+        QDir().mkpath(workDir);
+        say(QStringLiteral("copying %1 twice into %2").arg(source, workDir));
+        if (!run(QStringLiteral("cp"), {QStringLiteral("-a"), source, data})
+            || !run(QStringLiteral("cp"), {QStringLiteral("-a"), source, peer}))
+            return 1;
+        // The generator's marker is no record.
+        QFile::remove(data + QStringLiteral("/.vandrel-gendata"));
+        QFile::remove(peer + QStringLiteral("/.vandrel-gendata"));
+        clock.restart();
+        if (!run(git, {QStringLiteral("init"), QStringLiteral("-q"), peer})
+            || !run(git, gitIdentity + QStringList{QStringLiteral("add"), QStringLiteral("-A")},
+                    peer)
+            || !run(git,
+                    gitIdentity
+                        + QStringList{QStringLiteral("commit"), QStringLiteral("-q"),
+                                      QStringLiteral("-m"), QStringLiteral("first")},
+                    peer))
+            return 1;
+        say(QStringLiteral("git_first_commit_s %1").arg(clock.elapsed() / 1000.0, 0, 'f', 1));
+    }
 
     const QStringList records = RecordStore::CollectRecords(data, false, nullptr);
     say(QStringLiteral("records %1").arg(records.size()));
