@@ -16,6 +16,7 @@
 #include "records/RecordStore.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -135,7 +136,10 @@ int main(int argc, char **argv)
     for (int i = 0; i <= runs; ++i) {
         const QString file = records.at((qsizetype(i) * 4721) % records.size());
         Record record = Record::Read(file);
-        record.SetValue(u"Hand", QStringLiteral("010-%1-%2").arg(1000 + i).arg(2000 + i));
+        // A value no earlier run of a kept copy gave it.
+        record.SetValue(u"Hand", QStringLiteral("010-%1-%2")
+                                     .arg(1000 + i)
+                                     .arg(QDateTime::currentMSecsSinceEpoch() % 100000));
         record.Write(file);
         QByteArray bytes;
         FileSystem::readAll(file, bytes);

@@ -34,6 +34,10 @@
 #include <optional>
 #include <thread>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 const QString History::RepositoryName = QStringLiteral(".vandrel-history");
 
 namespace {
@@ -763,22 +767,44 @@ struct History::Impl
         return id;
     }
 
-    static qint64 changeTime(const QFileInfo &info)
+    // A file's modification and status change times (ms) and size, read in one call.
+    struct Times
     {
+        qint64 mtime = 0;
+        qint64 ctime = 0;
+        qint64 size = -1;
         // The status change time moves with every write and rename, also where a program sets
         // the modification time back.
-        return std::max(info.lastModified().toMSecsSinceEpoch(),
-                        info.metadataChangeTime().toMSecsSinceEpoch());
+        qint64 changed() const { return std::max(mtime, ctime); }
+    };
+
+    static Times timesOf(const QString &path)
+    {
+        Times t;
+#ifdef Q_OS_UNIX
+        struct stat st;
+        if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+            return t;
+        t.mtime = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+        t.ctime = qint64(st.st_ctim.tv_sec) * 1000 + st.st_ctim.tv_nsec / 1000000;
+        t.size = qint64(st.st_size);
+#else
+        const QFileInfo info(path);
+        if (!info.exists())
+            return t;
+        t.mtime = info.lastModified().toMSecsSinceEpoch();
+        t.ctime = info.metadataChangeTime().toMSecsSinceEpoch();
+        t.size = info.size();
+#endif
+        return t;
     }
 
     void remember(const QString &rel, const QString &path, const git_oid &id)
     {
-        const QFileInfo info(path);
-        const qint64 mtime = info.lastModified().toMSecsSinceEpoch();
+        const Times t = timesOf(path);
         // A file changed within the last seconds may change again without its time showing it.
-        if (changeTime(info) < QDateTime::currentMSecsSinceEpoch() - 2000)
-            stamps.insert(rel,
-                          {mtime, info.metadataChangeTime().toMSecsSinceEpoch(), info.size(), id});
+        if (t.size >= 0 && t.changed() < QDateTime::currentMSecsSinceEpoch() - 2000)
+            stamps.insert(rel, {t.mtime, t.ctime, t.size, id});
         else
             stamps.remove(rel);
     }
@@ -803,13 +829,12 @@ struct History::Impl
                                       const git_oid *known = nullptr)
     {
         const QString path = absOf(rel);
-        const QFileInfo info(path);
+        const Times t = timesOf(path);
         const auto it = stamps.constFind(rel);
-        if (it != stamps.cend() && it->mtime == info.lastModified().toMSecsSinceEpoch()
-            && it->ctime == info.metadataChangeTime().toMSecsSinceEpoch()
-            && it->size == info.size())
+        if (it != stamps.cend() && it->mtime == t.mtime && it->ctime == t.ctime
+            && it->size == t.size)
             return it->id;
-        if (known && changeTime(info) < unchangedBefore)
+        if (known && t.size >= 0 && t.changed() < unchangedBefore)
             return *known;
         QByteArray bytes;
         if (!FileSystem::readListed(path, bytes))
@@ -983,6 +1008,10 @@ struct History::Impl
         const qint64 started = QDateTime::currentMSecsSinceEpoch();
         // Two seconds for file systems whose times are coarse.
         const qint64 unchangedBefore = compared.value(relDir, walkStart()) - 2000;
+        // What holds for every entry is worked out once: many folders hold hundreds of records.
+        if (skipped(relDir, skip))
+            return;
+        const bool inCompanionDir = companionDir(relDir);
         QSet<QString> seen;
         const bool readable =
             DirectoryListing::forEach(path, [&](const DirectoryListing::Entry &e) {
@@ -990,13 +1019,14 @@ struct History::Impl
                     return true;
                 const QString rel = joinRel(relDir, e.name);
                 seen.insert(e.name);
-                if (skipped(rel, skip))
+                if (skip.contains(rel))
                     return true;
                 const QByteArray name = e.name.toUtf8();
                 const git_tree_entry *known =
                     sub ? git_tree_entry_byname(sub, name.constData()) : nullptr;
                 if (e.isFile) {
-                    if (!tracked(rel))
+                    if (!inCompanionDir && !RecordStore::IsRecordFileName(e.name)
+                        && e.name != FolderRecordName)
                         return true;
                     const bool knownBlob = known && git_tree_entry_type(known) == GIT_OBJECT_BLOB;
                     const std::optional<git_oid> id = hashOnDisk(
@@ -1009,7 +1039,7 @@ struct History::Impl
                         edits << upsert(rel, *written);
                 } else if (e.isDir) {
                     const bool knownTree = known && git_tree_entry_type(known) == GIT_OBJECT_TREE;
-                    if (e.name.startsWith(u"__") || companionDir(relDir)) {
+                    if (e.name.startsWith(u"__") || inCompanionDir) {
                         Tree inner;
                         if (knownTree)
                             check(git_tree_lookup(inner.out(), w, git_tree_entry_id(known)));
@@ -1022,7 +1052,7 @@ struct History::Impl
                 return true;
             });
         if (!readable) {
-            if (!relDir.isEmpty() && sub && !QFileInfo::exists(path) && !skipped(relDir, skip))
+            if (!relDir.isEmpty() && sub && !QFileInfo::exists(path))
                 edits << removal(relDir);
             return;
         }
@@ -1033,7 +1063,7 @@ struct History::Impl
             const QString name =
                 QString::fromUtf8(git_tree_entry_name(git_tree_entry_byindex(sub, i)));
             const QString rel = joinRel(relDir, name);
-            if (!seen.contains(name) && !skipped(rel, skip))
+            if (!seen.contains(name) && !skip.contains(rel))
                 edits << removal(rel);
         }
     }
