@@ -321,8 +321,15 @@ void TfrmMainVR::actDeletedRecordsExecute()
         return;
     TfrmDeletedRecords dialog(*history, this);
     DialogService::current().execDialog(dialog);
-    // The last record brought back is shown.
-    if (!dialog.Restored().isEmpty() && RecordTree)
-        RecordTree->LocatePath(
-            dialog.Restored().mid(Paths::WithSeparator(RecordTree->RootDir).size()));
+    // The last record brought back is shown, once the tree has placed it.
+    const QString restored = dialog.Restored();
+    if (!restored.isEmpty() && RecordTree)
+        QMetaObject::invokeMethod(
+            this,
+            [restored] {
+                if (RecordTree)
+                    RecordTree->LocatePath(
+                        restored.mid(Paths::WithSeparator(RecordTree->RootDir).size()));
+            },
+            Qt::QueuedConnection);
 }

@@ -6,6 +6,7 @@
 #include "platform/Application.h"
 #include "platform/Job.h"
 #include "platform/ShellFiles.h"
+#include "records/DeletedRecords.h"
 #include "records/History.h"
 #include "records/ModifyData.h"
 #include "records/RecordHistory.h"
@@ -32,6 +33,7 @@
 #include <QTest>
 #include <QThread>
 #include <QToolButton>
+#include <QTreeWidget>
 
 class TestMainWindow : public QObject
 {
@@ -383,6 +385,25 @@ void TestMainWindow::undoAndRecordHistory()
     QCOMPARE(now.Value(u"EMail"), QStringLiteral("kim@example.org"));
     // In the tree's popup menu too.
     QVERIFY(RecordTree->PopupMenu->actions().contains(window.mnuHistory));
+
+    // Deleted for good (the trash emptied), then brought back from 지운 자료 and shown.
+    ShellFiles::SetTrashFunction(
+        [](const QString &path, QString *) { return QFile::remove(path); });
+    dialogs.queueButton(DialogService::Ok);
+    window.MenuAndTree->actFileDelete->trigger();
+    ShellFiles::SetTrashFunction({});
+    QVERIFY(!QFileInfo::exists(data + "/Kim.txt"));
+    int listed = -1;
+    dialogs.queueDialog([&listed](QDialog &d) {
+        auto &dialog = static_cast<TfrmDeletedRecords &>(d);
+        listed = dialog.lstDeleted->topLevelItemCount();
+        dialog.btnRestore->click();
+        return int(QDialog::Rejected);
+    });
+    window.actDeletedRecords->trigger();
+    QCOMPARE(listed, 1);
+    QCOMPARE(Record::Read(data + "/Kim.txt"), now);
+    QTRY_COMPARE(window.Book->labName->text(), QStringLiteral("Kim"));
 }
 
 void TestMainWindow::exitQuestion_data()

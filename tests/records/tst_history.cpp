@@ -131,6 +131,8 @@ void TestHistory::undoRedo_data()
                                          << "이동: 친구/김철수 → 가족";
     QTest::newRow("move folder") << "move folder"
                                  << "이동: 가족 → 친구";
+    QTest::newRow("rename folder") << "rename folder"
+                                   << "이름 변경: 친구 → 동창";
     QTest::newRow("delete record") << "delete"
                                    << "자료 삭제: 친구/김철수";
     QTest::newRow("delete folder") << "delete folder"
@@ -172,6 +174,11 @@ void TestHistory::undoRedo()
                  QString());
     } else if (operation == u"move") {
         QVERIFY(RecordStore::Move(path("친구/김철수.txt"), path("가족")));
+    } else if (operation == u"rename folder") {
+        QString warning;
+        QCOMPARE(RecordStore::Rename(root() + u'/', QStringLiteral("친구"), QStringLiteral("동창"),
+                                     false, &warning),
+                 QString());
     } else if (operation == u"move folder") {
         QVERIFY(RecordStore::Move(path("가족"), path("친구")));
     } else if (operation == u"delete") {
