@@ -1280,6 +1280,16 @@ AreaSplit SplitAreaCode(const QString &number)
     return {{}, number};
 }
 
+QString DialledNumber(const QString &areaCode, const QString &number)
+{
+    return nationalNumber(composed(areaCode, number));
+}
+
+QString NumberWithDashes(const QString &digits)
+{
+    return withDashes(digits);
+}
+
 QString ContactReport::Text() const
 {
     QStringList out;
