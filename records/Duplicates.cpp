@@ -457,7 +457,7 @@ QString MarkNotDuplicates(const QString &root, const Group &group)
     return {};
 }
 
-Record MergedValues(const QList<Record> &records, const QList<int> &choice)
+Record MergedValues(const QList<Record> &records, const QList<int> &choice, int first)
 {
     Record out;
     for (int i = 0; i < RecordFieldCount; ++i) {
@@ -476,7 +476,8 @@ Record MergedValues(const QList<Record> &records, const QList<int> &choice)
             continue;
         }
         QStringList lines;
-        for (const Record &r : records) {
+        for (qsizetype n = 0; n < records.size(); ++n) {
+            const Record &r = records.at((n + first) % records.size());
             const QStringList own = r.Lines(i);
             const QString text = own.join(u'\n');
             if (!text.trimmed().isEmpty() && !lines.join(u'\n').contains(text))

@@ -53,8 +53,8 @@ QString MarkNotDuplicates(const QString &root, const Group &group);
 
 // The merged values: for each field the value of the record choice[field] names (an index
 // into records), or with -1 for a multi-line field the lines of every record that has some,
-// joined, a block another record has already given left out.
-Record MergedValues(const QList<Record> &records, const QList<int> &choice);
+// joined from the record first on, a block another record has already given left out.
+Record MergedValues(const QList<Record> &records, const QList<int> &choice, int first = 0);
 
 // One merge as the user chose it.
 struct Merge
