@@ -2,9 +2,11 @@
 
 #include "ContactCard.h"
 #include "PhoneFun.h"
+#include "RecordFile.h"
 #include "RecordStore.h"
 #include "RecordWalk.h"
 #include "platform/FileSystem.h"
+#include "platform/IniDocument.h"
 #include "platform/Paths.h"
 #include "platform/TextCodec.h"
 
@@ -24,9 +26,9 @@ namespace {
 struct Keys
 {
     QString uid;
-    QString name;       // NameKey of the record's name
-    QStringList strong; // keys that join records alone: "T" + digits, "E" + mail address
-    QStringList values; // every value, for records of the same name
+    quint64 name = 0;            // a hash of NameKey of the record's name; 0 for none
+    QStringList strong;          // keys that join records alone: "T" + digits, "E" + mail
+    std::vector<quint64> values; // a hash of every telling value, for records of one name
 };
 
 bool isBlank(QChar c)
@@ -42,6 +44,27 @@ QString folded(QStringView text)
         if (!isBlank(c))
             out += c;
     return out.toCaseFolded();
+}
+
+// FNV-1a over 16-bit units: the values of 100,000 records are compared without a string each.
+constexpr quint64 HashStart = 14695981039346656037ull;
+quint64 hashed(quint64 h, char16_t c)
+{
+    return (h ^ c) * 1099511628211ull;
+}
+quint64 hashed(quint64 h, QStringView text)
+{
+    for (QChar c : text)
+        h = hashed(h, c.unicode());
+    return h;
+}
+// Blanks and letter case aside, as folded gives it.
+quint64 hashedFolded(quint64 h, QStringView text)
+{
+    for (QChar c : text)
+        if (!isBlank(c))
+            h = hashed(h, char16_t(c.toCaseFolded().unicode()));
+    return h;
 }
 
 // Values that many different people share (a bank, a department, a rank, an area code, the
@@ -61,44 +84,114 @@ bool isFax(const RecordField &field)
     return field.name == std::u16string_view(u"OFax");
 }
 
-Keys keysOf(const QString &name, const QByteArray &bytes)
+// A short ASCII name in one number, letter case aside; 0 for any other name.
+quint64 packed(QStringView name)
 {
-    Keys k;
-    const Record record = Record::FromBytes(bytes);
-    k.uid = record.Uid();
-    k.name = NameKey(name);
-    for (int i = 0; i < RecordFieldCount; ++i) {
-        const RecordField &field = RecordFields[size_t(i)];
-        if (!telling(field))
-            continue;
-        if (field.multiLine) {
-            const QString text = folded(record.Lines(i).join(QString()));
-            if (!text.isEmpty())
-                k.values << QString::number(i) + u':' + text;
-            continue;
-        }
-        const QString &value = record.Value(i);
-        if (value.isEmpty())
-            continue;
-        if (field.IsTelephone()) {
-            const int code = AreaCodeIndex(i);
-            const QString digits = NumberKey(code >= 0 ? record.Value(code) : QString(), value);
-            if (digits.isEmpty())
-                continue;
-            k.values << u'T' + digits;
-            if (!isFax(field))
-                k.strong << k.values.back();
-        } else if (field.kind == RecordField::Kind::EMail) {
-            const QString mail = value.trimmed().toCaseFolded();
-            k.values << u'E' + mail;
-            k.strong << k.values.back();
-        } else {
-            const QString text = folded(value);
-            if (!text.isEmpty())
-                k.values << QString::number(i) + u':' + text;
+    if (name.size() > 8)
+        return 0;
+    quint64 p = 0;
+    for (const QChar q : name) {
+        const char16_t c = q.unicode();
+        if (c >= 128)
+            return 0;
+        p = p << 8 | (c >= u'A' && c <= u'Z' ? c + 32 : c);
+    }
+    return p;
+}
+
+// What each field is to the grouping, looked up once.
+struct FieldUse
+{
+    enum Use { None, Text, Lines, Number, AreaCode, Mail };
+    std::array<Use, RecordFieldCount> use{};
+    std::array<quint64, RecordFieldCount> names{};
+    quint64 data = packed(RecordDataSection), uid = packed(RecordUidSection),
+            uidKey = packed(RecordUidKey), many = packed(RecordManyKey);
+    // FieldIndex without a string compare per field: it runs for every value of every record.
+    int Index(QStringView name) const
+    {
+        const quint64 p = packed(name);
+        for (int i = 0; p && i < RecordFieldCount; ++i)
+            if (names[size_t(i)] == p)
+                return i;
+        return -1;
+    }
+    FieldUse()
+    {
+        for (int i = 0; i < RecordFieldCount; ++i) {
+            const RecordField &f = RecordFields[size_t(i)];
+            names[size_t(i)] = packed(f.name);
+            use[size_t(i)] = f.kind == RecordField::Kind::AreaCode ? AreaCode
+                             : !telling(f)                         ? None
+                             : f.multiLine                         ? Lines
+                             : f.IsTelephone()                     ? Number
+                             : f.kind == RecordField::Kind::EMail  ? Mail
+                                                                   : Text;
         }
     }
+};
+
+// The record file's keys straight from its bytes: only numbers, area codes and mail addresses
+// become strings, every other value goes into its hash as it is read.
+Keys keysOf(const QString &name, const QByteArray &bytes)
+{
+    static const FieldUse fields;
+    Keys k;
+    const QString nameKey = NameKey(name);
+    k.name = nameKey.isEmpty() ? 0 : hashed(HashStart, nameKey) | 1;
+    std::array<QString, RecordFieldCount> kept; // numbers and area codes, for after the scan
+    std::array<quint64, RecordFieldCount> lines{};
+    IniDocument::scan(bytes, [&](QStringView section, QStringView key, QStringView value) {
+        const quint64 sectionName = packed(section);
+        if (sectionName == fields.data) {
+            const int i = fields.Index(key);
+            if (i < 0 || value.isEmpty())
+                return;
+            switch (fields.use[size_t(i)]) {
+            case FieldUse::Text:
+                if (const quint64 h = hashedFolded(hashed(HashStart, char16_t(i + 1)), value);
+                    h != hashed(HashStart, char16_t(i + 1)))
+                    k.values.push_back(h);
+                break;
+            case FieldUse::Number:
+            case FieldUse::AreaCode: kept[size_t(i)] = value.toString(); break;
+            case FieldUse::Mail: {
+                const QString mail = u'E' + value.trimmed().toString().toCaseFolded();
+                k.values.push_back(hashed(HashStart, mail));
+                k.strong << mail;
+                break;
+            }
+            default: break;
+            }
+            return;
+        }
+        if (sectionName == fields.uid) {
+            if (packed(key) == fields.uidKey)
+                k.uid = value.toString();
+            return;
+        }
+        const int i = fields.Index(section);
+        if (i >= 0 && fields.use[size_t(i)] == FieldUse::Lines && packed(key) != fields.many)
+            lines[size_t(i)] = hashedFolded(lines[size_t(i)] ? lines[size_t(i)] : HashStart, value);
+    });
+    for (int i = 0; i < RecordFieldCount; ++i) {
+        if (lines[size_t(i)] && lines[size_t(i)] != HashStart)
+            k.values.push_back(hashed(lines[size_t(i)], char16_t(i + 1)));
+        if (fields.use[size_t(i)] != FieldUse::Number || kept[size_t(i)].isEmpty())
+            continue;
+        const int code = AreaCodeIndex(i);
+        const QString digits =
+            NumberKey(code >= 0 ? kept[size_t(code)] : QString(), kept[size_t(i)]);
+        if (digits.isEmpty())
+            continue;
+        const QString key = u'T' + digits;
+        k.values.push_back(hashed(HashStart, key));
+        if (!isFax(RecordFields[size_t(i)]))
+            k.strong << key;
+    }
     k.strong.removeDuplicates();
+    std::sort(k.values.begin(), k.values.end());
+    k.values.erase(std::unique(k.values.begin(), k.values.end()), k.values.end());
     return k;
 }
 
@@ -248,35 +341,62 @@ QList<Group> group(const Found &found, const Marks &marks)
         }
     };
 
-    QHash<QString, std::vector<int>> strong;
-    QHash<QString, std::vector<int>> names;
+    // Keys sorted with their records: each run of one key is a bucket.
+    struct Keyed
+    {
+        quint64 hash;
+        int record;
+        int which; // the index in the record's strong keys
+        bool operator<(const Keyed &o) const
+        {
+            return hash != o.hash ? hash < o.hash : record < o.record;
+        }
+    };
+    std::vector<Keyed> strong, names;
     for (int i = 0; i < n; ++i) {
         const Keys &k = found.keys[size_t(i)];
-        for (const QString &key : k.strong)
-            strong[key].push_back(i);
-        if (!k.name.isEmpty())
-            names[k.name].push_back(i);
+        for (int w = 0; w < k.strong.size(); ++w)
+            strong.push_back({hashed(HashStart, k.strong.at(w)), i, w});
+        if (k.name)
+            names.push_back({k.name, i, 0});
     }
-    for (auto it = strong.cbegin(); it != strong.cend(); ++it)
-        if (it->size() > 1)
-            joinAll(*it, reasonFor(it.key()));
-    for (auto it = names.cbegin(); it != names.cend(); ++it) {
-        if (it->size() < 2)
-            continue;
-        // Namesakes that share a value.
-        QHash<QString, std::vector<int>> values;
-        for (int i : *it) {
-            QStringList own = found.keys[size_t(i)].values;
-            own.removeDuplicates();
-            for (const QString &v : std::as_const(own))
-                values[v].push_back(i);
+    std::sort(strong.begin(), strong.end());
+    std::sort(names.begin(), names.end());
+    const auto runs = [](const std::vector<Keyed> &keyed, const auto &each) {
+        for (size_t from = 0; from < keyed.size();) {
+            size_t to = from + 1;
+            while (to < keyed.size() && keyed[to].hash == keyed[from].hash)
+                ++to;
+            if (to - from > 1)
+                each(from, to);
+            from = to;
         }
+    };
+    std::vector<int> members;
+    runs(strong, [&](size_t from, size_t to) {
+        members.clear();
+        for (size_t j = from; j < to; ++j)
+            members.push_back(strong[j].record);
+        const Keyed &first = strong[from];
+        joinAll(members, reasonFor(found.keys[size_t(first.record)].strong.at(first.which)));
+    });
+    std::vector<Keyed> values;
+    runs(names, [&](size_t from, size_t to) {
+        // Namesakes that share a value.
+        values.clear();
+        for (size_t j = from; j < to; ++j)
+            for (quint64 v : found.keys[size_t(names[j].record)].values)
+                values.push_back({v, names[j].record, 0});
+        std::sort(values.begin(), values.end());
         const QString reason =
-            QStringLiteral("같은 이름 ") + FileBaseName(found.paths.at(it->front()));
-        for (const std::vector<int> &members : std::as_const(values))
-            if (members.size() > 1)
-                joinAll(members, reason);
-    }
+            QStringLiteral("같은 이름 ") + FileBaseName(found.paths.at(names[from].record));
+        runs(values, [&](size_t a, size_t b) {
+            members.clear();
+            for (size_t j = a; j < b; ++j)
+                members.push_back(values[j].record);
+            joinAll(members, reason);
+        });
+    });
 
     QHash<int, int> groupOf; // component root -> index in groups
     QList<Group> groups;
