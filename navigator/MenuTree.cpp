@@ -414,7 +414,8 @@ void TfrmMenuAndTree::actImportExecute()
     Job *job = Job::start(QStringLiteral("가져오기"), [report, chosen, folder, dataDir](Job &job) {
         *report = ContactImport::Import(
             chosen, folder,
-            [&job](qsizetype done, qsizetype total) { return job.report(done, total); }, dataDir);
+            [&job](qsizetype done, qsizetype total) { return job.report(done, total); }, dataDir,
+            true);
     });
     StartedContactJob(job);
     connect(job, &Job::finished, this, [this, report, folder] {
@@ -424,6 +425,15 @@ void TfrmMenuAndTree::actImportExecute()
                 Paths::WithSeparator(folder.mid(Paths::WithSeparator(Tree->RootDir).size())));
         actSelectedUpdate();
         showReport(this, QStringLiteral("가져오기"), *report);
+        if (!report->duplicatePaths.isEmpty()
+            && DialogService::current().message(
+                   {this, DialogService::Icon::Question, QStringLiteral("가져오기"),
+                    QStringLiteral("가져온 자료 %1개가 이미 있는 자료와 같아 보입니다.\n"
+                                   "중복 찾기에서 합칠까요?")
+                        .arg(report->duplicatePaths.size()),
+                    DialogService::Yes | DialogService::No, DialogService::No})
+                   == DialogService::Yes)
+            FindDuplicates(report->duplicatePaths);
     });
 }
 

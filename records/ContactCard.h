@@ -92,6 +92,11 @@ struct ContactReport
     bool import = true;
     QString target; // where the result went
 
+    // Records an import made that look like others (Duplicates), each with the reason, and
+    // their files.
+    QStringList duplicates;
+    QStringList duplicatePaths;
+
     bool failed() const { return !errors.isEmpty(); }
     QString Text() const;
 };

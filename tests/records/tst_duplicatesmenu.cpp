@@ -28,6 +28,8 @@ private slots:
     void cleanup();
     void mergeOrKeepApart_data();
     void mergeOrKeepApart();
+    void importOffersTheDuplicates_data();
+    void importOffersTheDuplicates();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -145,6 +147,57 @@ void TestDuplicatesMenu::mergeOrKeepApart()
         m_pane->actFindDuplicates->trigger();
         QCOMPARE(seen, u"none"_s);
     }
+}
+
+void TestDuplicatesMenu::importOffersTheDuplicates_data()
+{
+    QTest::addColumn<QByteArray>("card");
+    QTest::addColumn<int>("offered"); // records of the group 중복 찾기 opens with; 0: no offer
+    QTest::newRow("the same mobile in another notation")
+        << QByteArray("FN:김철수\r\nTEL;TYPE=CELL:+82 10-1234-5678\r\n") << 3;
+    QTest::newRow("nobody like it")
+        << QByteArray("FN:이영희\r\nTEL;TYPE=CELL:010-5555-6666\r\n") << 0;
+}
+
+void TestDuplicatesMenu::importOffersTheDuplicates()
+{
+    QFETCH(QByteArray, card);
+    QFETCH(int, offered);
+    const QString vcf = m_dir->filePath(u"phone.vcf"_s);
+    TestFiles::write(vcf, "BEGIN:VCARD\r\nVERSION:3.0\r\n" + card + "END:VCARD\r\n");
+    ScriptedDialogs dialogs;
+    dialogs.queueOpenFiles(QStringList{vcf});
+    dialogs.queueButton(DialogService::Ok); // the report
+    dialogs.queueButton(DialogService::Yes);
+    int shown = -1;
+    QString made;
+    dialogs.queueDialog([&](QDialog &d) {
+        auto *dialog = qobject_cast<TfrmFindDuplicates *>(&d);
+        [&] {
+            QVERIFY(dialog);
+            QTRY_VERIFY(!dialog->Searching());
+            QCOMPARE(dialog->Groups().size(), 1);
+            shown = int(dialog->Groups().first().paths.size());
+            made = dialog->Groups().first().paths.join(u',');
+        }();
+        return int(QDialog::Rejected);
+    });
+    m_pane->actImport->trigger();
+    QVERIFY(Jobs::instance().waitAll());
+    QTRY_VERIFY(dialogs.messageCount() >= 1);
+    const QString report = dialogs.messageTexts().first();
+    if (offered == 0) {
+        QVERIFY2(!report.contains(u"같아 보이는"_s), qPrintable(report));
+        QCOMPARE(dialogs.messageCount(), 1);
+        QCOMPARE(dialogs.dialogCount(), 0);
+        return;
+    }
+    QVERIFY2(report.contains(u"이미 있는 자료와 같아 보이는 자료 1개:"_s)
+                 && report.contains(u"같은 핸드폰 010-1234-5678"_s),
+             qPrintable(report));
+    QTRY_COMPARE(shown, offered);
+    QVERIFY2(made.contains(QDir::toNativeSeparators(QDir(m_data).filePath(u"김철수.txt"_s))),
+             qPrintable(made));
 }
 
 QTEST_MAIN(TestDuplicatesMenu)
