@@ -9,6 +9,7 @@
 #include "platform/Settings.h"
 #include "records/ContactExport.h"
 #include "records/ContactImport.h"
+#include "records/FindDuplicates.h"
 #include "records/PhoneFun.h"
 #include "records/book.h"
 #include "widgets/JobBar.h"
@@ -109,6 +110,8 @@ TfrmMenuAndTree::TfrmMenuAndTree(QWidget *parent)
     actModify = makeAction("actModify", QStringLiteral("자료 수정(&M)"), QKeySequence(), -1);
     actImport = makeAction("actImport", QStringLiteral("가져오기(&I)..."), QKeySequence(), -1);
     actExport = makeAction("actExport", QStringLiteral("내보내기(&O)..."), QKeySequence(), -1);
+    actFindDuplicates =
+        makeAction("actFindDuplicates", QStringLiteral("중복 찾기(&U)..."), QKeySequence(), -1);
     TBItem6 = new QAction(QStringLiteral("환경설정(&C)"), this);
     TBItem6->setObjectName(QStringLiteral("TBItem6"));
     tbiGotoHome = new QAction(QIcon(imgsToolbar.at(7)), QStringLiteral("Vandrel 홈(&H)"), this);
@@ -129,6 +132,7 @@ TfrmMenuAndTree::TfrmMenuAndTree(QWidget *parent)
     run(actModify, &TfrmMenuAndTree::actModifyExecute);
     run(actImport, &TfrmMenuAndTree::actImportExecute);
     run(actExport, &TfrmMenuAndTree::actExportExecute);
+    run(actFindDuplicates, &TfrmMenuAndTree::actFindDuplicatesExecute);
     connect(actFind, &QAction::triggered, this, &TfrmMenuAndTree::actFindExecute);
     run(TBItem6, &TfrmMenuAndTree::TBItem6Click);
     connect(tbiGotoHome, &QAction::triggered, this, &TfrmMenuAndTree::tbiGotoHomeClick);
@@ -159,6 +163,7 @@ TfrmMenuAndTree::TfrmMenuAndTree(QWidget *parent)
     mnuFile->addSeparator();
     mnuFile->addAction(actImport);
     mnuFile->addAction(actExport);
+    mnuFile->addAction(actFindDuplicates);
     mnuFile->addSeparator();
     mnuFile->addAction(actFileDelete);
     mnuFile->addSeparator();
@@ -409,7 +414,8 @@ void TfrmMenuAndTree::actImportExecute()
     Job *job = Job::start(QStringLiteral("가져오기"), [report, chosen, folder, dataDir](Job &job) {
         *report = ContactImport::Import(
             chosen, folder,
-            [&job](qsizetype done, qsizetype total) { return job.report(done, total); }, dataDir);
+            [&job](qsizetype done, qsizetype total) { return job.report(done, total); }, dataDir,
+            true);
     });
     StartedContactJob(job);
     connect(job, &Job::finished, this, [this, report, folder] {
@@ -419,7 +425,30 @@ void TfrmMenuAndTree::actImportExecute()
                 Paths::WithSeparator(folder.mid(Paths::WithSeparator(Tree->RootDir).size())));
         actSelectedUpdate();
         showReport(this, QStringLiteral("가져오기"), *report);
+        if (!report->duplicatePaths.isEmpty()
+            && DialogService::current().message(
+                   {this, DialogService::Icon::Question, QStringLiteral("가져오기"),
+                    QStringLiteral("가져온 자료 %1개가 이미 있는 자료와 같아 보입니다.\n"
+                                   "중복 찾기에서 합칠까요?")
+                        .arg(report->duplicatePaths.size()),
+                    DialogService::Yes | DialogService::No, DialogService::No})
+                   == DialogService::Yes)
+            FindDuplicates(report->duplicatePaths);
     });
+}
+
+void TfrmMenuAndTree::actFindDuplicatesExecute()
+{
+    FindDuplicates({});
+}
+
+void TfrmMenuAndTree::FindDuplicates(const QStringList &only)
+{
+    if (!Tree || !Tree->HasDataDir())
+        return;
+    TfrmFindDuplicates dialog(Tree->RootDir, this, only);
+    dialog.Search();
+    DialogService::current().execDialog(dialog);
 }
 
 void TfrmMenuAndTree::actExportExecute()
@@ -544,6 +573,7 @@ void TfrmMenuAndTree::actSelectedUpdate()
     actFileNewNote->setEnabled(!Tree || Tree->HasDataDir());
     actImport->setEnabled(Tree && Tree->HasDataDir() && !m_contactJob);
     actExport->setEnabled(Tree && Tree->HasDataDir() && !m_contactJob);
+    actFindDuplicates->setEnabled(Tree && Tree->HasDataDir());
     actFileDelete->setEnabled(selected);
     actFind->setEnabled(selected && !m_searching);
     actRename->setEnabled(selected);

@@ -52,6 +52,7 @@ public:
     QAction *actModify = nullptr;
     QAction *actImport = nullptr;
     QAction *actExport = nullptr;
+    QAction *actFindDuplicates = nullptr;
     QAction *TBItem6 = nullptr;
     QAction *tbiGotoHome = nullptr;
     QAction *tbiClose = nullptr;
@@ -96,6 +97,9 @@ public:
     void actImportExecute();
     // The selected folder or the whole data directory as vCard or CSV.
     void actExportExecute();
+    // "중복 찾기": only, when given, the groups that hold one of these record files.
+    void actFindDuplicatesExecute();
+    void FindDuplicates(const QStringList &only);
     void tbiSetDirClick(QAction *button);
     void TBItem6Click();
     void tbiGotoHomeClick();

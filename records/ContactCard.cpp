@@ -1280,6 +1280,16 @@ AreaSplit SplitAreaCode(const QString &number)
     return {{}, number};
 }
 
+QString DialledNumber(const QString &areaCode, const QString &number)
+{
+    return nationalNumber(composed(areaCode, number));
+}
+
+QString NumberWithDashes(const QString &digits)
+{
+    return withDashes(digits);
+}
+
 QString ContactReport::Text() const
 {
     QStringList out;
@@ -1324,5 +1334,6 @@ QString ContactReport::Text() const
     section(import ? QStringLiteral("건너뛴 카드 %1개:") : QStringLiteral("건너뛴 자료 %1개:"),
             skipped);
     section(QStringLiteral("참고 %1건:"), warnings);
+    section(QStringLiteral("이미 있는 자료와 같아 보이는 자료 %1개:"), duplicates);
     return out.join(u'\n');
 }

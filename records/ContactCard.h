@@ -69,6 +69,12 @@ struct AreaSplit
 };
 AreaSplit SplitAreaCode(const QString &number);
 
+// A number as it is dialled at home: with its block's area code in front unless it is whole
+// without one, and "+82" written as the leading 0 ("+82 10 1234 5678" gives "010-1234-5678").
+QString DialledNumber(const QString &areaCode, const QString &number);
+// Korean digits with the dashes where Koreans write them ("01012345678" gives "010-1234-5678").
+QString NumberWithDashes(const QString &digits);
+
 // Called with the work done so far; false asks to stop.
 using ContactProgress = std::function<bool(qsizetype done, qsizetype total)>;
 
@@ -85,6 +91,11 @@ struct ContactReport
     bool cancelled = false;
     bool import = true;
     QString target; // where the result went
+
+    // Records an import made that look like others (Duplicates), each with the reason, and
+    // their files.
+    QStringList duplicates;
+    QStringList duplicatePaths;
 
     bool failed() const { return !errors.isEmpty(); }
     QString Text() const;

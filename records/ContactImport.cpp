@@ -1,5 +1,6 @@
 #include "ContactImport.h"
 
+#include "Duplicates.h"
 #include "PhoneFun.h"
 #include "RecordStore.h"
 #include "RecordWalk.h"
@@ -175,7 +176,7 @@ bool Update(const QString &path, const CardContact &card)
 }
 
 ContactReport Import(const QStringList &files, const QString &folder,
-                     const ContactProgress &progress, const QString &dataDir)
+                     const ContactProgress &progress, const QString &dataDir, bool findDuplicates)
 {
     ContactReport report;
     report.import = true;
@@ -277,6 +278,28 @@ ContactReport Import(const QStringList &files, const QString &folder,
         } else {
             report.errors
                 << QStringLiteral("%1: 디스크에 쓰지 못했습니다.").arg(Paths::Native(path));
+        }
+    }
+    if (findDuplicates && report.written > 0) {
+        QStringList made;
+        for (auto it = created.cbegin(); it != created.cend(); ++it)
+            if (FileSystem::exists(it.key()))
+                made << Paths::Native(it.key());
+        // Offered for merging instead of living on as 이름_01.
+        for (const Duplicates::Group &g :
+             Duplicates::FindFor(dataDir.isEmpty() ? folder : dataDir, made)) {
+            for (const QString &p : g.paths) {
+                if (!made.contains(Paths::Native(p)))
+                    continue;
+                QStringList others;
+                for (const QString &o : g.paths)
+                    if (o != p)
+                        others << Paths::Native(o);
+                report.duplicates << QStringLiteral("%1 ↔ %2 (%3)")
+                                         .arg(Paths::Native(p), others.join(QStringLiteral(", ")),
+                                              g.Reason());
+                report.duplicatePaths << p;
+            }
         }
     }
     if (progress && !report.cancelled)

@@ -340,6 +340,32 @@ QString AddCompanionFile(const QString &recordFile, const QString &fileName,
     return name;
 }
 
+QString MoveIntoCompanion(const QString &path, const QString &recordFile)
+{
+    const QString dir = FileSystem::resolve(CompanionFolder(recordFile));
+    const QString from = FileSystem::resolve(path);
+    const QFileInfo info(from);
+    if (!info.exists() || !FileSystem::makePath(dir))
+        return {};
+    QString name = Paths::FileName(from);
+    const qsizetype dot = info.isDir() ? -1 : name.lastIndexOf(u'.');
+    const QString stem = dot > 0 ? name.left(dot) : name, ext = dot > 0 ? name.mid(dot) : QString();
+    for (int n = 2; NameTaken(dir, name); ++n)
+        name = stem + QString::number(n) + ext;
+    const QString to = Paths::Join(dir, name);
+    if (!QDir().rename(from, to)) {
+        // Onto another file system: a whole copy first, then the original goes.
+        if (!ShellFiles::CopyRecursively(from, to))
+            return {};
+        if (!ShellFiles::DeletePermanently({from})) {
+            ShellFiles::DeletePermanently({to});
+            return {};
+        }
+    }
+    Tell({Change::Renamed, Paths::Native(to), Paths::Native(from), info.isDir()});
+    return name;
+}
+
 QStringList CollectRecords(const QString &dir, bool withOwnRecord, QStringList *unreadable)
 {
     QStringList found;

@@ -7,6 +7,7 @@
 #include "picker/FolderBrowser.h"
 #include "picker/FolderPicker.h"
 #include "platform/DialogService.h"
+#include "records/FindDuplicates.h"
 #include "records/ModifyData.h"
 #include "records/NewData.h"
 #include "records/UserFileName.h"
@@ -290,6 +291,16 @@ void TestAccessibility::dialogControlsAreNamed_data()
     QTest::newRow("name") << MakeDialog([](QWidget *parent) -> QWidget * {
         return new TfrmUserFileName(parent);
     }) << "edtName" << TabExceptions();
+    QTest::newRow("find duplicates") << MakeDialog([this](QWidget *parent) -> QWidget * {
+        // A second 홍길동 with the same mobile number, so that a group shows side by side.
+        TestFiles::write(dataDir() + QStringLiteral("/홍 길동.txt"),
+                         "[data]\r\nHand=01023456789\r\nEMail=hong@a.kr\r\n");
+        auto *dialog = new TfrmFindDuplicates(dataDir(), parent);
+        dialog->Search();
+        for (int i = 0; i < 500 && dialog->Searching(); ++i)
+            QTest::qWait(10);
+        return dialog;
+    }) << "lstGroups" << TabExceptions();
     QTest::newRow("settings") << MakeDialog([](QWidget *parent) -> QWidget * {
         return new TfrmConfig(parent);
     }) << "btnDirData" << TabExceptions();

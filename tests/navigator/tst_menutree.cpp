@@ -135,9 +135,9 @@ void TestMenuTree::actionsAndMenu()
     for (QAction *a : pane.mnuFile->actions())
         menu << (a->isSeparator() ? QStringLiteral("-") : a->text());
     QCOMPARE(menu, QStringList({"폴더 생성(&F)", "자료 생성(&D)", "이름 변경(&R)", "자료 수정(&M)",
-                                "찾기(&S)", "-", "가져오기(&I)...", "내보내기(&O)...", "-",
-                                "폴더/자료 삭제(&E)", "-", "환경설정(&C)", "Vandrel 홈(&H)", "-",
-                                "종료(&X)"}));
+                                "찾기(&S)", "-", "가져오기(&I)...", "내보내기(&O)...",
+                                "중복 찾기(&U)...", "-", "폴더/자료 삭제(&E)", "-", "환경설정(&C)",
+                                "Vandrel 홈(&H)", "-", "종료(&X)"}));
     QCOMPARE(pane.tbiFile->text(), QStringLiteral("파일(&F)"));
     for (const char *name : {"tbiMakeFolder", "tbiMakeNote", "TBItem1", "TBItem2", "tbiDataDir",
                              "tbi2ndDir", "tbi3rdDir"})
