@@ -23,6 +23,8 @@
 using namespace Qt::StringLiterals;
 using CardDav::ErrorKind;
 
+Q_DECLARE_METATYPE(CardDav::ErrorKind)
+
 // Two-way sync against Debian's radicale on 127.0.0.1: records up, cards down, edits, merges,
 // deletes, moves, a second device, wrong passwords and syncs cut off in the middle. Every test
 // starts its own radicale with empty storage; the trash is a folder of the test's.
@@ -38,7 +40,8 @@ private slots:
     void changes();
     void secondClient();
     void vdirsyncerAsTheOtherDevice();
-    void wrongPassword();
+    void serverErrors_data();
+    void serverErrors();
     void interrupted_data();
     void interrupted();
     void commandLine_data();
@@ -518,20 +521,47 @@ void TestSync::vdirsyncerAsTheOtherDevice()
     QCOMPARE(dir.entryList({u"*.vcf"_s}, QDir::Files).size(), 2);
 }
 
-void TestSync::wrongPassword()
+void TestSync::serverErrors_data()
 {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<ErrorKind>("kind");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("wrong password")
+        << u"password"_s << ErrorKind::WrongPassword << u"암호가 틀립니다"_s;
+    QTest::newRow("no address book there")
+        << u"address"_s << ErrorKind::NoCardDav << u"CardDAV 주소록을 찾지 못했습니다"_s;
+    QTest::newRow("server down") << u"down"_s << ErrorKind::NoNetwork
+                                 << u"서버에 연결할 수 없습니다"_s;
+}
+
+// Nothing changes on either side, and the report says why in Korean.
+void TestSync::serverErrors()
+{
+    QFETCH(QString, fault);
+    QFETCH(ErrorKind, kind);
+    QFETCH(QString, says);
     START_RADICALE();
     MakeRecord(u"김철수.txt"_s, u"010-1111-2222"_s);
     const QByteArray before = TestFiles::read(Path(u"김철수.txt"_s));
-    const SyncReport report = Sync(0, u"틀린 암호"_s);
+    const QUrl book = m_book;
+    if (fault == u"address")
+        m_book = m_book.resolved(QUrl(u"../nothing/"_s));
+    else if (fault == u"down")
+        m_server->Stop();
+    const SyncReport report = Sync(0, fault == u"password" ? u"틀린 암호"_s : QString());
     QVERIFY(report.Failed());
-    QCOMPARE(report.error.kind, ErrorKind::WrongPassword);
-    QVERIFY2(report.Text().contains(u"암호가 틀립니다"_s), qPrintable(report.Text()));
+    QCOMPARE(report.error.kind, kind);
+    QVERIFY2(report.Text().contains(says), qPrintable(report.Text()));
     QCOMPARE(report.uploaded, 0);
+    QCOMPARE(TestFiles::read(Path(u"김철수.txt"_s)), before);
+    m_book = book;
+    if (fault == u"down") {
+        QString why;
+        QVERIFY2(m_server->Start(&why), qPrintable(why));
+    }
     QCOMPARE(ServerCards().size(), 0);
-    // The record is as it was; only its identity was given.
-    QCOMPARE(Record::FromBytes(TestFiles::read(Path(u"김철수.txt"_s))).Value(u"Hand"),
-             Record::FromBytes(before).Value(u"Hand"));
+    // Once the fault is gone the same state syncs.
+    QCOMPARE(Sync().uploaded, 1);
 }
 
 void TestSync::interrupted_data()
