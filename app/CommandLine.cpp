@@ -125,19 +125,6 @@ int runSync(const QString &accountName, const QString &dataArgument)
     request.account = account->ClientAccount(*password);
     request.stateFile = account->StateFile(settings);
     request.book = QUrl(account->book);
-    if (account->book.isEmpty()) {
-        CardDav::Client client(request.account);
-        const CardDav::Discovery found = client.DiscoverBlocking();
-        if (!found.error.Ok() || found.addressBooks.isEmpty()) {
-            print(stderr,
-                  QStringLiteral("vandrel: ")
-                      + (found.error.Ok() ? CardDav::Error{CardDav::ErrorKind::NoCardDav, 0, {}, {}}
-                                          : found.error)
-                            .Message());
-            return 1;
-        }
-        request.book = found.addressBooks.first().url;
-    }
     const SyncReport report = SyncEngine::Run(request);
     print(stdout, report.Text());
     if (report.Failed() || report.cancelled) {

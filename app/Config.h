@@ -60,6 +60,8 @@ public:
     TzuGradiButton *btnEraseDir3 = nullptr;
     TRadioGroup *radPrgStart = nullptr;
     QCheckBox *chkToTray = nullptr;
+    // Opens "동기화 설정".
+    TzuGradiButton *btnSync = nullptr;
     TFolderPickerDialog *dlgFolder = nullptr;
 
     // The "..." buttons: tag 0 the data directory, 1 the second, any other the third.

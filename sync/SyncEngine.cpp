@@ -237,6 +237,20 @@ public:
             m_report.failure = u"동기화할 폴더가 없습니다: %1"_s.arg(m_folder);
             return m_report;
         }
+        CardDav::Client client(m_r.account);
+        m_client = &client;
+        if (m_book.isEmpty()) {
+            // Only the server is known: its first address book.
+            const CardDav::Discovery found = client.DiscoverBlocking(m_cancel);
+            m_report.error = found.error;
+            if (found.error.Ok() && found.addressBooks.isEmpty())
+                m_report.error.kind = ErrorKind::NoCardDav;
+            if (!m_report.error.Ok()) {
+                m_report.cancelled = m_report.error.kind == ErrorKind::Cancelled;
+                return m_report;
+            }
+            m_book = found.addressBooks.first().url;
+        }
         m_state = SyncState::Load(m_r.stateFile);
         if (m_state.Lost())
             m_report.warnings << u"지난 동기화 상태를 읽을 수 없어 서버와 자료를 처음부터 "
@@ -246,8 +260,6 @@ public:
             m_state.Clear();
             m_state.book = book;
         }
-        CardDav::Client client(m_r.account);
-        m_client = &client;
         // Changes here go out as one, when the sync ends.
         RecordStore::Operation operation(u"동기화"_s);
         try {

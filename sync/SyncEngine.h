@@ -40,7 +40,7 @@ struct Request
 {
     QString dataDir;
     QString folder; // the synced folder: dataDir or a folder inside it
-    QUrl book;      // the address book
+    QUrl book;      // the address book; empty: the first one found from the account's address
     CardDav::Account account;
     QString stateFile;
     int batchSize = 100; // cards per multiget
