@@ -6,6 +6,8 @@
 #include "records/ContactExport.h"
 #include "records/ContactImport.h"
 #include "records/RecordStore.h"
+#include "sync/SyncAccount.h"
+#include "sync/SyncEngine.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -16,15 +18,17 @@
 
 namespace {
 
-const char *const OptionNames[] = {"import",   "export", "into", "from", "format",
-                                   "encoding", "data",   "help", "h"};
+const char *const OptionNames[] = {"import", "export", "into", "from", "format", "encoding",
+                                   "data",   "help",   "h",    "sync", "account"};
 
 const char *const HelpText = R"(사용법:
   vandrel --import 파일.vcf... [--into 폴더] [--data 자료폴더]
   vandrel --export 출력 [--from 폴더] [--format vcf|vcard-folder|csv]
           [--encoding utf-8|cp949] [--data 자료폴더]
+  vandrel --sync [--account 계정] [--data 자료폴더]
 
-창을 열지 않고 연락처를 가져오거나 내보냅니다. 실행 중인 Vandrel이 있어도 됩니다.
+창을 열지 않고 연락처를 가져오거나 내보내거나 동기화합니다. 실행 중인 Vandrel이
+있어도 됩니다.
 
   --import            vCard 파일(2.1, 3.0, 4.0)의 카드마다 자료를 하나씩 만듭니다.
                       UID가 같은 자료가 이미 있으면 새로 만들지 않고 그 자료를 고칩니다.
@@ -37,6 +41,10 @@ const char *const HelpText = R"(사용법:
                       (동기화 도구용), csv: 표. 없으면 출력 이름으로 정합니다
                       (.csv는 csv, 있는 폴더나 /로 끝나면 vcard-folder, 그 밖에는 vcf).
   --encoding 인코딩   csv의 인코딩: utf-8 (BOM 포함, 기본) 또는 cp949.
+  --sync              동기화 설정의 CardDAV 주소록과 양쪽으로 동기화하고 보고를
+                      출력합니다. 암호는 키링에서 읽고, 키링이 없거나 암호가 없으면
+                      환경 변수 VANDREL_SYNC_PASSWORD에서 읽습니다.
+  --account 계정      동기화할 계정의 이름. 없으면 첫 계정.
   --data 자료폴더     설정 파일의 자료 폴더 대신 쓸 폴더.
   --help              이 도움말.
 
@@ -71,6 +79,61 @@ std::optional<QStringList> relativeParts(const QString &folder)
     return parts;
 }
 
+// The sync of one account, with the settings beside the program.
+int runSync(const QString &accountName, const QString &dataArgument)
+{
+    const Settings settings(QCoreApplication::applicationDirPath());
+    const std::optional<SyncAccount> account = SyncAccount::Load(settings, accountName);
+    if (!account) {
+        print(stderr,
+              accountName.isEmpty()
+                  ? QStringLiteral("vandrel: 동기화 계정이 없습니다. 파일 → 동기화 설정에서 "
+                                   "계정을 만드십시오.")
+                  : QStringLiteral("vandrel: 동기화 계정이 없습니다: %1").arg(accountName));
+        return 1;
+    }
+    QString why;
+    const std::optional<QString> password = SyncPassword(
+        *account,
+        [](const QString &) -> std::optional<QString> {
+            if (!qEnvironmentVariableIsSet("VANDREL_SYNC_PASSWORD"))
+                return std::nullopt;
+            return qEnvironmentVariable("VANDREL_SYNC_PASSWORD");
+        },
+        &why);
+    if (!password) {
+        print(stderr, QStringLiteral("vandrel: 암호가 없습니다. %1 환경 변수 "
+                                     "VANDREL_SYNC_PASSWORD로 암호를 줄 수 있습니다.")
+                          .arg(why));
+        return 1;
+    }
+    QString dataDir =
+        dataArgument.isEmpty() ? settings.dataDir() : QDir(dataArgument).absolutePath();
+    dataDir = Paths::WithoutTrailingSeparator(QDir::toNativeSeparators(dataDir));
+    if (!RecordStore::IsDataDir(dataDir))
+        return print(stderr, QStringLiteral("vandrel: 자료 폴더가 없습니다: %1").arg(dataDir)), 1;
+    const auto folder = relativeParts(account->folder);
+    if (!folder)
+        return print(stderr, QStringLiteral("vandrel: 동기화할 폴더가 자료 폴더 밖에 있습니다: %1")
+                                 .arg(account->folder)),
+               1;
+    SyncEngine::Request request;
+    request.dataDir = dataDir;
+    request.folder = folder->isEmpty()
+                         ? dataDir
+                         : Paths::Native(Paths::Join(dataDir, folder->join(QDir::separator())));
+    request.account = account->ClientAccount(*password);
+    request.stateFile = account->StateFile(settings);
+    request.book = QUrl(account->book);
+    const SyncReport report = SyncEngine::Run(request);
+    print(stdout, report.Text());
+    if (report.Failed() || report.cancelled) {
+        print(stderr, QStringLiteral("vandrel: 동기화를 마치지 못했습니다."));
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 bool IsCommandLine(int argc, char **argv)
@@ -103,13 +166,24 @@ int RunCommandLine(int &argc, char **argv)
     const QCommandLineOption format(QStringLiteral("format"), {}, QStringLiteral("FORMAT"));
     const QCommandLineOption encoding(QStringLiteral("encoding"), {}, QStringLiteral("ENCODING"));
     const QCommandLineOption data(QStringLiteral("data"), {}, QStringLiteral("DIR"));
-    parser.addOptions({help, import, exportTo, into, from, format, encoding, data});
+    const QCommandLineOption sync(QStringLiteral("sync"));
+    const QCommandLineOption account(QStringLiteral("account"), {}, QStringLiteral("NAME"));
+    parser.addOptions({help, import, exportTo, into, from, format, encoding, data, sync, account});
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());
     if (parser.isSet(help)) {
         print(stdout, QString::fromUtf8(HelpText).trimmed());
         return 0;
     }
+    if (parser.isSet(sync)) {
+        if (parser.isSet(import) || parser.isSet(exportTo) || parser.isSet(into)
+            || parser.isSet(from) || parser.isSet(format) || parser.isSet(encoding)
+            || !parser.positionalArguments().isEmpty())
+            return usageError(QStringLiteral("--sync에는 --account와 --data만 함께 씁니다."));
+        return runSync(parser.value(account), parser.value(data));
+    }
+    if (parser.isSet(account))
+        return usageError(QStringLiteral("--account는 --sync에만 씁니다."));
     const bool importing = parser.isSet(import);
     if (importing == parser.isSet(exportTo))
         return usageError(QStringLiteral("--import나 --export 가운데 하나를 주십시오."));

@@ -1,6 +1,6 @@
 #pragma once
 
-// Import and export from the command line, for backups and scripts: no window, no display, no
+// Import, export and sync from the command line, for backups and scripts: no window, no display, no
 // single-instance lock and no hand-over to a running instance.
 
 // True when the arguments name one of the command line's options.

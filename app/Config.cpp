@@ -1,6 +1,9 @@
 #include "Config.h"
 
 #include "ProjectInc.h"
+#include "SyncRunner.h"
+#include "SyncSettings.h"
+#include "main.h"
 #include "picker/FolderPicker.h"
 #include "platform/Application.h"
 #include "platform/DialogService.h"
@@ -207,6 +210,20 @@ TfrmConfig::TfrmConfig(QWidget *parent)
     labHistory->setFont(GulimFont(11));
     labHistory->hide();
 
+    btnSync = new TzuGradiButton(QStringLiteral("동기화 설정..."), ClientArea());
+    btnSync->setObjectName(QStringLiteral("btnSync"));
+    btnSync->SetColors(zuGradiColors1);
+    btnSync->setGeometry(11, 220, 110, 22);
+    btnSync->setAccessibleDescription(
+        QStringLiteral("CardDAV 서버와 연락처를 동기화할 계정을 정합니다"));
+    connect(btnSync, &QPushButton::clicked, this, [this] {
+        VandrelApplication::guarded([this] {
+            if (zuPrjInfo && RunSyncSettingsDialog(this, zuPrjInfo->settings()) && frmMainVR
+                && frmMainVR->Sync)
+                frmMainVR->Sync->Reschedule();
+        });
+    });
+
     btnConfirm->setGeometry(235, 220, 65, btnConfirm->height());
     btnCancel->setGeometry(302, 220, 65, btnCancel->height());
 
@@ -234,7 +251,7 @@ TfrmConfig::TfrmConfig(QWidget *parent)
     btnEraseDir3->setAccessibleName(directoryName(3) + QStringLiteral(" 지우기"));
     // The base made the buttons first; Tab goes row by row from the top.
     SetTabChain({btnDirData, zuGradiButton1, btnEraseDir2, zuGradiButton2, btnEraseDir3,
-                 radPrgStart, chkToTray, btnConfirm, btnCancel});
+                 radPrgStart, chkToTray, btnSync, btnConfirm, btnCancel});
 
     frmZuNoCaptionCreate();
 }

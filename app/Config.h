@@ -62,6 +62,8 @@ public:
     QCheckBox *chkToTray = nullptr;
     // Why a data directory gets no history (it lies in a git working tree of the user's).
     QLabel *labHistory = nullptr;
+    // Opens "동기화 설정".
+    TzuGradiButton *btnSync = nullptr;
     TFolderPickerDialog *dlgFolder = nullptr;
 
     // The "..." buttons: tag 0 the data directory, 1 the second, any other the third.

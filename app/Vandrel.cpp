@@ -3,7 +3,7 @@
 
 int main(int argc, char **argv)
 {
-    // Import and export from the command line never open a window.
+    // Import, export and sync from the command line never open a window.
     if (IsCommandLine(argc, argv))
         return RunCommandLine(argc, argv);
     return RunProgram(argc, argv);

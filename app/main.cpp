@@ -2,6 +2,8 @@
 
 #include "app/Config.h"
 #include "app/ProjectInc.h"
+#include "app/SyncRunner.h"
+#include "app/SyncSettings.h"
 #include "navigator/FilterBox.h"
 #include "navigator/MenuTree.h"
 #include "navigator/SearchIndex.h"
@@ -94,6 +96,28 @@ TfrmMainVR::TfrmMainVR(QWidget *parent)
     disconnect(MenuAndTree->actFileDelete, &QAction::triggered, MenuAndTree, nullptr);
     connect(MenuAndTree->actFileDelete, &QAction::triggered, this,
             [this] { VandrelApplication::guarded([this] { MenuAndTreeactFileDeleteExecute(); }); });
+
+    // Sync with a CardDAV address book, from the 파일 menu after the import and export.
+    Sync = new SyncRunner(
+        this, []() -> const Settings * { return zuPrjInfo ? &zuPrjInfo->settings() : nullptr; });
+    actSyncSettings = new QAction(QStringLiteral("동기화 설정(&Y)..."), this);
+    actSyncSettings->setObjectName(QStringLiteral("actSyncSettings"));
+    actSyncNow = new QAction(QStringLiteral("지금 동기화(&N)"), this);
+    actSyncNow->setObjectName(QStringLiteral("actSyncNow"));
+    if (QMenu *file = MenuAndTree->mnuFile) {
+        const QList<QAction *> items = file->actions();
+        const qsizetype at = items.indexOf(MenuAndTree->actExport);
+        QAction *before = at >= 0 && at + 1 < items.size() ? items.at(at + 1) : nullptr;
+        file->insertActions(before, {actSyncSettings, actSyncNow});
+    }
+    connect(actSyncSettings, &QAction::triggered, this, [this] {
+        VandrelApplication::guarded([this] {
+            if (zuPrjInfo && RunSyncSettingsDialog(this, zuPrjInfo->settings()))
+                Sync->Reschedule();
+        });
+    });
+    connect(actSyncNow, &QAction::triggered, this,
+            [this] { VandrelApplication::guarded([this] { Sync->SyncNow(true); }); });
 
     FormCreate();
     CreateEditMenu();

@@ -6,6 +6,7 @@ class History;
 class QAction;
 class QMenu;
 class QProgressBar;
+class SyncRunner;
 class QKeyEvent;
 class QToolButton;
 class TfrmBook;
@@ -23,6 +24,10 @@ public:
     TfrmMenuAndTree *MenuAndTree = nullptr;
     TfrmBook *Book = nullptr;
     QProgressBar *bar = nullptr;
+    // 파일 → 동기화 설정, 지금 동기화, and the periodic sync behind them.
+    QAction *actSyncSettings = nullptr;
+    QAction *actSyncNow = nullptr;
+    SyncRunner *Sync = nullptr;
 
     // A second start of the program handed over to this one.
     void WMCopyData();

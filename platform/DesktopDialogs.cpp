@@ -113,6 +113,8 @@ std::optional<QString> DesktopDialogs::input(const Input &request)
     dialog.setWindowTitle(request.caption);
     dialog.setLabelText(request.prompt);
     dialog.setTextValue(request.value);
+    if (request.secret)
+        dialog.setTextEchoMode(QLineEdit::Password);
     dialog.setOkButtonText(QStringLiteral("OK"));
     dialog.setCancelButtonText(QStringLiteral("Cancel"));
     // Without a prompt the box is read by the caption.

@@ -33,6 +33,7 @@ public:
         QString caption;
         QString prompt;
         QString value;
+        bool secret = false; // a password: shown as dots
     };
 
     // A file or folder chooser of the desktop.

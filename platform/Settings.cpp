@@ -18,6 +18,9 @@ using Type = Settings::Type;
 
 constexpr QLatin1String Program("PROGRAM");
 constexpr QLatin1String Skin("Skin");
+constexpr QLatin1String Sync("Sync");
+// The template of an account's section: "SyncAccount:" and the account's name.
+constexpr QLatin1String SyncAccount("SyncAccount");
 
 // Every key of the settings file, in the order of Settings::Key.
 constexpr std::array<Entry, Settings::KeyCount> Table = {{
@@ -42,6 +45,18 @@ constexpr std::array<Entry, Settings::KeyCount> Table = {{
     {Settings::SkinText, Skin, QLatin1String("Text"), Type::Integer, 0xFFFFFF},
     // In 240ths of a turn; 0 or less turns nothing, 240 and more wrap round.
     {Settings::SkinHue, Skin, QLatin1String("Hue"), Type::Integer, 0, Origin::Fixed, 0, INT_MAX},
+    // The accounts' names, separated by "|".
+    {Settings::SyncAccounts, Sync, QLatin1String("Accounts"), Type::String},
+    {Settings::SyncServer, SyncAccount, QLatin1String("Server"), Type::String},
+    {Settings::SyncUser, SyncAccount, QLatin1String("User"), Type::String},
+    {Settings::SyncBook, SyncAccount, QLatin1String("AddressBook"), Type::String},
+    {Settings::SyncBookName, SyncAccount, QLatin1String("AddressBookName"), Type::String},
+    // Relative to the data directory, "/" between names; empty for the whole of it.
+    {Settings::SyncFolder, SyncAccount, QLatin1String("Folder"), Type::String},
+    {Settings::SyncPeriodic, SyncAccount, QLatin1String("Periodic"), Type::Bool, 0},
+    // Minutes between periodic syncs; a day at most.
+    {Settings::SyncMinutes, SyncAccount, QLatin1String("Minutes"), Type::Integer, 30, Origin::Fixed,
+     1, 24 * 60},
 }};
 
 constexpr bool inKeyOrder()
@@ -164,6 +179,53 @@ void Settings::setText(Key key, const QString &value) const
 {
     const Entry &e = typed(key, Type::String);
     profile::writeString(m_file, e.section, e.name, value);
+}
+
+QString Settings::groupSection(Key key, const QString &group)
+{
+    return entry(key).section + u':' + group;
+}
+
+QString Settings::text(Key key, const QString &group) const
+{
+    const Entry &e = typed(key, Type::String);
+    return profile::readString(m_file, groupSection(key, group), e.name);
+}
+
+void Settings::setText(Key key, const QString &group, const QString &value) const
+{
+    const Entry &e = typed(key, Type::String);
+    profile::writeString(m_file, groupSection(key, group), e.name, value);
+}
+
+bool Settings::flag(Key key, const QString &group) const
+{
+    const Entry &e = typed(key, Type::Bool);
+    return profile::readBool(m_file, groupSection(key, group), e.name, e.defaultValue != 0);
+}
+
+void Settings::setFlag(Key key, const QString &group, bool value) const
+{
+    const Entry &e = typed(key, Type::Bool);
+    profile::writeBool(m_file, groupSection(key, group), e.name, value);
+}
+
+int Settings::bounded(Key key, const QString &group) const
+{
+    const Entry &e = typed(key, Type::Integer);
+    return bound(key,
+                 profile::readInteger(m_file, groupSection(key, group), e.name, e.defaultValue));
+}
+
+void Settings::setInteger(Key key, const QString &group, int value) const
+{
+    const Entry &e = typed(key, Type::Integer);
+    profile::writeInteger(m_file, groupSection(key, group), e.name, value);
+}
+
+void Settings::eraseGroup(Key key, const QString &group) const
+{
+    profile::eraseSection(m_file, groupSection(key, group));
 }
 
 QString Settings::dataDir() const

@@ -29,8 +29,17 @@ public:
         SkinMode,
         SkinText,
         SkinHue,
+        // Sync accounts: the list in [Sync], each account's keys in a section of its own.
+        SyncAccounts,
+        SyncServer,
+        SyncUser,
+        SyncBook,
+        SyncBookName,
+        SyncFolder,
+        SyncPeriodic,
+        SyncMinutes,
     };
-    static constexpr int KeyCount = SkinHue + 1;
+    static constexpr int KeyCount = SyncMinutes + 1;
 
     enum class Type { Bool, Integer, String };
     // Where the value of a missing key comes from.
@@ -88,6 +97,18 @@ public:
     int bounded(Key key) const;
     QString text(Key key) const;
     void setText(Key key, const QString &value) const;
+
+    // Keys of a section that is there once per name (a sync account): the table's section,
+    // ":" and the name.
+    static QString groupSection(Key key, const QString &group);
+    QString text(Key key, const QString &group) const;
+    void setText(Key key, const QString &group, const QString &value) const;
+    bool flag(Key key, const QString &group) const;
+    void setFlag(Key key, const QString &group, bool value) const;
+    int bounded(Key key, const QString &group) const;
+    void setInteger(Key key, const QString &group, int value) const;
+    // Removes the whole section of the group that key belongs to.
+    void eraseGroup(Key key, const QString &group) const;
 
     // DirData as stored; a missing folder of that name is made, one level only.
     QString dataDir() const;

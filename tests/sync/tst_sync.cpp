@@ -1,0 +1,712 @@
+#include "platform/Paths.h"
+#include "platform/ShellFiles.h"
+#include "records/Record.h"
+#include "records/RecordStore.h"
+#include "support/RadicaleServer.h"
+#include "support/TestFiles.h"
+#include "sync/CardDavClient.h"
+#include "sync/SyncEngine.h"
+#include "sync/SyncState.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using CardDav::ErrorKind;
+
+Q_DECLARE_METATYPE(CardDav::ErrorKind)
+
+// Two-way sync against Debian's radicale on 127.0.0.1: records up, cards down, edits, merges,
+// deletes, moves, a second device, wrong passwords and syncs cut off in the middle. Every test
+// starts its own radicale with empty storage; the trash is a folder of the test's.
+class TestSync : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void firstSyncBothWays();
+    void changes_data();
+    void changes();
+    void secondClient();
+    void vdirsyncerAsTheOtherDevice();
+    void serverErrors_data();
+    void serverErrors();
+    void interrupted_data();
+    void interrupted();
+    void commandLine_data();
+    void commandLine();
+
+private:
+    bool StartServer();
+    QString Data(int device = 0) const { return m_dir->filePath(u"data%1"_s.arg(device)); }
+    QString Path(const QString &rel, int device = 0) const
+    {
+        return QDir::toNativeSeparators(Data(device) + u'/' + rel);
+    }
+    SyncReport Sync(int device = 0, const QString &password = QString());
+    CardDav::Account Account(const QString &password = QString()) const;
+    // A record with a name and a mobile number, in rel (a path below the data directory).
+    void MakeRecord(const QString &rel, const QString &mobile, int device = 0,
+                    const QString &email = QString());
+    // The cards on the server: href -> card bytes.
+    QMap<QString, QByteArray> ServerCards();
+    void PutServerCard(const QString &href, const QByteArray &vcard, const QString &etag = {});
+    // Every record below a data directory, relative, "/" between names.
+    QStringList Records(int device = 0) const;
+
+    std::unique_ptr<RadicaleServer> m_server;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QUrl m_book;
+    QString m_skip;
+    QStringList m_trashed;
+    // vdirsyncer sends the password in Latin-1, so its test signs in as a user of its own.
+    QString m_user = RadicaleServer::User();
+    QString m_password = RadicaleServer::Password();
+};
+
+#define START_RADICALE()                                                                           \
+    do {                                                                                           \
+        if (!StartServer())                                                                        \
+            QSKIP(qPrintable(m_skip));                                                             \
+    } while (false)
+
+namespace {
+
+QByteArray PhoneCard(const QString &uid, const QString &family, const QString &given,
+                     const QString &mobile, const QString &extra = QString())
+{
+    return (u"BEGIN:VCARD\r\nVERSION:3.0\r\nPRODID:-//Apple Inc.//iPhone OS 17.0//EN\r\nUID:"_s
+            + uid + u"\r\nFN:"_s + family + given + u"\r\nN:"_s + family + u';' + given
+            + u";;;\r\nTEL;TYPE=CELL:"_s + mobile + u"\r\n"_s + extra + u"END:VCARD\r\n"_s)
+        .toUtf8();
+}
+
+QString Property(const QByteArray &card, const QByteArray &name)
+{
+    for (const QByteArray &line : card.split('\n'))
+        if (line.startsWith(name + ':') || line.startsWith(name + ';'))
+            return QString::fromUtf8(line.mid(line.indexOf(':') + 1)).trimmed();
+    return {};
+}
+
+QStringList Fns(const QMap<QString, QByteArray> &cards)
+{
+    QStringList names;
+    for (const QByteArray &card : cards)
+        names << Property(card, "FN");
+    names.sort();
+    return names;
+}
+
+} // namespace
+
+void TestSync::init()
+{
+    m_server = std::make_unique<RadicaleServer>();
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    QVERIFY(QDir().mkpath(Data(0)));
+    QVERIFY(QDir().mkpath(Data(1)));
+    QVERIFY(QDir().mkpath(m_dir->filePath(u"trash"_s)));
+    m_trashed.clear();
+    ShellFiles::SetTrashFunction([this](const QString &path, QString *inTrash) {
+        const QString to = m_dir->filePath(u"trash/"_s + Paths::FileName(path));
+        if (inTrash)
+            *inTrash = to;
+        m_trashed << Paths::FileName(path);
+        return QFile::rename(path, to) || QDir().rename(path, to);
+    });
+}
+
+void TestSync::cleanup()
+{
+    ShellFiles::SetTrashFunction({});
+    m_server.reset();
+    m_dir.reset();
+}
+
+bool TestSync::StartServer()
+{
+    if (!m_server->Start(&m_skip))
+        return false;
+    m_book = m_server->CreateAddressBook(u"book"_s, u"연락처"_s, &m_skip, m_user);
+    return !m_book.isEmpty();
+}
+
+CardDav::Account TestSync::Account(const QString &password) const
+{
+    CardDav::Account account;
+    account.address = m_book;
+    account.user = m_user;
+    account.password = password.isEmpty() ? m_password : password;
+    account.timeoutMs = 10000;
+    return account;
+}
+
+SyncReport TestSync::Sync(int device, const QString &password)
+{
+    SyncEngine::Request r;
+    r.dataDir = Data(device);
+    r.folder = Data(device);
+    r.book = m_book;
+    r.account = Account(password);
+    r.stateFile = m_dir->filePath(u"state%1"_s.arg(device));
+    r.batchSize = 7; // several multigets even for a few cards
+    return SyncEngine::Run(r);
+}
+
+void TestSync::MakeRecord(const QString &rel, const QString &mobile, int device,
+                          const QString &email)
+{
+    const QString path = Path(rel, device);
+    QDir().mkpath(QFileInfo(path).path());
+    Record r;
+    r.SetValue(u"Hand", mobile);
+    if (!email.isEmpty())
+        r.SetValue(u"EMail", email);
+    RecordStore::CreateRecord(path, r);
+}
+
+QMap<QString, QByteArray> TestSync::ServerCards()
+{
+    CardDav::Client client(Account());
+    const CardDav::Listing listing = client.ListCardsBlocking(m_book);
+    if (!listing.error.Ok())
+        qWarning() << listing.error.Message();
+    const CardDav::Cards cards = client.FetchCardsBlocking(m_book, listing.etags.keys(), 50);
+    QMap<QString, QByteArray> out;
+    for (auto it = cards.cards.begin(); it != cards.cards.end(); ++it)
+        out.insert(it.key(), it->vcard);
+    return out;
+}
+
+void TestSync::PutServerCard(const QString &href, const QByteArray &vcard, const QString &etag)
+{
+    CardDav::Client client(Account());
+    QString current = etag;
+    if (current.isEmpty()) {
+        const CardDav::Listing listing = client.ListCardsBlocking(m_book);
+        current = listing.etags.value(href);
+    }
+    const CardDav::Written w = client.PutCardBlocking(m_book, href, vcard, current);
+    QVERIFY2(w.error.Ok(), qPrintable(w.error.Message()));
+}
+
+QStringList TestSync::Records(int device) const
+{
+    QStringList out;
+    QDirIterator it(Data(device), {u"*.txt"_s}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        out << QDir(Data(device)).relativeFilePath(it.next());
+    out.sort();
+    return out;
+}
+
+void TestSync::firstSyncBothWays()
+{
+    START_RADICALE();
+    MakeRecord(u"김철수.txt"_s, u"010-1111-2222"_s);
+    MakeRecord(u"거래처/박영수.txt"_s, u"010-3333-4444"_s, 0, u"park@example.com"_s);
+    const QString phoneHref = m_book.path() + u"phone-1.vcf"_s;
+    PutServerCard(phoneHref, PhoneCard(u"phone-1"_s, u"이"_s, u"영희"_s, u"+82 10-5555-6666"_s,
+                                       u"EMAIL;TYPE=INTERNET:lee@example.com\r\n"_s));
+
+    const SyncReport first = Sync();
+    QVERIFY2(!first.Failed(), qPrintable(first.Text()));
+    QCOMPARE(first.uploaded, 2);
+    QCOMPARE(first.downloaded, 1);
+    QCOMPARE(Records(), (QStringList{u"거래처/박영수.txt"_s, u"김철수.txt"_s, u"이영희.txt"_s}));
+    const Record lee = Record::Read(Path(u"이영희.txt"_s));
+    QCOMPARE(lee.Value(u"Hand"), u"010-5555-6666"_s);
+    QCOMPARE(lee.Value(u"EMail"), u"lee@example.com"_s);
+    QCOMPARE(lee.Uid(), u"phone-1"_s);
+
+    const QMap<QString, QByteArray> cards = ServerCards();
+    QCOMPARE(Fns(cards), (QStringList{u"김철수"_s, u"박영수"_s, u"이영희"_s}));
+    for (const QByteArray &card : cards)
+        if (Property(card, "FN") == u"박영수")
+            QCOMPARE(Property(card, "X-VANDREL-FOLDER"), u"거래처"_s);
+    // The phone's own card stays as the phone wrote it.
+    QVERIFY(cards.value(phoneHref).contains("iPhone"));
+
+    // Nothing changed since: nothing goes either way.
+    const SyncReport second = Sync();
+    QVERIFY2(!second.Failed(), qPrintable(second.Text()));
+    QCOMPARE(second.uploaded + second.downloaded + second.merged + second.deletedHere
+                 + second.deletedThere,
+             0);
+    QCOMPARE(ServerCards(), cards);
+}
+
+void TestSync::changes_data()
+{
+    QTest::addColumn<QString>("change");
+    // Records after the second sync, the cards' FNs on the server, what the report counts
+    // (uploaded, downloaded, merged, deleted here, deleted there, conflicts).
+    QTest::addColumn<QStringList>("records");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QList<int>>("counts");
+    const QStringList both{u"김철수.txt"_s, u"이영희.txt"_s};
+    const QStringList bothNames{u"김철수"_s, u"이영희"_s};
+    QTest::newRow("edit here") << u"edit here"_s << both << bothNames
+                               << QList<int>{1, 0, 0, 0, 0, 0};
+    QTest::newRow("edit on the server")
+        << u"edit there"_s << both << bothNames << QList<int>{0, 1, 0, 0, 0, 0};
+    QTest::newRow("both, different fields")
+        << u"both different"_s << both << bothNames << QList<int>{0, 0, 1, 0, 0, 0};
+    QTest::newRow("both, the same field")
+        << u"both same"_s << both << bothNames << QList<int>{0, 0, 1, 0, 0, 1};
+    QTest::newRow("deleted here") << u"delete here"_s << QStringList{u"김철수.txt"_s}
+                                  << QStringList{u"김철수"_s} << QList<int>{0, 0, 0, 0, 1, 0};
+    QTest::newRow("deleted on the server")
+        << u"delete there"_s << QStringList{u"김철수.txt"_s} << QStringList{u"김철수"_s}
+        << QList<int>{0, 0, 0, 1, 0, 0};
+    QTest::newRow("deleted on the server, changed here")
+        << u"delete there, edit here"_s << both << bothNames << QList<int>{1, 0, 0, 0, 0, 1};
+    QTest::newRow("deleted here, changed on the server")
+        << u"delete here, edit there"_s << both << bothNames << QList<int>{0, 1, 0, 0, 0, 1};
+    QTest::newRow("renamed here") << u"rename"_s
+                                  << QStringList{u"김철수.txt"_s, u"이영희 과장.txt"_s}
+                                  << QStringList{u"김철수"_s, u"이영희 과장"_s}
+                                  << QList<int>{1, 0, 0, 0, 0, 0};
+    QTest::newRow("moved here") << u"move"_s << QStringList{u"가족/이영희.txt"_s, u"김철수.txt"_s}
+                                << bothNames << QList<int>{1, 0, 0, 0, 0, 0};
+    QTest::newRow("moved by another program")
+        << u"move outside"_s << QStringList{u"김철수.txt"_s, u"친구/이영희 사본.txt"_s}
+        << QStringList{u"김철수"_s, u"이영희 사본"_s} << QList<int>{1, 0, 0, 0, 0, 0};
+    QTest::newRow("renamed on the server")
+        << u"rename there"_s << QStringList{u"김철수.txt"_s, u"이영희님.txt"_s}
+        << QStringList{u"김철수"_s, u"이영희님"_s} << QList<int>{0, 1, 0, 0, 0, 0};
+    QTest::newRow("state file lost")
+        << u"lose state"_s << both << bothNames << QList<int>{0, 0, 0, 0, 0, 0};
+}
+
+void TestSync::changes()
+{
+    QFETCH(QString, change);
+    QFETCH(QStringList, records);
+    QFETCH(QStringList, names);
+    QFETCH(QList<int>, counts);
+    START_RADICALE();
+    MakeRecord(u"김철수.txt"_s, u"010-1111-2222"_s);
+    MakeRecord(u"이영희.txt"_s, u"010-3333-4444"_s, 0, u"lee@example.com"_s);
+    QVERIFY2(!Sync().Failed(), "first sync");
+    const QString lee = Path(u"이영희.txt"_s);
+    const QString leeUid = Record::Read(lee).Uid();
+    QString leeHref;
+    QByteArray leeCard;
+    const QMap<QString, QByteArray> before = ServerCards();
+    for (auto it = before.begin(); it != before.end(); ++it)
+        if (Property(*it, "FN") == u"이영희")
+            leeHref = it.key(), leeCard = *it;
+    QVERIFY(!leeHref.isEmpty());
+
+    const auto editHere = [&](const QString &field, const QString &value) {
+        Record r = Record::Read(lee);
+        r.SetValue(field, value);
+        RecordStore::SaveRecord(lee, r);
+    };
+    const auto editThere = [&](const QByteArray &from, const QByteArray &to) {
+        QByteArray card = leeCard;
+        QVERIFY(card.contains(from));
+        card.replace(from, to);
+        PutServerCard(leeHref, card);
+    };
+    const auto deleteThere = [&] {
+        CardDav::Client client(Account());
+        QVERIFY(client.DeleteCardBlocking(m_book, leeHref, QString()).error.Ok());
+    };
+    if (change == u"edit here") {
+        editHere(u"EMail"_s, u"lee@work.example"_s);
+    } else if (change == u"edit there") {
+        editThere("lee@example.com", "lee@phone.example");
+    } else if (change == u"both different") {
+        editHere(u"EMail"_s, u"lee@work.example"_s);
+        editThere("010-3333-4444", "010-9999-0000");
+    } else if (change == u"both same") {
+        editHere(u"Hand"_s, u"010-7777-8888"_s);
+        editThere("010-3333-4444", "010-9999-0000");
+    } else if (change == u"delete here") {
+        QVERIFY(QFile::remove(lee));
+    } else if (change == u"delete there") {
+        deleteThere();
+    } else if (change == u"delete there, edit here") {
+        deleteThere();
+        editHere(u"EMail"_s, u"lee@work.example"_s);
+    } else if (change == u"delete here, edit there") {
+        QVERIFY(QFile::remove(lee));
+        editThere("lee@example.com", "lee@phone.example");
+    } else if (change == u"rename") {
+        QString warning;
+        QCOMPARE(RecordStore::Rename(Data(0) + u'/', u"이영희"_s, u"이영희 과장"_s, true, &warning),
+                 QString());
+    } else if (change == u"move") {
+        QVERIFY(QDir().mkpath(Path(u"가족"_s)));
+        QVERIFY(RecordStore::Move(lee, Path(u"가족"_s)));
+    } else if (change == u"move outside") {
+        QVERIFY(QDir().mkpath(Path(u"친구"_s)));
+        QVERIFY(QFile::rename(lee, Path(u"친구/이영희 사본.txt"_s)));
+    } else if (change == u"rename there") {
+        QByteArray card = leeCard;
+        card.replace("FN:이영희", "FN:이영희님").replace("N:이영희;", "N:이영희님;");
+        PutServerCard(leeHref, card);
+    } else if (change == u"lose state") {
+        TestFiles::write(m_dir->filePath(u"state0"_s), "{ broken");
+    }
+
+    QSignalSpy told(&RecordStore::Notifier::Instance(), &RecordStore::Notifier::changed);
+    const SyncReport report = Sync();
+    QVERIFY2(!report.Failed(), qPrintable(report.Text()));
+    QCOMPARE(Records(), records);
+    const QMap<QString, QByteArray> cards = ServerCards();
+    QCOMPARE(Fns(cards), names);
+    QCOMPARE((QList<int>{report.uploaded, report.downloaded, report.merged, report.deletedHere,
+                         report.deletedThere, int(report.conflicts.size())}),
+             counts);
+    // Every change here came as one notification.
+    const bool changedHere = counts[1] + counts[2] + counts[3] > 0;
+    QCOMPARE(told.count(), changedHere ? 1 : 0);
+
+    const QString leeNow = records.contains(u"이영희.txt"_s) ? lee : QString();
+    if (change == u"both different") {
+        const Record r = Record::Read(lee);
+        QCOMPARE(r.Value(u"EMail"), u"lee@work.example"_s);
+        QCOMPARE(r.Value(u"Hand"), u"010-9999-0000"_s);
+        const QByteArray card = cards.value(leeHref);
+        QVERIFY(card.contains("lee@work.example"));
+        QVERIFY(card.contains("010-9999-0000"));
+    } else if (change == u"both same") {
+        const Record r = Record::Read(lee);
+        QCOMPARE(r.Value(u"Hand"), u"010-7777-8888"_s);
+        QVERIFY2(r.Lines(u"Memo").contains(u"서버 핸드폰: 010-9999-0000"_s),
+                 qPrintable(r.Lines(u"Memo").join(u'|')));
+        QVERIFY(report.conflicts.first().contains(u"핸드폰"_s));
+        QVERIFY(cards.value(leeHref).contains("010-7777-8888"));
+    } else if (change == u"edit there" || change == u"delete here, edit there") {
+        QCOMPARE(Record::Read(lee).Value(u"EMail"), u"lee@phone.example"_s);
+        QCOMPARE(Record::Read(lee).Uid(), leeUid);
+    } else if (change == u"edit here") {
+        QVERIFY(cards.value(leeHref).contains("lee@work.example"));
+    } else if (change == u"delete there") {
+        QCOMPARE(m_trashed, QStringList{u"이영희.txt"_s});
+        QVERIFY(QFile::exists(m_dir->filePath(u"trash/이영희.txt"_s)));
+    } else if (change == u"delete there, edit here") {
+        QVERIFY(m_trashed.isEmpty());
+        QCOMPARE(cards.size(), 2);
+    } else if (change == u"move") {
+        QCOMPARE(Property(cards.value(leeHref), "X-VANDREL-FOLDER"), u"가족"_s);
+        QCOMPARE(Record::Read(Path(u"가족/이영희.txt"_s)).Uid(), leeUid);
+    } else if (change == u"rename" || change == u"move outside") {
+        QVERIFY(cards.contains(leeHref)); // the same card, under its old address
+    }
+    Q_UNUSED(leeNow);
+
+    // And then the two sides agree: a third sync changes nothing.
+    const SyncReport third = Sync();
+    QVERIFY2(!third.Failed(), qPrintable(third.Text()));
+    QCOMPARE(third.uploaded + third.downloaded + third.merged + third.deletedHere
+                 + third.deletedThere,
+             0);
+    QCOMPARE(ServerCards(), cards);
+}
+
+void TestSync::secondClient()
+{
+    START_RADICALE();
+    MakeRecord(u"김철수.txt"_s, u"010-1111-2222"_s);
+    MakeRecord(u"거래처/박영수.txt"_s, u"010-3333-4444"_s);
+    QVERIFY(!Sync(0).Failed());
+    // The second computer starts empty and gets both, in their folders.
+    const SyncReport b = Sync(1);
+    QVERIFY2(!b.Failed(), qPrintable(b.Text()));
+    QCOMPARE(b.downloaded, 2);
+    QCOMPARE(Records(1), Records(0));
+    QCOMPARE(Record::Read(Path(u"거래처/박영수.txt"_s, 1)).Uid(),
+             Record::Read(Path(u"거래처/박영수.txt"_s)).Uid());
+
+    // It edits one, adds one, deletes one; the first gets all three.
+    Record kim = Record::Read(Path(u"김철수.txt"_s, 1));
+    kim.SetValue(u"EMail", u"kim@example.com"_s);
+    RecordStore::SaveRecord(Path(u"김철수.txt"_s, 1), kim);
+    MakeRecord(u"최민지.txt"_s, u"010-5555-0000"_s, 1);
+    QVERIFY(QFile::remove(Path(u"거래처/박영수.txt"_s, 1)));
+    const SyncReport b2 = Sync(1);
+    QVERIFY2(!b2.Failed(), qPrintable(b2.Text()));
+    QCOMPARE(b2.uploaded, 2);
+    QCOMPARE(b2.deletedThere, 1);
+    const SyncReport a = Sync(0);
+    QVERIFY2(!a.Failed(), qPrintable(a.Text()));
+    QCOMPARE(a.downloaded, 2);
+    QCOMPARE(a.deletedHere, 1);
+    QCOMPARE(Records(0), (QStringList{u"김철수.txt"_s, u"최민지.txt"_s}));
+    QCOMPARE(Record::Read(Path(u"김철수.txt"_s)).Value(u"EMail"), u"kim@example.com"_s);
+    QCOMPARE(ServerCards().size(), 2);
+}
+
+void TestSync::vdirsyncerAsTheOtherDevice()
+{
+    const QString vdirsyncer = QStandardPaths::findExecutable(u"vdirsyncer"_s);
+    if (vdirsyncer.isEmpty())
+        QSKIP("vdirsyncer is not installed (Debian: vdirsyncer)");
+    m_user = u"lee"_s;
+    m_password = u"secret-1234"_s;
+    m_server->AddUser(m_user, m_password);
+    START_RADICALE();
+    MakeRecord(u"김철수.txt"_s, u"010-1111-2222"_s);
+    QVERIFY(!Sync().Failed());
+
+    // vdirsyncer keeps the address book as a folder of .vcf files.
+    const QString cards = m_dir->filePath(u"vdir"_s);
+    QVERIFY(QDir().mkpath(cards + u"/book"_s));
+    const QString config = m_dir->filePath(u"vdirsyncer.conf"_s);
+    const QString bookUrl = m_book.toString();
+    TestFiles::write(config, (u"[general]\nstatus_path = \""_s + m_dir->filePath(u"vstatus"_s)
+                              + u"\"\n\n[pair book]\na = \"local\"\nb = \"server\"\n"
+                                u"collections = null\nconflict_resolution = \"b wins\"\n\n"
+                                u"[storage local]\ntype = \"filesystem\"\npath = \""_s
+                              + cards
+                              + u"/book\"\nfileext = \".vcf\"\n\n[storage server]\n"
+                                u"type = \"carddav\"\nurl = \""_s
+                              + bookUrl + u"\"\nusername = \""_s + m_user + u"\"\npassword = \""_s
+                              + m_password + u"\"\n"_s)
+                                 .toUtf8());
+    const auto run = [&](const QStringList &args) {
+        QProcess p;
+        p.start(vdirsyncer, QStringList{u"-c"_s, config} + args);
+        if (!p.waitForFinished(60000) || p.exitCode() != 0)
+            qWarning() << p.readAllStandardError();
+        return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    };
+    QProcess discover;
+    discover.start(vdirsyncer, {u"-c"_s, config, u"discover"_s});
+    discover.write("y\n");
+    discover.closeWriteChannel();
+    QVERIFY(discover.waitForFinished(60000));
+    QVERIFY(run({u"sync"_s}));
+    QDir dir(cards + u"/book"_s);
+    const QStringList files = dir.entryList({u"*.vcf"_s}, QDir::Files);
+    QCOMPARE(files.size(), 1);
+
+    // The other device changes the number and adds a card; both come here.
+    QByteArray kim = TestFiles::read(dir.filePath(files.first()));
+    QVERIFY(kim.contains("010-1111-2222"));
+    TestFiles::write(dir.filePath(files.first()), kim.replace("010-1111-2222", "010-1111-9999"));
+    TestFiles::write(dir.filePath(u"new.vcf"_s),
+                     PhoneCard(u"vdir-1"_s, u"정"_s, u"하나"_s, u"010-4444-5555"_s));
+    QVERIFY(run({u"sync"_s}));
+    const SyncReport report = Sync();
+    QVERIFY2(!report.Failed(), qPrintable(report.Text()));
+    QCOMPARE(report.downloaded, 2);
+    QCOMPARE(Record::Read(Path(u"김철수.txt"_s)).Value(u"Hand"), u"010-1111-9999"_s);
+    QCOMPARE(Record::Read(Path(u"정하나.txt"_s)).Value(u"Hand"), u"010-4444-5555"_s);
+
+    // A change here reaches the other device's folder.
+    Record r = Record::Read(Path(u"정하나.txt"_s));
+    r.SetValue(u"EMail", u"jung@example.com"_s);
+    RecordStore::SaveRecord(Path(u"정하나.txt"_s), r);
+    QCOMPARE(Sync().uploaded, 1);
+    QVERIFY(run({u"sync"_s}));
+    QVERIFY(TestFiles::read(dir.filePath(u"new.vcf"_s)).contains("jung@example.com"));
+    QCOMPARE(dir.entryList({u"*.vcf"_s}, QDir::Files).size(), 2);
+}
+
+void TestSync::serverErrors_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<ErrorKind>("kind");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("wrong password")
+        << u"password"_s << ErrorKind::WrongPassword << u"암호가 틀립니다"_s;
+    QTest::newRow("no address book there")
+        << u"address"_s << ErrorKind::NoCardDav << u"CardDAV 주소록을 찾지 못했습니다"_s;
+    QTest::newRow("server down") << u"down"_s << ErrorKind::NoNetwork
+                                 << u"서버에 연결할 수 없습니다"_s;
+}
+
+// Nothing changes on either side, and the report says why in Korean.
+void TestSync::serverErrors()
+{
+    QFETCH(QString, fault);
+    QFETCH(ErrorKind, kind);
+    QFETCH(QString, says);
+    START_RADICALE();
+    MakeRecord(u"김철수.txt"_s, u"010-1111-2222"_s);
+    const QByteArray before = TestFiles::read(Path(u"김철수.txt"_s));
+    const QUrl book = m_book;
+    if (fault == u"address")
+        m_book = m_book.resolved(QUrl(u"../nothing/"_s));
+    else if (fault == u"down")
+        m_server->Stop();
+    const SyncReport report = Sync(0, fault == u"password" ? u"틀린 암호"_s : QString());
+    QVERIFY(report.Failed());
+    QCOMPARE(report.error.kind, kind);
+    QVERIFY2(report.Text().contains(says), qPrintable(report.Text()));
+    QCOMPARE(report.uploaded, 0);
+    QCOMPARE(TestFiles::read(Path(u"김철수.txt"_s)), before);
+    m_book = book;
+    if (fault == u"down") {
+        QString why;
+        QVERIFY2(m_server->Start(&why), qPrintable(why));
+    }
+    QCOMPARE(ServerCards().size(), 0);
+    // Once the fault is gone the same state syncs.
+    QCOMPARE(Sync().uploaded, 1);
+}
+
+void TestSync::interrupted_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("server stopped") << u"stop"_s;
+    QTest::newRow("killed") << u"kill"_s;
+}
+
+// A sync of many records cut off when part of them has gone up (the server stopped, or the
+// program killed with SIGKILL) leaves nothing half done: the next sync puts up the rest, with
+// no card twice and no record lost.
+void TestSync::interrupted()
+{
+    QFETCH(QString, how);
+    START_RADICALE();
+    constexpr int Count = 400;
+    for (int i = 0; i < Count; ++i)
+        MakeRecord(u"폴더%1/사람%2.txt"_s.arg(i % 5).arg(i),
+                   u"010-1000-%1"_s.arg(i, 4, 10, QChar(u'0')));
+    // The program itself, with settings beside it naming the account.
+    const QString bin = m_dir->filePath(u"bin"_s);
+    QVERIFY(QDir().mkpath(bin));
+    QVERIFY(QFile::copy(QStringLiteral(VANDREL_PROGRAM), bin + u"/vandrel"_s));
+    TestFiles::write(bin + u"/Vandrel.ini"_s,
+                     (u"[PROGRAM]\r\nDirData="_s + Data(0)
+                      + u"\r\n[Sync]\r\nAccounts=집\r\n"
+                        u"[SyncAccount:집]\r\nServer="_s
+                      + m_book.toString() + u"\r\nUser="_s + RadicaleServer::User()
+                      + u"\r\nAddressBook="_s + m_book.toString() + u"\r\n"_s)
+                         .toUtf8());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"VANDREL_SYNC_PASSWORD"_s, RadicaleServer::Password());
+    env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, u"unix:path=/nonexistent"_s); // no keyring
+    const auto start = [&](QProcess &p) {
+        p.setProcessEnvironment(env);
+        p.start(bin + u"/vandrel"_s, {u"--sync"_s});
+        return p.waitForStarted();
+    };
+    QProcess first;
+    QVERIFY(start(first));
+    // Wait until part of the records has gone up, as the journal tells.
+    const QString journal = [&] {
+        QDir d(bin);
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 60000) {
+            const QStringList found = d.entryList({u"*.state.journal"_s}, QDir::Files);
+            if (!found.isEmpty() && QFileInfo(d.filePath(found.first())).size() > 20000)
+                return d.filePath(found.first());
+            QTest::qWait(5);
+        }
+        return QString();
+    }();
+    QVERIFY2(!journal.isEmpty(), first.readAllStandardOutput().constData());
+    if (how == u"kill") {
+        first.kill();
+        QVERIFY(first.waitForFinished(10000));
+    } else {
+        m_server->Stop();
+        QVERIFY(first.waitForFinished(60000));
+        QCOMPARE(first.exitCode(), 1);
+        const QString out = QString::fromLocal8Bit(first.readAllStandardOutput());
+        QVERIFY2(out.contains(u"서버에 연결할 수 없습니다"_s), qPrintable(out));
+        QString why;
+        QVERIFY2(m_server->Start(&why), qPrintable(why));
+    }
+    const int partly = ServerCards().size();
+    QVERIFY2(partly > 0 && partly < Count, qPrintable(QString::number(partly)));
+
+    QProcess second;
+    QVERIFY(start(second));
+    QVERIFY(second.waitForFinished(120000));
+    const QString out = QString::fromLocal8Bit(second.readAllStandardOutput());
+    QVERIFY2(second.exitCode() == 0, qPrintable(out + second.readAllStandardError()));
+    const QMap<QString, QByteArray> cards = ServerCards();
+    QCOMPARE(cards.size(), Count);
+    QSet<QString> uids;
+    for (const QByteArray &card : cards)
+        uids.insert(Property(card, "UID"));
+    QCOMPARE(uids.size(), Count);
+    QCOMPARE(Records().size(), Count);
+    QVERIFY2(out.contains(u"받음 0"_s), qPrintable(out));
+}
+
+void TestSync::commandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("synced") << QStringList{u"--sync"_s} << RadicaleServer::Password() << 0
+                            << u"올림 1, 받음 1"_s;
+    QTest::newRow("named account") << QStringList{u"--sync"_s, u"--account"_s, u"집"_s}
+                                   << RadicaleServer::Password() << 0 << u"올림 1, 받음 1"_s;
+    QTest::newRow("unknown account") << QStringList{u"--sync"_s, u"--account=회사"_s}
+                                     << RadicaleServer::Password() << 1 << u"계정이 없습니다"_s;
+    QTest::newRow("wrong password")
+        << QStringList{u"--sync"_s} << u"틀림"_s << 1 << u"암호가 틀립니다"_s;
+    QTest::newRow("no password") << QStringList{u"--sync"_s} << QString() << 1
+                                 << u"VANDREL_SYNC_PASSWORD"_s;
+    QTest::newRow("account without sync")
+        << QStringList{u"--account"_s, u"집"_s} << QString() << 2 << u"--sync"_s;
+    QTest::newRow("sync with import")
+        << QStringList{u"--sync"_s, u"--import"_s, u"a.vcf"_s} << QString() << 2 << u"--sync"_s;
+    QTest::newRow("help") << QStringList{u"--help"_s} << QString() << 0
+                          << u"VANDREL_SYNC_PASSWORD"_s;
+}
+
+void TestSync::commandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, password);
+    QFETCH(int, exitCode);
+    QFETCH(QString, says);
+    START_RADICALE();
+    MakeRecord(u"김철수.txt"_s, u"010-1111-2222"_s);
+    PutServerCard(m_book.path() + u"p.vcf"_s,
+                  PhoneCard(u"p"_s, u"이"_s, u"영희"_s, u"010-5555-6666"_s));
+    const QString bin = m_dir->filePath(u"bin"_s);
+    QVERIFY(QDir().mkpath(bin));
+    QVERIFY(QFile::copy(QStringLiteral(VANDREL_PROGRAM), bin + u"/vandrel"_s));
+    // Only the server's address: the address book is found.
+    TestFiles::write(bin + u"/Vandrel.ini"_s,
+                     (u"[PROGRAM]\r\nDirData="_s + Data(0)
+                      + u"\r\n[Sync]\r\nAccounts=집\r\n[SyncAccount:집]\r\nServer="_s
+                      + m_server->BaseUrl().toString() + u"\r\nUser="_s + RadicaleServer::User()
+                      + u"\r\n"_s)
+                         .toUtf8());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!password.isEmpty())
+        env.insert(u"VANDREL_SYNC_PASSWORD"_s, password);
+    else
+        env.remove(u"VANDREL_SYNC_PASSWORD"_s);
+    env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, u"unix:path=/nonexistent"_s);
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(bin + u"/vandrel"_s, args);
+    QVERIFY(p.waitForFinished(60000));
+    const QString out =
+        QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError());
+    QCOMPARE(p.exitCode(), exitCode);
+    QVERIFY2(out.contains(says), qPrintable(out));
+    QCOMPARE(Records().size(), exitCode == 0 && args.contains(u"--sync"_s) ? 2 : 1);
+}
+
+QTEST_MAIN(TestSync)
+#include "tst_sync.moc"
