@@ -1319,6 +1319,10 @@ struct History::Impl
             RecordStore::Operation operation(description);
             for (const RelChange &c : p.changes) {
                 if (c.kind == K::Renamed) {
+                    // A file moved between companion folders (a merge) comes back under its
+                    // own name with the files below; a move would keep the name it was given.
+                    if (inCompanion(c.path) || inCompanion(c.oldPath))
+                        continue;
                     const QString from = absOf(c.oldPath), to = absOf(c.path);
                     if (!QFileInfo::exists(from) || QFileInfo::exists(to))
                         continue;

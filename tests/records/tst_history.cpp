@@ -1,5 +1,6 @@
 #include "platform/ShellFiles.h"
 #include "records/ContactImport.h"
+#include "records/Duplicates.h"
 #include "records/History.h"
 #include "records/Record.h"
 #include "records/RecordStore.h"
@@ -142,6 +143,9 @@ void TestHistory::undoRedo_data()
     // More files than a commit writes one by one: its objects go in as one pack.
     QTest::newRow("import of 300 cards") << "import 300"
                                          << "가져오기: 300개";
+    // Two records, a companion folder moved over and one record to the trash: one undo.
+    QTest::newRow("merge of duplicates") << "merge"
+                                         << "중복 합치기: 김철수";
 }
 
 // Each operation undone gives the bytes before it back, redone the bytes after it, and both
@@ -185,6 +189,29 @@ void TestHistory::undoRedo()
         QVERIFY(RecordStore::DeletePath(path("친구/김철수.txt")));
     } else if (operation == u"delete folder") {
         QVERIFY(RecordStore::DeletePath(path("친구")));
+    } else if (operation == u"merge") {
+        Record copy = Record::Read(path("친구/김철수.txt"));
+        copy.SetUid(QString());
+        copy.SetValue(u"Hand", QStringLiteral("010-9999-0000"));
+        RecordStore::CreateRecord(path("가족/김철수.txt"), copy);
+        RecordStore::AddCompanionFile(path("가족/김철수.txt"), QStringLiteral("사진.jpg"), "png");
+        history.Flush();
+        const Files beforeMerge = snapshot(root());
+        Duplicates::Merge merge;
+        merge.paths = {path("가족/김철수.txt"), path("친구/김철수.txt")};
+        merge.kept = 1;
+        merge.name = QStringLiteral("김철수");
+        merge.folder = path("친구");
+        merge.values = Duplicates::MergedValues(
+            {Record::Read(merge.paths[0]), Record::Read(merge.paths[1])}, {}, 1);
+        QCOMPARE(Duplicates::MergeRecords(merge), QString());
+        history.Flush();
+        QCOMPARE(history.Log(1).value(0), message);
+        QCOMPARE(history.Undo(), QString());
+        QCOMPARE(snapshot(root()), beforeMerge);
+        QCOMPARE(history.Redo(), QString());
+        QVERIFY(!QFile::exists(path("가족/김철수.txt")));
+        return;
     } else if (operation.startsWith(u"import")) {
         QTemporaryDir cards;
         QByteArray vcf = Cards;
