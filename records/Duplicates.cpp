@@ -636,19 +636,32 @@ QString MergeRecords(const Merge &merge)
         const QString companion = FileSystem::resolve(RecordStore::CompanionFolder(other));
         QHash<QString, QString> renamed;
         const RecordWalk::Folder entries = RecordWalk::List(companion, {true, true, nullptr});
+        // What went over so far goes back when this record cannot go, so that it keeps its
+        // files.
+        QList<std::pair<QString, QString>> here; // its name there, its name here
+        const auto putBack = [&] {
+            for (const auto &[was, now] : std::as_const(here))
+                RecordStore::MoveIntoCompanion(
+                    Paths::Join(RecordStore::CompanionFolder(keptPath), now), other, was);
+        };
         for (const QString &entry : entries.files + entries.folders) {
             const QString to =
                 RecordStore::MoveIntoCompanion(Paths::Join(companion, entry), keptPath);
-            if (to.isEmpty())
+            if (to.isEmpty()) {
+                putBack();
                 return QStringLiteral("%1을(를) %2(으)로 옮기지 못해 합치기를 멈췄습니다.")
                     .arg(Paths::Join(Paths::FileName(companion), entry), keptOldCompanion);
+            }
+            here.append(std::pair(entry, to));
             if (to != entry)
                 renamed.insert(entry, to);
         }
         moved.append(std::pair(Paths::FileName(companion), renamed));
-        if (!RecordStore::DeletePath(other))
+        if (!RecordStore::DeletePath(other)) {
+            putBack();
             return QStringLiteral("%1을(를) 휴지통으로 옮기지 못해 합치기를 멈췄습니다.")
                 .arg(Paths::FileName(other));
+        }
     }
     // The kept record under its new name and in its new folder; the references in it are
     // written anew below, so a rename's warning about them does not matter.
