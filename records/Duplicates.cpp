@@ -605,6 +605,23 @@ Record MergedValues(const QList<Record> &records, const QList<int> &choice, int 
         }
         out.SetLines(i, lines);
     }
+    // A number belongs to the area code it came with: one chosen from a record whose code is
+    // not the one kept would dial elsewhere, so it goes to the notes whole instead.
+    const int memo = FieldIndex(u"Memo");
+    for (int i = 0; i < RecordFieldCount; ++i) {
+        const int code = AreaCodeIndex(i);
+        const int from = choice.value(i, 0);
+        if (code < 0 || from < 0 || from >= records.size() || out.Value(i).trimmed().isEmpty())
+            continue;
+        const QString own = records.at(from).Value(code).trimmed();
+        if (own == out.Value(code).trimmed())
+            continue;
+        const QString line = FieldCaption(RecordFields[size_t(i)]) + QStringLiteral(": ")
+                             + DialledNumber(own, out.Value(i).trimmed());
+        out.SetValue(i, QString());
+        if (!out.Lines(memo).contains(line))
+            out.SetLines(memo, out.Lines(memo) + QStringList{line});
+    }
     return out;
 }
 

@@ -23,6 +23,8 @@ private slots:
     void differentPeopleStayApart();
     void merge_data();
     void merge();
+    void numbersKeepTheirAreaCode_data();
+    void numbersKeepTheirAreaCode();
 
 private:
     // "rel=[data]|Hand=1": the record file rel below the data directory, "|" for line breaks.
@@ -271,6 +273,35 @@ void TestDuplicates::merge()
     // One operation, one notification.
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.first().at(1).toString(), u"중복 합치기: "_s + name);
+}
+
+void TestDuplicates::numbersKeepTheirAreaCode_data()
+{
+    QTest::addColumn<int>("codeFrom"); // the record whose 회사 DDD is kept
+    QTest::addColumn<QString>("phone");
+    QTest::addColumn<QStringList>("memo");
+    QTest::newRow("the number's own code") << 1 << u"555-0202"_s << QStringList{u"메모"_s};
+    QTest::newRow("another code") << 0 << QString()
+                                  << QStringList{u"메모"_s, u"회사 전화: 031-555-0202"_s};
+}
+
+void TestDuplicates::numbersKeepTheirAreaCode()
+{
+    QFETCH(int, codeFrom);
+    QFETCH(QString, phone);
+    QFETCH(QStringList, memo);
+    QList<Record> records(2);
+    records[0].SetValue(u"ODDD", u"02"_s);
+    records[0].SetValue(u"OPh1", u"555-0101"_s);
+    records[0].SetLines(u"Memo", {u"메모"_s});
+    records[1].SetValue(u"ODDD", u"031"_s);
+    records[1].SetValue(u"OPh1", u"555-0202"_s);
+    QList<int> choice(RecordFieldCount, 0);
+    choice[FieldIndex(u"OPh1")] = 1;
+    choice[FieldIndex(u"ODDD")] = codeFrom;
+    const Record merged = Duplicates::MergedValues(records, choice);
+    QCOMPARE(merged.Value(u"OPh1"), phone);
+    QCOMPARE(merged.Lines(u"Memo"), memo);
 }
 
 QTEST_GUILESS_MAIN(TestDuplicates)
