@@ -555,7 +555,9 @@ QString MarkNotDuplicates(const QString &root, const Group &group)
                 return bytes;
             }());
         }
-        if (uid.isEmpty()) {
+        // A file copied outside the program carries the original's identity; as different
+        // people they need one each.
+        if (uid.isEmpty() || uids.contains(uid)) {
             uid = Record::NewUid();
             try {
                 RecordStore::SaveUid(group.paths.at(i), uid);

@@ -21,6 +21,7 @@ private slots:
     void grouping_data();
     void grouping();
     void differentPeopleStayApart();
+    void copiesMarkedApartGetAnIdentityEach();
     void merge_data();
     void merge();
     void numbersKeepTheirAreaCode_data();
@@ -160,6 +161,17 @@ void TestDuplicates::differentPeopleStayApart()
     groups = Duplicates::Find(root());
     QCOMPARE(groups.size(), 1);
     QCOMPARE(groups.first().paths.size(), 3);
+}
+
+void TestDuplicates::copiesMarkedApartGetAnIdentityEach()
+{
+    make({u"a.txt=[data]|Hand=010-1234-5678|[Vandrel]|UID=urn:uuid:same"_s,
+          u"x/a.txt=[data]|Hand=010-1234-5678|[Vandrel]|UID=urn:uuid:same"_s});
+    const QList<Duplicates::Group> groups = Duplicates::Find(root());
+    QCOMPARE(groups.size(), 1);
+    QCOMPARE(Duplicates::MarkNotDuplicates(root(), groups.first()), QString());
+    QVERIFY(Record::Read(path("a.txt")).Uid() != Record::Read(path("x/a.txt")).Uid());
+    QVERIFY(Duplicates::Find(root()).isEmpty());
 }
 
 void TestDuplicates::merge_data()
