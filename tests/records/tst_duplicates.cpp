@@ -22,6 +22,7 @@ private slots:
     void grouping();
     void differentPeopleStayApart();
     void copiesMarkedApartGetAnIdentityEach();
+    void cancelledSearchStops();
     void merge_data();
     void merge();
     void numbersKeepTheirAreaCode_data();
@@ -172,6 +173,18 @@ void TestDuplicates::copiesMarkedApartGetAnIdentityEach()
     QCOMPARE(Duplicates::MarkNotDuplicates(root(), groups.first()), QString());
     QVERIFY(Record::Read(path("a.txt")).Uid() != Record::Read(path("x/a.txt")).Uid());
     QVERIFY(Duplicates::Find(root()).isEmpty());
+}
+
+void TestDuplicates::cancelledSearchStops()
+{
+    make({u"a.txt=[data]|Hand=010-1234-5678"_s, u"b.txt=[data]|Hand=010-1234-5678"_s});
+    std::atomic<bool> cancel{false};
+    qint64 reported = -1;
+    QCOMPARE(
+        Duplicates::Find(root(), &cancel, [&](qint64 done, qint64) { reported = done; }).size(), 1);
+    QCOMPARE(reported, 0);
+    cancel = true;
+    QVERIFY(Duplicates::Find(root(), &cancel).isEmpty());
 }
 
 void TestDuplicates::merge_data()
