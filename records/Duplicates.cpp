@@ -555,7 +555,9 @@ QString MarkNotDuplicates(const QString &root, const Group &group)
                 return bytes;
             }());
         }
-        if (uid.isEmpty()) {
+        // A file copied outside the program carries the original's identity; as different
+        // people they need one each.
+        if (uid.isEmpty() || uids.contains(uid)) {
             uid = Record::NewUid();
             try {
                 RecordStore::SaveUid(group.paths.at(i), uid);
@@ -605,6 +607,23 @@ Record MergedValues(const QList<Record> &records, const QList<int> &choice, int 
         }
         out.SetLines(i, lines);
     }
+    // A number belongs to the area code it came with: one chosen from a record whose code is
+    // not the one kept would dial elsewhere, so it goes to the notes whole instead.
+    const int memo = FieldIndex(u"Memo");
+    for (int i = 0; i < RecordFieldCount; ++i) {
+        const int code = AreaCodeIndex(i);
+        const int from = choice.value(i, 0);
+        if (code < 0 || from < 0 || from >= records.size() || out.Value(i).trimmed().isEmpty())
+            continue;
+        const QString own = records.at(from).Value(code).trimmed();
+        if (own == out.Value(code).trimmed())
+            continue;
+        const QString line = FieldCaption(RecordFields[size_t(i)]) + QStringLiteral(": ")
+                             + DialledNumber(own, out.Value(i).trimmed());
+        out.SetValue(i, QString());
+        if (!out.Lines(memo).contains(line))
+            out.SetLines(memo, out.Lines(memo) + QStringList{line});
+    }
     return out;
 }
 
@@ -636,19 +655,32 @@ QString MergeRecords(const Merge &merge)
         const QString companion = FileSystem::resolve(RecordStore::CompanionFolder(other));
         QHash<QString, QString> renamed;
         const RecordWalk::Folder entries = RecordWalk::List(companion, {true, true, nullptr});
+        // What went over so far goes back when this record cannot go, so that it keeps its
+        // files.
+        QList<std::pair<QString, QString>> here; // its name there, its name here
+        const auto putBack = [&] {
+            for (const auto &[was, now] : std::as_const(here))
+                RecordStore::MoveIntoCompanion(
+                    Paths::Join(RecordStore::CompanionFolder(keptPath), now), other, was);
+        };
         for (const QString &entry : entries.files + entries.folders) {
             const QString to =
                 RecordStore::MoveIntoCompanion(Paths::Join(companion, entry), keptPath);
-            if (to.isEmpty())
+            if (to.isEmpty()) {
+                putBack();
                 return QStringLiteral("%1을(를) %2(으)로 옮기지 못해 합치기를 멈췄습니다.")
                     .arg(Paths::Join(Paths::FileName(companion), entry), keptOldCompanion);
+            }
+            here.append(std::pair(entry, to));
             if (to != entry)
                 renamed.insert(entry, to);
         }
         moved.append(std::pair(Paths::FileName(companion), renamed));
-        if (!RecordStore::DeletePath(other))
+        if (!RecordStore::DeletePath(other)) {
+            putBack();
             return QStringLiteral("%1을(를) 휴지통으로 옮기지 못해 합치기를 멈췄습니다.")
                 .arg(Paths::FileName(other));
+        }
     }
     // The kept record under its new name and in its new folder; the references in it are
     // written anew below, so a rename's warning about them does not matter.

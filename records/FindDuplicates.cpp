@@ -150,11 +150,18 @@ void TfrmFindDuplicates::Search()
 void TfrmFindDuplicates::ShowGroups()
 {
     lstGroups->clear();
-    for (const Duplicates::Group &g : std::as_const(m_groups))
-        lstGroups->addItem(QStringLiteral("%1 외 %2개 — %3")
-                               .arg(FileBaseName(g.paths.first()))
-                               .arg(g.paths.size() - 1)
-                               .arg(g.Reason()));
+    for (const Duplicates::Group &g : std::as_const(m_groups)) {
+        auto *item = new QListWidgetItem(QStringLiteral("%1 외 %2개 — %3")
+                                             .arg(FileBaseName(g.paths.first()))
+                                             .arg(g.paths.size() - 1)
+                                             .arg(g.Reason()),
+                                         lstGroups);
+        // The list is narrow; the whole reason and every member on pointing.
+        QStringList names;
+        for (const QString &p : g.paths)
+            names << QDir(m_root).relativeFilePath(p);
+        item->setToolTip(g.Reason() + u'\n' + names.join(u'\n'));
+    }
     lblStatus->setText(m_groups.isEmpty() ? QStringLiteral("중복으로 보이는 자료가 없습니다.")
                                           : QStringLiteral("중복 묶음 %1개").arg(m_groups.size()));
     if (!m_groups.isEmpty())

@@ -340,14 +340,14 @@ QString AddCompanionFile(const QString &recordFile, const QString &fileName,
     return name;
 }
 
-QString MoveIntoCompanion(const QString &path, const QString &recordFile)
+QString MoveIntoCompanion(const QString &path, const QString &recordFile, const QString &wanted)
 {
     const QString dir = FileSystem::resolve(CompanionFolder(recordFile));
     const QString from = FileSystem::resolve(path);
     const QFileInfo info(from);
     if (!info.exists() || !FileSystem::makePath(dir))
         return {};
-    QString name = Paths::FileName(from);
+    QString name = wanted.isEmpty() ? Paths::FileName(from) : wanted;
     const qsizetype dot = info.isDir() ? -1 : name.lastIndexOf(u'.');
     const QString stem = dot > 0 ? name.left(dot) : name, ext = dot > 0 ? name.mid(dot) : QString();
     for (int n = 2; NameTaken(dir, name); ++n)

@@ -126,10 +126,11 @@ QString FolderPath(const QString &dir, const QStringList &parts);
 // there. The name used; empty when it could not be written.
 QString AddCompanionFile(const QString &recordFile, const QString &fileName,
                          const QByteArray &bytes);
-// Moves the file or folder at path into the companion folder of the record file, under a name
-// not yet taken there (as AddCompanionFile makes one free). The name used; empty on failure,
-// with path as it was.
-QString MoveIntoCompanion(const QString &path, const QString &recordFile);
+// Moves the file or folder at path into the companion folder of the record file, under its
+// name (or name when given) made free there as AddCompanionFile makes it. The name used; empty
+// on failure, with path as it was.
+QString MoveIntoCompanion(const QString &path, const QString &recordFile,
+                          const QString &name = QString());
 
 // Every record below dir as the tree shows it, depth first: a folder's own record, its records,
 // then its folders. dir's own folder record only with withOwnRecord. Entries whose names are no

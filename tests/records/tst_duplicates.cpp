@@ -21,8 +21,12 @@ private slots:
     void grouping_data();
     void grouping();
     void differentPeopleStayApart();
+    void copiesMarkedApartGetAnIdentityEach();
+    void cancelledSearchStops();
     void merge_data();
     void merge();
+    void numbersKeepTheirAreaCode_data();
+    void numbersKeepTheirAreaCode();
 
 private:
     // "rel=[data]|Hand=1": the record file rel below the data directory, "|" for line breaks.
@@ -160,6 +164,29 @@ void TestDuplicates::differentPeopleStayApart()
     QCOMPARE(groups.first().paths.size(), 3);
 }
 
+void TestDuplicates::copiesMarkedApartGetAnIdentityEach()
+{
+    make({u"a.txt=[data]|Hand=010-1234-5678|[Vandrel]|UID=urn:uuid:same"_s,
+          u"x/a.txt=[data]|Hand=010-1234-5678|[Vandrel]|UID=urn:uuid:same"_s});
+    const QList<Duplicates::Group> groups = Duplicates::Find(root());
+    QCOMPARE(groups.size(), 1);
+    QCOMPARE(Duplicates::MarkNotDuplicates(root(), groups.first()), QString());
+    QVERIFY(Record::Read(path("a.txt")).Uid() != Record::Read(path("x/a.txt")).Uid());
+    QVERIFY(Duplicates::Find(root()).isEmpty());
+}
+
+void TestDuplicates::cancelledSearchStops()
+{
+    make({u"a.txt=[data]|Hand=010-1234-5678"_s, u"b.txt=[data]|Hand=010-1234-5678"_s});
+    std::atomic<bool> cancel{false};
+    qint64 reported = -1;
+    QCOMPARE(
+        Duplicates::Find(root(), &cancel, [&](qint64 done, qint64) { reported = done; }).size(), 1);
+    QCOMPARE(reported, 0);
+    cancel = true;
+    QVERIFY(Duplicates::Find(root(), &cancel).isEmpty());
+}
+
 void TestDuplicates::merge_data()
 {
     QTest::addColumn<QString>("name");
@@ -189,6 +216,9 @@ void TestDuplicates::merge_data()
         << QStringList{u"__김 철수"_s, u"김 철수.txt"_s};
     QTest::newRow("name of a record outside the group")
         << u"other"_s << QString() << QStringList{} << QStringList{};
+    // The other record keeps its files when it cannot go to the trash.
+    QTest::newRow("the trash refuses")
+        << u"김철수"_s << u"trash fails"_s << QStringList{} << QStringList{};
 }
 
 void TestDuplicates::merge()
@@ -226,6 +256,8 @@ void TestDuplicates::merge()
     QTemporaryDir trash;
     QStringList inTrash;
     ShellFiles::SetTrashFunction([&](const QString &p, QString *) {
+        if (folder == u"trash fails")
+            return false;
         inTrash << QFileInfo(p).fileName();
         return QFile::rename(p, trash.filePath(QFileInfo(p).fileName()));
     });
@@ -236,16 +268,18 @@ void TestDuplicates::merge()
     choice[FieldIndex(u"EMail")] = 1;
     choice[FieldIndex(u"Memo")] = -1;
     QSignalSpy spy(&RecordStore::Notifier::Instance(), &RecordStore::Notifier::changed);
-    const QString why = Duplicates::MergeRecords({{path("김철수.txt"), path("김 철수.txt")},
-                                                  0,
-                                                  name,
-                                                  folder.isEmpty() ? root() : path(folder),
-                                                  Duplicates::MergedValues(records, choice)});
+    const QString why = Duplicates::MergeRecords(
+        {{path("김철수.txt"), path("김 철수.txt")},
+         0,
+         name,
+         folder.isEmpty() || folder == u"trash fails" ? root() : path(folder),
+         Duplicates::MergedValues(records, choice)});
     ShellFiles::SetTrashFunction({});
     if (after.isEmpty()) {
         QVERIFY(!why.isEmpty());
         QCOMPARE(snapshot(root(), {}), before);
-        QCOMPARE(spy.count(), 0);
+        // Files that went over and back are told, as one change.
+        QCOMPARE(spy.count(), folder == u"trash fails" ? 1 : 0);
         return;
     }
     QCOMPARE(why, QString());
@@ -264,6 +298,35 @@ void TestDuplicates::merge()
     // One operation, one notification.
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.first().at(1).toString(), u"중복 합치기: "_s + name);
+}
+
+void TestDuplicates::numbersKeepTheirAreaCode_data()
+{
+    QTest::addColumn<int>("codeFrom"); // the record whose 회사 DDD is kept
+    QTest::addColumn<QString>("phone");
+    QTest::addColumn<QStringList>("memo");
+    QTest::newRow("the number's own code") << 1 << u"555-0202"_s << QStringList{u"메모"_s};
+    QTest::newRow("another code") << 0 << QString()
+                                  << QStringList{u"메모"_s, u"회사 전화: 031-555-0202"_s};
+}
+
+void TestDuplicates::numbersKeepTheirAreaCode()
+{
+    QFETCH(int, codeFrom);
+    QFETCH(QString, phone);
+    QFETCH(QStringList, memo);
+    QList<Record> records(2);
+    records[0].SetValue(u"ODDD", u"02"_s);
+    records[0].SetValue(u"OPh1", u"555-0101"_s);
+    records[0].SetLines(u"Memo", {u"메모"_s});
+    records[1].SetValue(u"ODDD", u"031"_s);
+    records[1].SetValue(u"OPh1", u"555-0202"_s);
+    QList<int> choice(RecordFieldCount, 0);
+    choice[FieldIndex(u"OPh1")] = 1;
+    choice[FieldIndex(u"ODDD")] = codeFrom;
+    const Record merged = Duplicates::MergedValues(records, choice);
+    QCOMPARE(merged.Value(u"OPh1"), phone);
+    QCOMPARE(merged.Lines(u"Memo"), memo);
 }
 
 QTEST_GUILESS_MAIN(TestDuplicates)
