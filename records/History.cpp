@@ -1419,6 +1419,18 @@ QString History::UserRepository(const QString &dataDir)
     // Our own repository is no working tree of anybody's.
     if (path.endsWith(u'/' + RepositoryName) || path.contains(u'/' + RepositoryName + u'/'))
         return {};
+    // A data directory that repository ignores (a build folder) is not versioned by it.
+    Repo user;
+    if (git_repository_open_ext(user.out(), found.ptr, GIT_REPOSITORY_OPEN_NO_SEARCH, nullptr) == 0
+        && !git_repository_is_bare(user)) {
+        const QString work = QDir::cleanPath(QString::fromUtf8(git_repository_workdir(user)));
+        const QString inside = QDir(work).relativeFilePath(QDir(dataDir).absolutePath());
+        int ignored = 0;
+        if (!inside.isEmpty() && inside != u"." && !inside.startsWith(QStringLiteral(".."))
+            && git_ignore_path_is_ignored(&ignored, user, (inside + u'/').toUtf8().constData()) == 0
+            && ignored)
+            return {};
+    }
     if (path.endsWith(QStringLiteral("/.git")))
         path.chop(5);
     return QDir::toNativeSeparators(path);

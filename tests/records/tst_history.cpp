@@ -528,6 +528,16 @@ void TestHistory::usersOwnRepository()
     QVERIFY(!History::Note(path("친구")).isEmpty());
     QVERIFY(!QFileInfo::exists(path("친구/" + History::RepositoryName)));
     QVERIFY(!history.CanUndo());
+
+    // A folder that repository ignores is none of its business: it gets a history.
+    put(path(".gitignore"), "/가족/\n");
+    QVERIFY(History::Note(path("가족")).isEmpty());
+    History ignored(path("가족"));
+    ignored.Flush();
+    RecordStore::CreateRecord(path("가족/박민수.txt"), Record());
+    ignored.Flush();
+    QVERIFY(ignored.IsOn());
+    QCOMPARE(ignored.Log(1).value(0), QStringLiteral("자료 생성: 박민수"));
 }
 
 QTEST_GUILESS_MAIN(TestHistory)
