@@ -6,6 +6,7 @@
 #include "platform/DirectoryListing.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
+#include "platform/Job.h"
 #include "platform/Paths.h"
 
 #include <git2.h>
@@ -20,6 +21,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPointer>
 #include <QScopeGuard>
 #include <QSet>
 #include <QStorageInfo>
@@ -389,6 +391,7 @@ struct History::Impl
     QHash<QString, QString> summaries;
 
     std::atomic<bool> closing{false}; // a first commit still being made is given up
+    QPointer<Job> snapshotStarter;
     std::atomic<QThread *> applyingThread{nullptr};
     std::atomic<int> applyingTag{0};
 
@@ -677,21 +680,28 @@ struct History::Impl
     {
         try {
             const qint64 began = QDateTime::currentSecsSinceEpoch();
-            beginBulk();
-            QList<Edit> edits;
-            int records = 0;
+            QStringList files;
             for (const RecordWalk::Folder &folder :
                  RecordWalk::Walk(root, {true, false, &closing})) {
                 const QString dir = QDir::fromNativeSeparators(folder.rel);
-                for (const QString &file : folder.files) {
-                    const QString rel = joinRel(dir, file);
-                    if (!tracked(rel) || closing)
-                        continue;
-                    if (const std::optional<git_oid> id = blobFromDisk(rel, false)) {
-                        edits << upsert(rel, *id);
-                        records += isRecordFile(rel) ? 1 : 0;
-                    }
+                for (const QString &file : folder.files)
+                    if (tracked(joinRel(dir, file)))
+                        files << joinRel(dir, file);
+            }
+            beginBulk();
+            QList<Edit> edits;
+            int records = 0;
+            for (qsizetype i = 0; i < files.size() && !stopSnapshot(i, files.size()); ++i) {
+                if (const std::optional<git_oid> id = blobFromDisk(files.at(i), false)) {
+                    edits << upsert(files.at(i), *id);
+                    records += isRecordFile(files.at(i)) ? 1 : 0;
                 }
+            }
+            if (stopSnapshot(files.size(), files.size())) {
+                // Made again at the next start; nothing may commit on half a tree.
+                abandonBulk();
+                turnOff(QStringLiteral("이력을 처음 만들다 그쳤습니다"), false);
+                return;
             }
             const git_oid id =
                 makeCommit(edits, QStringLiteral("이력 시작: 자료 %1개").arg(records), {}, began);
@@ -705,6 +715,17 @@ struct History::Impl
             abandonBulk();
             failed(f);
         }
+    }
+
+    // The job that shows the first commit's progress, while it runs; Esc stops it.
+    std::atomic<Job *> snapshotJob{nullptr};
+
+    bool stopSnapshot(qsizetype done, qsizetype total)
+    {
+        if (closing)
+            return true;
+        Job *job = snapshotJob;
+        return job && (done % 256 == 0 || done == total) && !job->report(done, total);
     }
 
     // While a bulk write runs, objects go into memory and then into the repository as one pack.
@@ -1388,15 +1409,25 @@ History::History(const QString &dataDir, QObject *parent)
     connect(&RecordStore::Notifier::Instance(), &RecordStore::Notifier::changed, this,
             &History::Receive, Qt::DirectConnection);
     d->worker = std::thread([impl = d.get()] { impl->run(); });
-    // The first history of a data directory is made at once, in the background.
-    if (!QFileInfo(d->repoPath).isDir())
+    // The first history of a data directory is made at once, in the background, as a job that
+    // shows its progress; the worker's first task waits for it.
+    if (!QFileInfo(d->repoPath).isDir()) {
+        d->snapshotStarter = Job::start(QStringLiteral("이력"), [impl = d.get()](Job &job) {
+            const std::lock_guard lock(impl->repoMutex);
+            impl->snapshotJob = &job;
+            impl->ensureOpen();
+            impl->snapshotJob = nullptr;
+        });
         d->enqueue({Impl::Task::Start, {}, {}, 0, {}});
+    }
 }
 
 History::~History()
 {
     disconnect(&RecordStore::Notifier::Instance(), nullptr, this, nullptr);
     d->closing = true;
+    if (d->snapshotStarter)
+        d->snapshotStarter->waitForWork();
     if (d->worker.joinable()) {
         {
             const std::lock_guard lock(d->queueMutex);
