@@ -57,6 +57,7 @@ constexpr int BulkEdits = 200;
 struct GitFailure
 {
     QString message;
+    int kind = 0; // git_error_t
 };
 
 void check(int rc)
@@ -65,7 +66,8 @@ void check(int rc)
         return;
     const git_error *e = git_error_last();
     throw GitFailure{e && e->message ? QString::fromUtf8(e->message)
-                                     : QStringLiteral("libgit2 error %1").arg(rc)};
+                                     : QStringLiteral("libgit2 error %1").arg(rc),
+                     e ? e->klass : 0};
 }
 
 template<typename T, void (*Free)(T *)>
@@ -573,7 +575,33 @@ struct History::Impl
             turnOff(problem, true);
             return;
         }
+        // A repository whose last commit or any object cannot be read is damaged; any other
+        // failure turns the history off and leaves the repository as it is.
+        const bool objects = failure.kind == GIT_ERROR_ODB || failure.kind == GIT_ERROR_ZLIB
+                             || failure.kind == GIT_ERROR_OBJECT;
+        if (!objects && readable()) {
+            turnOff(QStringLiteral("이력을 쓰지 못했습니다 (%1)").arg(failure.message), true);
+            return;
+        }
         setAside(failure.message);
+    }
+
+    bool readable() const
+    {
+        Repo fresh;
+        if (git_repository_open_ext(fresh.out(), repoPath.toUtf8().constData(),
+                                    GIT_REPOSITORY_OPEN_NO_SEARCH | GIT_REPOSITORY_OPEN_BARE,
+                                    nullptr)
+            < 0)
+            return false;
+        git_oid id;
+        const int rc = git_reference_name_to_id(&id, fresh, "HEAD");
+        if (rc == GIT_ENOTFOUND || rc == GIT_EUNBORNBRANCH)
+            return true;
+        Commit commit;
+        Tree tree;
+        return rc == 0 && git_commit_lookup(commit.out(), fresh, &id) == 0
+               && git_commit_tree(tree.out(), commit) == 0;
     }
 
     // A repository that cannot be read goes aside under a name of its own, and a new one starts.
