@@ -7,8 +7,11 @@
 #include "picker/FolderBrowser.h"
 #include "picker/FolderPicker.h"
 #include "platform/DialogService.h"
+#include "records/DeletedRecords.h"
+#include "records/History.h"
 #include "records/ModifyData.h"
 #include "records/NewData.h"
+#include "records/RecordHistory.h"
 #include "records/UserFileName.h"
 #include "records/book.h"
 #include "support/FakeDesktop.h"
@@ -297,6 +300,13 @@ void TestAccessibility::dialogControlsAreNamed_data()
         auto *picker = new TFolderPickerDialog(parent);
         return new TFolderBrowser(*picker, dataDir(), parent);
     }) << "tvFolders" << TabExceptions();
+    QTest::newRow("record history") << MakeDialog([this](QWidget *parent) -> QWidget * {
+        return new TfrmRecordHistory(*m_window->history,
+                                     dataDir() + QStringLiteral("/가족/홍길동.txt"), parent);
+    }) << "lstVersions" << TabExceptions();
+    QTest::newRow("deleted records") << MakeDialog([this](QWidget *parent) -> QWidget * {
+        return new TfrmDeletedRecords(*m_window->history, parent);
+    }) << "cboSince" << TabExceptions();
 }
 
 void TestAccessibility::dialogControlsAreNamed()
