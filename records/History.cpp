@@ -631,8 +631,11 @@ struct History::Impl
     // What a killed write left behind: locks no running write holds (one program per user).
     void removeStaleLocks()
     {
-        QDirIterator it(repoPath, {QStringLiteral("*.lock")}, QDir::Files | QDir::Hidden,
-                        QDirIterator::Subdirectories);
+        // Also the temporary files of objects and packs a killed write had not renamed yet.
+        QDirIterator it(
+            repoPath,
+            {QStringLiteral("*.lock"), QStringLiteral("tmp_*"), QStringLiteral("*_git2_*")},
+            QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
         while (it.hasNext())
             QFile::remove(it.next());
     }

@@ -488,8 +488,10 @@ void TestHistory::damagedRepository()
             "0123456789012345678901234567890123456789\n");
     else if (damage == u"objects")
         QVERIFY(QDir(repo + QStringLiteral("/objects")).removeRecursively());
-    else
+    else {
         put(repo + QStringLiteral("/refs/heads/main.lock"), "");
+        put(repo + QStringLiteral("/objects/pack/pack_git2_aBcDeF"), "half a pack");
+    }
 
     History history(root());
     QSignalSpy stopped(&history, &History::stopped);
@@ -509,6 +511,7 @@ void TestHistory::damagedRepository()
         QCOMPARE(history.Log().size(), 1); // started anew with the data directory as it is
     } else {
         QCOMPARE(history.Log().size(), 3);
+        QVERIFY(!QFileInfo::exists(repo + QStringLiteral("/objects/pack/pack_git2_aBcDeF")));
     }
 }
 
