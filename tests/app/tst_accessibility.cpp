@@ -7,8 +7,6 @@
 #include "picker/FolderBrowser.h"
 #include "picker/FolderPicker.h"
 #include "platform/DialogService.h"
-#include "records/DeletedRecords.h"
-#include "records/History.h"
 #include "records/ModifyData.h"
 #include "records/NewData.h"
 #include "records/RecordHistory.h"
@@ -304,9 +302,6 @@ void TestAccessibility::dialogControlsAreNamed_data()
         return new TfrmRecordHistory(*m_window->history,
                                      dataDir() + QStringLiteral("/가족/홍길동.txt"), parent);
     }) << "lstVersions" << TabExceptions();
-    QTest::newRow("deleted records") << MakeDialog([this](QWidget *parent) -> QWidget * {
-        return new TfrmDeletedRecords(*m_window->history, parent);
-    }) << "cboSince" << TabExceptions();
 }
 
 void TestAccessibility::dialogControlsAreNamed()
