@@ -6,6 +6,7 @@
 #include "platform/DirectoryListing.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
+#include "platform/Job.h"
 #include "platform/Paths.h"
 
 #include <git2.h>
@@ -20,6 +21,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPointer>
 #include <QScopeGuard>
 #include <QSet>
 #include <QStorageInfo>
@@ -55,6 +57,7 @@ constexpr int BulkEdits = 200;
 struct GitFailure
 {
     QString message;
+    int kind = 0; // git_error_t
 };
 
 void check(int rc)
@@ -63,7 +66,8 @@ void check(int rc)
         return;
     const git_error *e = git_error_last();
     throw GitFailure{e && e->message ? QString::fromUtf8(e->message)
-                                     : QStringLiteral("libgit2 error %1").arg(rc)};
+                                     : QStringLiteral("libgit2 error %1").arg(rc),
+                     e ? e->klass : 0};
 }
 
 template<typename T, void (*Free)(T *)>
@@ -389,6 +393,7 @@ struct History::Impl
     QHash<QString, QString> summaries;
 
     std::atomic<bool> closing{false}; // a first commit still being made is given up
+    QPointer<Job> snapshotStarter;
     std::atomic<QThread *> applyingThread{nullptr};
     std::atomic<int> applyingTag{0};
 
@@ -570,7 +575,33 @@ struct History::Impl
             turnOff(problem, true);
             return;
         }
+        // A repository whose last commit or any object cannot be read is damaged; any other
+        // failure turns the history off and leaves the repository as it is.
+        const bool objects = failure.kind == GIT_ERROR_ODB || failure.kind == GIT_ERROR_ZLIB
+                             || failure.kind == GIT_ERROR_OBJECT;
+        if (!objects && readable()) {
+            turnOff(QStringLiteral("이력을 쓰지 못했습니다 (%1)").arg(failure.message), true);
+            return;
+        }
         setAside(failure.message);
+    }
+
+    bool readable() const
+    {
+        Repo fresh;
+        if (git_repository_open_ext(fresh.out(), repoPath.toUtf8().constData(),
+                                    GIT_REPOSITORY_OPEN_NO_SEARCH | GIT_REPOSITORY_OPEN_BARE,
+                                    nullptr)
+            < 0)
+            return false;
+        git_oid id;
+        const int rc = git_reference_name_to_id(&id, fresh, "HEAD");
+        if (rc == GIT_ENOTFOUND || rc == GIT_EUNBORNBRANCH)
+            return true;
+        Commit commit;
+        Tree tree;
+        return rc == 0 && git_commit_lookup(commit.out(), fresh, &id) == 0
+               && git_commit_tree(tree.out(), commit) == 0;
     }
 
     // A repository that cannot be read goes aside under a name of its own, and a new one starts.
@@ -600,8 +631,11 @@ struct History::Impl
     // What a killed write left behind: locks no running write holds (one program per user).
     void removeStaleLocks()
     {
-        QDirIterator it(repoPath, {QStringLiteral("*.lock")}, QDir::Files | QDir::Hidden,
-                        QDirIterator::Subdirectories);
+        // Also the temporary files of objects and packs a killed write had not renamed yet.
+        QDirIterator it(
+            repoPath,
+            {QStringLiteral("*.lock"), QStringLiteral("tmp_*"), QStringLiteral("*_git2_*")},
+            QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
         while (it.hasNext())
             QFile::remove(it.next());
     }
@@ -677,21 +711,28 @@ struct History::Impl
     {
         try {
             const qint64 began = QDateTime::currentSecsSinceEpoch();
-            beginBulk();
-            QList<Edit> edits;
-            int records = 0;
+            QStringList files;
             for (const RecordWalk::Folder &folder :
                  RecordWalk::Walk(root, {true, false, &closing})) {
                 const QString dir = QDir::fromNativeSeparators(folder.rel);
-                for (const QString &file : folder.files) {
-                    const QString rel = joinRel(dir, file);
-                    if (!tracked(rel) || closing)
-                        continue;
-                    if (const std::optional<git_oid> id = blobFromDisk(rel, false)) {
-                        edits << upsert(rel, *id);
-                        records += isRecordFile(rel) ? 1 : 0;
-                    }
+                for (const QString &file : folder.files)
+                    if (tracked(joinRel(dir, file)))
+                        files << joinRel(dir, file);
+            }
+            beginBulk();
+            QList<Edit> edits;
+            int records = 0;
+            for (qsizetype i = 0; i < files.size() && !stopSnapshot(i, files.size()); ++i) {
+                if (const std::optional<git_oid> id = blobFromDisk(files.at(i), false)) {
+                    edits << upsert(files.at(i), *id);
+                    records += isRecordFile(files.at(i)) ? 1 : 0;
                 }
+            }
+            if (stopSnapshot(files.size(), files.size())) {
+                // Made again at the next start; nothing may commit on half a tree.
+                abandonBulk();
+                turnOff(QStringLiteral("이력을 처음 만들다 그쳤습니다"), false);
+                return;
             }
             const git_oid id =
                 makeCommit(edits, QStringLiteral("이력 시작: 자료 %1개").arg(records), {}, began);
@@ -705,6 +746,17 @@ struct History::Impl
             abandonBulk();
             failed(f);
         }
+    }
+
+    // The job that shows the first commit's progress, while it runs; Esc stops it.
+    std::atomic<Job *> snapshotJob{nullptr};
+
+    bool stopSnapshot(qsizetype done, qsizetype total)
+    {
+        if (closing)
+            return true;
+        Job *job = snapshotJob;
+        return job && (done % 256 == 0 || done == total) && !job->report(done, total);
     }
 
     // While a bulk write runs, objects go into memory and then into the repository as one pack.
@@ -1392,15 +1444,25 @@ History::History(const QString &dataDir, QObject *parent)
     connect(&RecordStore::Notifier::Instance(), &RecordStore::Notifier::changed, this,
             &History::Receive, Qt::DirectConnection);
     d->worker = std::thread([impl = d.get()] { impl->run(); });
-    // The first history of a data directory is made at once, in the background.
-    if (!QFileInfo(d->repoPath).isDir())
+    // The first history of a data directory is made at once, in the background, as a job that
+    // shows its progress; the worker's first task waits for it.
+    if (!QFileInfo(d->repoPath).isDir()) {
+        d->snapshotStarter = Job::start(QStringLiteral("이력"), [impl = d.get()](Job &job) {
+            const std::lock_guard lock(impl->repoMutex);
+            impl->snapshotJob = &job;
+            impl->ensureOpen();
+            impl->snapshotJob = nullptr;
+        });
         d->enqueue({Impl::Task::Start, {}, {}, 0, {}});
+    }
 }
 
 History::~History()
 {
     disconnect(&RecordStore::Notifier::Instance(), nullptr, this, nullptr);
     d->closing = true;
+    if (d->snapshotStarter)
+        d->snapshotStarter->waitForWork();
     if (d->worker.joinable()) {
         {
             const std::lock_guard lock(d->queueMutex);
@@ -1423,6 +1485,18 @@ QString History::UserRepository(const QString &dataDir)
     // Our own repository is no working tree of anybody's.
     if (path.endsWith(u'/' + RepositoryName) || path.contains(u'/' + RepositoryName + u'/'))
         return {};
+    // A data directory that repository ignores (a build folder) is not versioned by it.
+    Repo user;
+    if (git_repository_open_ext(user.out(), found.ptr, GIT_REPOSITORY_OPEN_NO_SEARCH, nullptr) == 0
+        && !git_repository_is_bare(user)) {
+        const QString work = QDir::cleanPath(QString::fromUtf8(git_repository_workdir(user)));
+        const QString inside = QDir(work).relativeFilePath(QDir(dataDir).absolutePath());
+        int ignored = 0;
+        if (!inside.isEmpty() && inside != u"." && !inside.startsWith(QStringLiteral(".."))
+            && git_ignore_path_is_ignored(&ignored, user, (inside + u'/').toUtf8().constData()) == 0
+            && ignored)
+            return {};
+    }
     if (path.endsWith(QStringLiteral("/.git")))
         path.chop(5);
     return QDir::toNativeSeparators(path);

@@ -42,16 +42,16 @@ TfrmRecordHistory::TfrmRecordHistory(History &history, const QString &path, QWid
     versions->setBuddy(lstVersions);
 
     auto *other = new QLabel(QStringLiteral("비교할 것(&O)"), ClientArea());
-    other->setGeometry(290, 28, 90, 16);
+    other->setGeometry(290, 364, 90, 16);
     cboOther = new QComboBox(ClientArea());
     cboOther->setObjectName(QStringLiteral("cboOther"));
-    cboOther->setGeometry(380, 24, 310, 20);
+    cboOther->setGeometry(380, 362, 310, 20);
     cboOther->setAccessibleName(QStringLiteral("비교할 버전"));
     other->setBuddy(cboOther);
 
     grdFields = new QTableWidget(0, 3, ClientArea());
     grdFields->setObjectName(QStringLiteral("grdFields"));
-    grdFields->setGeometry(290, 46, 400, 340);
+    grdFields->setGeometry(290, 46, 400, 310);
     grdFields->setHorizontalHeaderLabels(
         {QStringLiteral("항목"), QStringLiteral("이 버전"), QStringLiteral("비교할 것")});
     grdFields->verticalHeader()->setVisible(false);
@@ -81,7 +81,7 @@ TfrmRecordHistory::TfrmRecordHistory(History &history, const QString &path, QWid
     btnConfirm->hide();
     btnCancel->setText(QStringLiteral("닫기(&C)"));
     btnCancel->setGeometry(620, 410, 70, 22);
-    SetTabChain({lstVersions, cboOther, grdFields, btnRestore, btnRestoreField, btnCancel});
+    SetTabChain({lstVersions, grdFields, cboOther, btnRestore, btnRestoreField, btnCancel});
 
     connect(lstVersions, &QListWidget::currentRowChanged, this,
             &TfrmRecordHistory::ShowDifferences);

@@ -10,6 +10,7 @@
 #include "records/FindDuplicates.h"
 #include "records/ModifyData.h"
 #include "records/NewData.h"
+#include "records/RecordHistory.h"
 #include "records/UserFileName.h"
 #include "records/book.h"
 #include "support/FakeDesktop.h"
@@ -308,6 +309,10 @@ void TestAccessibility::dialogControlsAreNamed_data()
         auto *picker = new TFolderPickerDialog(parent);
         return new TFolderBrowser(*picker, dataDir(), parent);
     }) << "tvFolders" << TabExceptions();
+    QTest::newRow("record history") << MakeDialog([this](QWidget *parent) -> QWidget * {
+        return new TfrmRecordHistory(*m_window->history,
+                                     dataDir() + QStringLiteral("/가족/홍길동.txt"), parent);
+    }) << "lstVersions" << TabExceptions();
 }
 
 void TestAccessibility::dialogControlsAreNamed()

@@ -515,8 +515,10 @@ void TestHistory::damagedRepository()
             "0123456789012345678901234567890123456789\n");
     else if (damage == u"objects")
         QVERIFY(QDir(repo + QStringLiteral("/objects")).removeRecursively());
-    else
+    else {
         put(repo + QStringLiteral("/refs/heads/main.lock"), "");
+        put(repo + QStringLiteral("/objects/pack/pack_git2_aBcDeF"), "half a pack");
+    }
 
     History history(root());
     QSignalSpy stopped(&history, &History::stopped);
@@ -536,6 +538,7 @@ void TestHistory::damagedRepository()
         QCOMPARE(history.Log().size(), 1); // started anew with the data directory as it is
     } else {
         QCOMPARE(history.Log().size(), 3);
+        QVERIFY(!QFileInfo::exists(repo + QStringLiteral("/objects/pack/pack_git2_aBcDeF")));
     }
 }
 
@@ -555,6 +558,16 @@ void TestHistory::usersOwnRepository()
     QVERIFY(!History::Note(path("친구")).isEmpty());
     QVERIFY(!QFileInfo::exists(path("친구/" + History::RepositoryName)));
     QVERIFY(!history.CanUndo());
+
+    // A folder that repository ignores is none of its business: it gets a history.
+    put(path(".gitignore"), "/가족/\n");
+    QVERIFY(History::Note(path("가족")).isEmpty());
+    History ignored(path("가족"));
+    ignored.Flush();
+    RecordStore::CreateRecord(path("가족/박민수.txt"), Record());
+    ignored.Flush();
+    QVERIFY(ignored.IsOn());
+    QCOMPARE(ignored.Log(1).value(0), QStringLiteral("자료 생성: 박민수"));
 }
 
 QTEST_GUILESS_MAIN(TestHistory)
