@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QLockFile>
 #include <QSet>
 #include <QUuid>
 
@@ -251,6 +252,13 @@ public:
             }
             m_book = found.addressBooks.first().url;
         }
+        // One sync per account at a time: the window's and the command line's.
+        QLockFile lock(m_r.stateFile + u".lock"_s);
+        lock.setStaleLockTime(0);
+        if (!lock.tryLock(0)) {
+            m_report.failure = u"이 계정의 다른 동기화가 아직 실행 중입니다."_s;
+            return m_report;
+        }
         m_state = SyncState::Load(m_r.stateFile);
         if (m_state.Lost())
             m_report.warnings << u"지난 동기화 상태를 읽을 수 없어 서버와 자료를 처음부터 "
@@ -260,6 +268,15 @@ public:
             m_state.Clear();
             m_state.book = book;
         }
+        // Another folder (the data directory switched, a drive mounted elsewhere) would look as
+        // if every record had been deleted here.
+        if (!m_state.folder.isEmpty() && m_state.folder != m_folder && !m_state.Items().isEmpty()) {
+            m_report.failure =
+                u"이 계정은 지금까지 다른 폴더(%1)와 동기화했습니다. 동기화 설정에서 "
+                u"폴더를 다시 정하면 처음부터 비교합니다."_s.arg(m_state.folder);
+            return m_report;
+        }
+        m_state.folder = m_folder;
         // Changes here go out as one, when the sync ends.
         RecordStore::Operation operation(u"동기화"_s);
         try {
@@ -759,6 +776,12 @@ private:
     {
         if (m_unreadable)
             return;
+        if (m_locals.isEmpty() && m_state.Items().size() > 1) {
+            // More likely an empty drive or mount than every contact deleted by hand.
+            m_report.warnings << u"동기화할 폴더에 자료가 하나도 없어 서버의 카드를 지우지 "
+                                 u"않았습니다."_s;
+            return;
+        }
         const QList<SyncState::Item> items = m_state.Items().values();
         for (const SyncState::Item &item : items) {
             if (m_locals.contains(item.uid) || m_handled.contains(item.uid))

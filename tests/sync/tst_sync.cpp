@@ -12,6 +12,7 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLockFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -40,6 +41,8 @@ private slots:
     void changes();
     void secondClient();
     void vdirsyncerAsTheOtherDevice();
+    void guards_data();
+    void guards();
     void serverErrors_data();
     void serverErrors();
     void interrupted_data();
@@ -120,6 +123,8 @@ void TestSync::init()
     QVERIFY(QDir().mkpath(Data(1)));
     QVERIFY(QDir().mkpath(m_dir->filePath(u"trash"_s)));
     m_trashed.clear();
+    m_user = RadicaleServer::User();
+    m_password = RadicaleServer::Password();
     ShellFiles::SetTrashFunction([this](const QString &path, QString *inTrash) {
         const QString to = m_dir->filePath(u"trash/"_s + Paths::FileName(path));
         if (inTrash)
@@ -519,6 +524,45 @@ void TestSync::vdirsyncerAsTheOtherDevice()
     QVERIFY(run({u"sync"_s}));
     QVERIFY(TestFiles::read(dir.filePath(u"new.vcf"_s)).contains("jung@example.com"));
     QCOMPARE(dir.entryList({u"*.vcf"_s}, QDir::Files).size(), 2);
+}
+
+void TestSync::guards_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("the data directory switched") << u"switch"_s << u"다른 폴더"_s;
+    QTest::newRow("every record gone") << u"empty"_s << u"자료가 하나도 없어"_s;
+    QTest::newRow("another sync running") << u"locked"_s << u"아직 실행 중"_s;
+}
+
+// What looks like every record deleted here is no reason to delete the server's cards.
+void TestSync::guards()
+{
+    QFETCH(QString, what);
+    QFETCH(QString, says);
+    START_RADICALE();
+    MakeRecord(u"김철수.txt"_s, u"010-1111-2222"_s);
+    MakeRecord(u"이영희.txt"_s, u"010-3333-4444"_s);
+    QVERIFY(!Sync().Failed());
+    SyncEngine::Request r;
+    r.dataDir = r.folder = Data(0);
+    r.book = m_book;
+    r.account = Account();
+    r.stateFile = m_dir->filePath(u"state0"_s);
+    QLockFile other(r.stateFile + u".lock"_s);
+    if (what == u"switch") {
+        r.dataDir = r.folder = Data(1);
+    } else if (what == u"empty") {
+        QVERIFY(QFile::remove(Path(u"김철수.txt"_s)));
+        QVERIFY(QFile::remove(Path(u"이영희.txt"_s)));
+    } else {
+        QVERIFY(other.tryLock(0));
+    }
+    const SyncReport report = SyncEngine::Run(r);
+    QVERIFY2(report.Text().contains(says), qPrintable(report.Text()));
+    QCOMPARE(report.deletedThere, 0);
+    QCOMPARE(ServerCards().size(), 2);
+    QVERIFY(Records(1).isEmpty());
 }
 
 void TestSync::serverErrors_data()
