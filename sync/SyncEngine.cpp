@@ -566,7 +566,7 @@ private:
             if (Rejected(w.error, local.path))
                 return;
             Check(w.error);
-            ++(changedHere || known ? m_report.merged : m_report.uploaded);
+            ++(changedHere ? m_report.merged : m_report.uploaded);
             Remember(uid, href, w.etag, local, now, ValuesOf(ContactOfCard(local.card)));
             return;
         }

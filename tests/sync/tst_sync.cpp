@@ -12,6 +12,9 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLockFile>
 #include <QProcess>
 #include <QSignalSpy>
@@ -293,6 +296,9 @@ void TestSync::changes_data()
     QTest::newRow("renamed on the server")
         << u"rename there"_s << QStringList{u"김철수.txt"_s, u"이영희님.txt"_s}
         << QStringList{u"김철수"_s, u"이영희님"_s} << QList<int>{0, 1, 0, 0, 0, 0};
+    // The server answers 412 to the upload: the card is read again, merged and sent again.
+    QTest::newRow("stale ETag") << u"stale etag"_s << both << bothNames
+                                << QList<int>{1, 0, 0, 0, 0, 0};
     QTest::newRow("state file lost")
         << u"lose state"_s << both << bothNames << QList<int>{0, 0, 0, 0, 0, 0};
 }
@@ -366,6 +372,19 @@ void TestSync::changes()
         QByteArray card = leeCard;
         card.replace("FN:이영희", "FN:이영희님").replace("N:이영희;", "N:이영희님;");
         PutServerCard(leeHref, card);
+    } else if (change == u"stale etag") {
+        editHere(u"EMail"_s, u"lee@work.example"_s);
+        const QString file = m_dir->filePath(u"state0"_s);
+        QJsonObject state = QJsonDocument::fromJson(TestFiles::read(file)).object();
+        QJsonArray items = state.value(u"items"_s).toArray();
+        for (QJsonValueRef item : items)
+            if (item.toObject().value(u"uid"_s).toString() == leeUid) {
+                QJsonObject o = item.toObject();
+                o.insert(u"etag"_s, u"\"stale\""_s);
+                item = o;
+            }
+        state.insert(u"items"_s, items);
+        TestFiles::write(file, QJsonDocument(state).toJson());
     } else if (change == u"lose state") {
         TestFiles::write(m_dir->filePath(u"state0"_s), "{ broken");
     }
@@ -401,7 +420,7 @@ void TestSync::changes()
     } else if (change == u"edit there" || change == u"delete here, edit there") {
         QCOMPARE(Record::Read(lee).Value(u"EMail"), u"lee@phone.example"_s);
         QCOMPARE(Record::Read(lee).Uid(), leeUid);
-    } else if (change == u"edit here") {
+    } else if (change == u"edit here" || change == u"stale etag") {
         QVERIFY(cards.value(leeHref).contains("lee@work.example"));
     } else if (change == u"delete there") {
         QCOMPARE(m_trashed, QStringList{u"이영희.txt"_s});
