@@ -20,6 +20,7 @@
 #include <QUuid>
 
 #include <algorithm>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 using CardDav::ErrorKind;
@@ -399,9 +400,19 @@ private:
             for (const RecordWalk::Unreadable &u : f.unreadable)
                 if (u.isDir || RecordStore::IsRecordFileName(u.name))
                     m_unreadable = true;
+            // The companion folders, from one listing: a lookup per record would list the
+            // folder once per record.
+            QSet<QString> companions;
+            DirectoryListing::forEach(dir, [&](const DirectoryListing::Entry &e) {
+                if (e.isDir && e.name.startsWith(u"__"_s))
+                    companions.insert(Paths::AsciiLower(e.name));
+                return true;
+            });
             for (const QString &name : f.Records()) {
                 const QString path = Paths::Join(dir, name);
-                Local local = LocalOf(path);
+                const bool companion = companions.contains(
+                    Paths::AsciiLower(Paths::FileName(RecordStore::CompanionFolder(path))));
+                Local local = LocalOf(path, companion);
                 QString uid = local.contact.record.Uid();
                 if (uid.isEmpty() || m_locals.contains(uid)) {
                     uid = uid.isEmpty() ? ContactExport::RecordUid(Relative(m_dataDir, path))
@@ -423,7 +434,8 @@ private:
                                  u"지우지 않았습니다."_s;
     }
 
-    Local LocalOf(const QString &path) const
+    // companion: whether the record has a companion folder, where the caller knows.
+    Local LocalOf(const QString &path, std::optional<bool> companion = std::nullopt) const
     {
         Local l;
         l.path = path;
@@ -431,7 +443,8 @@ private:
         l.contact.name = RecordDisplayName(path);
         l.contact.folder = Relative(m_folder, FolderOf(path));
         l.contact.category = l.contact.folder;
-        AddPhoto(path, l.contact);
+        if (companion.value_or(true))
+            AddPhoto(path, l.contact);
         l.card = CardBytes(l.contact);
         l.hash = HashOf(l.card);
         return l;

@@ -206,7 +206,7 @@ bool SyncState::Save()
     o.insert(u"token"_s, token);
     o.insert(u"ctag"_s, ctag);
     o.insert(u"items"_s, items);
-    if (!FileSystem::writeAtomically(m_file, QJsonDocument(o).toJson(QJsonDocument::Indented)))
+    if (!FileSystem::writeAtomically(m_file, QJsonDocument(o).toJson(QJsonDocument::Compact)))
         return false;
     QFile::remove(JournalOf(m_file));
     m_lost = false;

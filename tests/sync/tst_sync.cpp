@@ -226,9 +226,16 @@ void TestSync::firstSyncBothWays()
     START_RADICALE();
     MakeRecord(u"김철수.txt"_s, u"010-1111-2222"_s);
     MakeRecord(u"거래처/박영수.txt"_s, u"010-3333-4444"_s, 0, u"park@example.com"_s);
+    // Photos travel both ways: the companion folder's picture up, the card's down.
+    const QByteArray jpeg("\xFF\xD8\xFF\xE0 a small picture", 22);
+    QVERIFY(QDir().mkpath(Path(u"__김철수"_s)));
+    TestFiles::write(Path(u"__김철수/사진.jpg"_s), jpeg);
+    const QByteArray phonePhoto("\xFF\xD8\xFF\xE0 the phone's picture", 26);
     const QString phoneHref = m_book.path() + u"phone-1.vcf"_s;
-    PutServerCard(phoneHref, PhoneCard(u"phone-1"_s, u"이"_s, u"영희"_s, u"+82 10-5555-6666"_s,
-                                       u"EMAIL;TYPE=INTERNET:lee@example.com\r\n"_s));
+    PutServerCard(phoneHref,
+                  PhoneCard(u"phone-1"_s, u"이"_s, u"영희"_s, u"+82 10-5555-6666"_s,
+                            u"EMAIL;TYPE=INTERNET:lee@example.com\r\nPHOTO;ENCODING=b;TYPE=JPEG:"_s
+                                + QString::fromLatin1(phonePhoto.toBase64()) + u"\r\n"_s));
 
     const SyncReport first = Sync();
     QVERIFY2(!first.Failed(), qPrintable(first.Text()));
@@ -247,6 +254,14 @@ void TestSync::firstSyncBothWays()
             QCOMPARE(Property(card, "X-VANDREL-FOLDER"), u"거래처"_s);
     // The phone's own card stays as the phone wrote it.
     QVERIFY(cards.value(phoneHref).contains("iPhone"));
+    bool photoUp = false;
+    for (const QByteArray &card : cards)
+        if (Property(card, "FN") == u"김철수")
+            photoUp = card.contains(jpeg.toBase64().left(20));
+    QVERIFY(photoUp);
+    const QStringList pictures = QDir(Path(u"__이영희"_s)).entryList(QDir::Files);
+    QCOMPARE(pictures.size(), 1);
+    QCOMPARE(TestFiles::read(Path(u"__이영희/"_s + pictures.first())), phonePhoto);
 
     // Nothing changed since: nothing goes either way.
     const SyncReport second = Sync();
