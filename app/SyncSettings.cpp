@@ -5,13 +5,17 @@
 #include "platform/DialogService.h"
 #include "platform/Errors.h"
 #include "platform/Keyring.h"
+#include "platform/Paths.h"
 #include "platform/Settings.h"
 #include "sync/CardDavClient.h"
 #include "sync/SyncAccount.h"
+#include "sync/SyncState.h"
 #include "widgets/funcs.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPointer>
 #include <QSpinBox>
@@ -171,6 +175,17 @@ void TfrmSyncSettings::btnConfirmClick()
     a.periodic = chkPeriodic->isChecked();
     a.minutes = spnMinutes->value();
     try {
+        // Another address book or folder: the next sync compares both sides afresh.
+        const std::optional<SyncAccount> before = SyncAccount::Load(m_settings, m_loadedName);
+        const QString folder = Paths::WithoutTrailingSeparator(QDir::toNativeSeparators(
+            a.folder.isEmpty() ? m_settings.dataDir()
+                               : Paths::Join(m_settings.dataDir(), a.folder)));
+        if (before
+            && (before->book != a.book || before->server != a.server || before->folder != a.folder
+                || SyncState::Load(before->StateFile(m_settings)).folder != folder)) {
+            QFile::remove(before->StateFile(m_settings));
+            QFile::remove(SyncState::JournalOf(before->StateFile(m_settings)));
+        }
         if (!m_loadedName.isEmpty() && m_loadedName != a.name)
             SyncAccount::Remove(m_settings, m_loadedName);
         a.Save(m_settings);

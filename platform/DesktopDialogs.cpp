@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QThread>
 
 static_assert(int(DesktopDialogs::Accepted) == int(QDialog::Accepted)
               && int(DesktopDialogs::Rejected) == int(QDialog::Rejected));
@@ -44,6 +45,15 @@ Q_COREAPP_STARTUP_FUNCTION(installForWidgetApplications)
 
 DialogService::Button DesktopDialogs::message(const Message &request)
 {
+    // A job's worker (a sync that could not trash a record) asks the window's thread, where
+    // widgets live, and waits for the answer.
+    if (QThread::currentThread() != QCoreApplication::instance()->thread()) {
+        Button answer = request.defaultButton;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [&] { answer = message(request); },
+            Qt::BlockingQueuedConnection);
+        return answer;
+    }
     QMessageBox box(request.parent ? request.parent : QApplication::activeWindow());
     box.setWindowTitle(request.caption);
     box.setText(request.text);

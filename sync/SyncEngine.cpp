@@ -15,10 +15,12 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QLockFile>
 #include <QSet>
 #include <QUuid>
 
 #include <algorithm>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 using CardDav::ErrorKind;
@@ -251,6 +253,13 @@ public:
             }
             m_book = found.addressBooks.first().url;
         }
+        // One sync per account at a time: the window's and the command line's.
+        QLockFile lock(m_r.stateFile + u".lock"_s);
+        lock.setStaleLockTime(0);
+        if (!lock.tryLock(0)) {
+            m_report.failure = u"이 계정의 다른 동기화가 아직 실행 중입니다."_s;
+            return m_report;
+        }
         m_state = SyncState::Load(m_r.stateFile);
         if (m_state.Lost())
             m_report.warnings << u"지난 동기화 상태를 읽을 수 없어 서버와 자료를 처음부터 "
@@ -260,6 +269,15 @@ public:
             m_state.Clear();
             m_state.book = book;
         }
+        // Another folder (the data directory switched, a drive mounted elsewhere) would look as
+        // if every record had been deleted here.
+        if (!m_state.folder.isEmpty() && m_state.folder != m_folder && !m_state.Items().isEmpty()) {
+            m_report.failure =
+                u"이 계정은 지금까지 다른 폴더(%1)와 동기화했습니다. 동기화 설정에서 "
+                u"폴더를 다시 정하면 처음부터 비교합니다."_s.arg(m_state.folder);
+            return m_report;
+        }
+        m_state.folder = m_folder;
         // Changes here go out as one, when the sync ends.
         RecordStore::Operation operation(u"동기화"_s);
         try {
@@ -382,9 +400,19 @@ private:
             for (const RecordWalk::Unreadable &u : f.unreadable)
                 if (u.isDir || RecordStore::IsRecordFileName(u.name))
                     m_unreadable = true;
+            // The companion folders, from one listing: a lookup per record would list the
+            // folder once per record.
+            QSet<QString> companions;
+            DirectoryListing::forEach(dir, [&](const DirectoryListing::Entry &e) {
+                if (e.isDir && e.name.startsWith(u"__"_s))
+                    companions.insert(Paths::AsciiLower(e.name));
+                return true;
+            });
             for (const QString &name : f.Records()) {
                 const QString path = Paths::Join(dir, name);
-                Local local = LocalOf(path);
+                const bool companion = companions.contains(
+                    Paths::AsciiLower(Paths::FileName(RecordStore::CompanionFolder(path))));
+                Local local = LocalOf(path, companion);
                 QString uid = local.contact.record.Uid();
                 if (uid.isEmpty() || m_locals.contains(uid)) {
                     uid = uid.isEmpty() ? ContactExport::RecordUid(Relative(m_dataDir, path))
@@ -406,7 +434,8 @@ private:
                                  u"지우지 않았습니다."_s;
     }
 
-    Local LocalOf(const QString &path) const
+    // companion: whether the record has a companion folder, where the caller knows.
+    Local LocalOf(const QString &path, std::optional<bool> companion = std::nullopt) const
     {
         Local l;
         l.path = path;
@@ -414,7 +443,8 @@ private:
         l.contact.name = RecordDisplayName(path);
         l.contact.folder = Relative(m_folder, FolderOf(path));
         l.contact.category = l.contact.folder;
-        AddPhoto(path, l.contact);
+        if (companion.value_or(true))
+            AddPhoto(path, l.contact);
         l.card = CardBytes(l.contact);
         l.hash = HashOf(l.card);
         return l;
@@ -549,7 +579,7 @@ private:
             if (Rejected(w.error, local.path))
                 return;
             Check(w.error);
-            ++(changedHere || known ? m_report.merged : m_report.uploaded);
+            ++(changedHere ? m_report.merged : m_report.uploaded);
             Remember(uid, href, w.etag, local, now, ValuesOf(ContactOfCard(local.card)));
             return;
         }
@@ -759,6 +789,12 @@ private:
     {
         if (m_unreadable)
             return;
+        if (m_locals.isEmpty() && m_state.Items().size() > 1) {
+            // More likely an empty drive or mount than every contact deleted by hand.
+            m_report.warnings << u"동기화할 폴더에 자료가 하나도 없어 서버의 카드를 지우지 "
+                                 u"않았습니다."_s;
+            return;
+        }
         const QList<SyncState::Item> items = m_state.Items().values();
         for (const SyncState::Item &item : items) {
             if (m_locals.contains(item.uid) || m_handled.contains(item.uid))

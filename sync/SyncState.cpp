@@ -105,6 +105,7 @@ SyncState SyncState::Load(const QString &file)
             return state; // rebuilt from both sides; the journal belongs to the lost file
         }
         state.book = o.value(u"book"_s).toString();
+        state.folder = o.value(u"folder"_s).toString();
         state.token = o.value(u"token"_s).toString();
         state.ctag = o.value(u"ctag"_s).toString();
         for (const QJsonValue &v : o.value(u"items"_s).toArray()) {
@@ -201,10 +202,11 @@ bool SyncState::Save()
     QJsonObject o;
     o.insert(u"version"_s, FormatVersion);
     o.insert(u"book"_s, book);
+    o.insert(u"folder"_s, folder);
     o.insert(u"token"_s, token);
     o.insert(u"ctag"_s, ctag);
     o.insert(u"items"_s, items);
-    if (!FileSystem::writeAtomically(m_file, QJsonDocument(o).toJson(QJsonDocument::Indented)))
+    if (!FileSystem::writeAtomically(m_file, QJsonDocument(o).toJson(QJsonDocument::Compact)))
         return false;
     QFile::remove(JournalOf(m_file));
     m_lost = false;

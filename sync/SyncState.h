@@ -44,6 +44,7 @@ public:
 
     // Which address book the state belongs to; a state of another one is not used.
     QString book;
+    QString folder; // the synced folder, as the engine was given it
     QString token;
     QString ctag;
 

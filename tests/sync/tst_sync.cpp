@@ -12,6 +12,10 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLockFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -40,6 +44,8 @@ private slots:
     void changes();
     void secondClient();
     void vdirsyncerAsTheOtherDevice();
+    void guards_data();
+    void guards();
     void serverErrors_data();
     void serverErrors();
     void interrupted_data();
@@ -120,6 +126,8 @@ void TestSync::init()
     QVERIFY(QDir().mkpath(Data(1)));
     QVERIFY(QDir().mkpath(m_dir->filePath(u"trash"_s)));
     m_trashed.clear();
+    m_user = RadicaleServer::User();
+    m_password = RadicaleServer::Password();
     ShellFiles::SetTrashFunction([this](const QString &path, QString *inTrash) {
         const QString to = m_dir->filePath(u"trash/"_s + Paths::FileName(path));
         if (inTrash)
@@ -218,9 +226,16 @@ void TestSync::firstSyncBothWays()
     START_RADICALE();
     MakeRecord(u"김철수.txt"_s, u"010-1111-2222"_s);
     MakeRecord(u"거래처/박영수.txt"_s, u"010-3333-4444"_s, 0, u"park@example.com"_s);
+    // Photos travel both ways: the companion folder's picture up, the card's down.
+    const QByteArray jpeg("\xFF\xD8\xFF\xE0 a small picture", 22);
+    QVERIFY(QDir().mkpath(Path(u"__김철수"_s)));
+    TestFiles::write(Path(u"__김철수/사진.jpg"_s), jpeg);
+    const QByteArray phonePhoto("\xFF\xD8\xFF\xE0 the phone's picture", 26);
     const QString phoneHref = m_book.path() + u"phone-1.vcf"_s;
-    PutServerCard(phoneHref, PhoneCard(u"phone-1"_s, u"이"_s, u"영희"_s, u"+82 10-5555-6666"_s,
-                                       u"EMAIL;TYPE=INTERNET:lee@example.com\r\n"_s));
+    PutServerCard(phoneHref,
+                  PhoneCard(u"phone-1"_s, u"이"_s, u"영희"_s, u"+82 10-5555-6666"_s,
+                            u"EMAIL;TYPE=INTERNET:lee@example.com\r\nPHOTO;ENCODING=b;TYPE=JPEG:"_s
+                                + QString::fromLatin1(phonePhoto.toBase64()) + u"\r\n"_s));
 
     const SyncReport first = Sync();
     QVERIFY2(!first.Failed(), qPrintable(first.Text()));
@@ -239,6 +254,14 @@ void TestSync::firstSyncBothWays()
             QCOMPARE(Property(card, "X-VANDREL-FOLDER"), u"거래처"_s);
     // The phone's own card stays as the phone wrote it.
     QVERIFY(cards.value(phoneHref).contains("iPhone"));
+    bool photoUp = false;
+    for (const QByteArray &card : cards)
+        if (Property(card, "FN") == u"김철수")
+            photoUp = card.contains(jpeg.toBase64().left(20));
+    QVERIFY(photoUp);
+    const QStringList pictures = QDir(Path(u"__이영희"_s)).entryList(QDir::Files);
+    QCOMPARE(pictures.size(), 1);
+    QCOMPARE(TestFiles::read(Path(u"__이영희/"_s + pictures.first())), phonePhoto);
 
     // Nothing changed since: nothing goes either way.
     const SyncReport second = Sync();
@@ -288,6 +311,9 @@ void TestSync::changes_data()
     QTest::newRow("renamed on the server")
         << u"rename there"_s << QStringList{u"김철수.txt"_s, u"이영희님.txt"_s}
         << QStringList{u"김철수"_s, u"이영희님"_s} << QList<int>{0, 1, 0, 0, 0, 0};
+    // The server answers 412 to the upload: the card is read again, merged and sent again.
+    QTest::newRow("stale ETag") << u"stale etag"_s << both << bothNames
+                                << QList<int>{1, 0, 0, 0, 0, 0};
     QTest::newRow("state file lost")
         << u"lose state"_s << both << bothNames << QList<int>{0, 0, 0, 0, 0, 0};
 }
@@ -361,6 +387,19 @@ void TestSync::changes()
         QByteArray card = leeCard;
         card.replace("FN:이영희", "FN:이영희님").replace("N:이영희;", "N:이영희님;");
         PutServerCard(leeHref, card);
+    } else if (change == u"stale etag") {
+        editHere(u"EMail"_s, u"lee@work.example"_s);
+        const QString file = m_dir->filePath(u"state0"_s);
+        QJsonObject state = QJsonDocument::fromJson(TestFiles::read(file)).object();
+        QJsonArray items = state.value(u"items"_s).toArray();
+        for (QJsonValueRef item : items)
+            if (item.toObject().value(u"uid"_s).toString() == leeUid) {
+                QJsonObject o = item.toObject();
+                o.insert(u"etag"_s, u"\"stale\""_s);
+                item = o;
+            }
+        state.insert(u"items"_s, items);
+        TestFiles::write(file, QJsonDocument(state).toJson());
     } else if (change == u"lose state") {
         TestFiles::write(m_dir->filePath(u"state0"_s), "{ broken");
     }
@@ -396,7 +435,7 @@ void TestSync::changes()
     } else if (change == u"edit there" || change == u"delete here, edit there") {
         QCOMPARE(Record::Read(lee).Value(u"EMail"), u"lee@phone.example"_s);
         QCOMPARE(Record::Read(lee).Uid(), leeUid);
-    } else if (change == u"edit here") {
+    } else if (change == u"edit here" || change == u"stale etag") {
         QVERIFY(cards.value(leeHref).contains("lee@work.example"));
     } else if (change == u"delete there") {
         QCOMPARE(m_trashed, QStringList{u"이영희.txt"_s});
@@ -521,6 +560,45 @@ void TestSync::vdirsyncerAsTheOtherDevice()
     QCOMPARE(dir.entryList({u"*.vcf"_s}, QDir::Files).size(), 2);
 }
 
+void TestSync::guards_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("the data directory switched") << u"switch"_s << u"다른 폴더"_s;
+    QTest::newRow("every record gone") << u"empty"_s << u"자료가 하나도 없어"_s;
+    QTest::newRow("another sync running") << u"locked"_s << u"아직 실행 중"_s;
+}
+
+// What looks like every record deleted here is no reason to delete the server's cards.
+void TestSync::guards()
+{
+    QFETCH(QString, what);
+    QFETCH(QString, says);
+    START_RADICALE();
+    MakeRecord(u"김철수.txt"_s, u"010-1111-2222"_s);
+    MakeRecord(u"이영희.txt"_s, u"010-3333-4444"_s);
+    QVERIFY(!Sync().Failed());
+    SyncEngine::Request r;
+    r.dataDir = r.folder = Data(0);
+    r.book = m_book;
+    r.account = Account();
+    r.stateFile = m_dir->filePath(u"state0"_s);
+    QLockFile other(r.stateFile + u".lock"_s);
+    if (what == u"switch") {
+        r.dataDir = r.folder = Data(1);
+    } else if (what == u"empty") {
+        QVERIFY(QFile::remove(Path(u"김철수.txt"_s)));
+        QVERIFY(QFile::remove(Path(u"이영희.txt"_s)));
+    } else {
+        QVERIFY(other.tryLock(0));
+    }
+    const SyncReport report = SyncEngine::Run(r);
+    QVERIFY2(report.Text().contains(says), qPrintable(report.Text()));
+    QCOMPARE(report.deletedThere, 0);
+    QCOMPARE(ServerCards().size(), 2);
+    QVERIFY(Records(1).isEmpty());
+}
+
 void TestSync::serverErrors_data()
 {
     QTest::addColumn<QString>("fault");
@@ -569,6 +647,7 @@ void TestSync::interrupted_data()
     QTest::addColumn<QString>("how");
     QTest::newRow("server stopped") << u"stop"_s;
     QTest::newRow("killed") << u"kill"_s;
+    QTest::newRow("killed while taking cards in") << u"kill download"_s;
 }
 
 // A sync of many records cut off when part of them has gone up (the server stopped, or the
@@ -578,10 +657,24 @@ void TestSync::interrupted()
 {
     QFETCH(QString, how);
     START_RADICALE();
-    constexpr int Count = 400;
-    for (int i = 0; i < Count; ++i)
-        MakeRecord(u"폴더%1/사람%2.txt"_s.arg(i % 5).arg(i),
-                   u"010-1000-%1"_s.arg(i, 4, 10, QChar(u'0')));
+    constexpr int Count = 250;
+    const bool download = how == u"kill download";
+    if (download) {
+        CardDav::Client client(Account());
+        for (int i = 0; i < Count; ++i) {
+            const QString uid = u"phone-%1"_s.arg(i);
+            QVERIFY(client
+                        .PutCardBlocking(m_book, CardDav::Client::NewCardHref(m_book, uid),
+                                         PhoneCard(uid, u"사"_s, u"람%1"_s.arg(i),
+                                                   u"010-1000-%1"_s.arg(i, 4, 10, QChar(u'0'))),
+                                         QString())
+                        .error.Ok());
+        }
+    } else {
+        for (int i = 0; i < Count; ++i)
+            MakeRecord(u"폴더%1/사람%2.txt"_s.arg(i % 5).arg(i),
+                       u"010-1000-%1"_s.arg(i, 4, 10, QChar(u'0')));
+    }
     // The program itself, with settings beside it naming the account.
     const QString bin = m_dir->filePath(u"bin"_s);
     QVERIFY(QDir().mkpath(bin));
@@ -617,7 +710,7 @@ void TestSync::interrupted()
         return QString();
     }();
     QVERIFY2(!journal.isEmpty(), first.readAllStandardOutput().constData());
-    if (how == u"kill") {
+    if (how.startsWith(u"kill")) {
         first.kill();
         QVERIFY(first.waitForFinished(10000));
     } else {
@@ -629,7 +722,7 @@ void TestSync::interrupted()
         QString why;
         QVERIFY2(m_server->Start(&why), qPrintable(why));
     }
-    const int partly = ServerCards().size();
+    const int partly = download ? int(Records().size()) : int(ServerCards().size());
     QVERIFY2(partly > 0 && partly < Count, qPrintable(QString::number(partly)));
 
     QProcess second;
@@ -644,7 +737,10 @@ void TestSync::interrupted()
         uids.insert(Property(card, "UID"));
     QCOMPARE(uids.size(), Count);
     QCOMPARE(Records().size(), Count);
-    QVERIFY2(out.contains(u"받음 0"_s), qPrintable(out));
+    // What the first run did is not done again.
+    QVERIFY2(out.contains(download ? u"올림 0, 받음 %1,"_s.arg(Count - partly)
+                                   : u"올림 %1, 받음 0,"_s.arg(Count - partly)),
+             qPrintable(out));
 }
 
 void TestSync::commandLine_data()
