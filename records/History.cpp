@@ -347,6 +347,12 @@ struct History::Impl
     History *q = nullptr;
     QString root; // absolute, "/" separators
     QString repoPath;
+    // The paths of the operations told and not committed yet, one a line: what a killed program
+    // left there is compared with the history at the next start.
+    QString journal;
+    std::mutex journalMutex;
+    qint64 changesQueued = 0; // operations in the queue (under queueMutex)
+    bool killedLeft = false;  // the last run left its journal
 
     struct Task
     {
@@ -416,6 +422,7 @@ struct History::Impl
     {
         {
             const std::lock_guard lock(queueMutex);
+            changesQueued += task.kind == Task::Changes ? 1 : 0;
             queue.push_back(std::move(task));
             ++submitted;
         }
@@ -499,6 +506,17 @@ struct History::Impl
             {
                 const std::lock_guard repoLock(repoMutex);
                 process(task);
+            }
+            if (task.kind == Task::Changes) {
+                // Under the journal's lock, so that no operation is noted in between.
+                const std::lock_guard journalLock(journalMutex);
+                bool allCommitted = false;
+                {
+                    const std::lock_guard lock(queueMutex);
+                    allCommitted = --changesQueued == 0;
+                }
+                if (allCommitted)
+                    QFile::remove(journal);
             }
             {
                 const std::lock_guard lock(queueMutex);
@@ -685,6 +703,43 @@ struct History::Impl
             setAside(f.message);
         }
         return opened;
+    }
+
+    // What the last run told and did not live to commit is committed as changed by others.
+    void recoverKilled(const QSet<QString> &skip)
+    {
+        if (!killedLeft)
+            return;
+        killedLeft = false;
+        const QString left = journal + QStringLiteral(".killed");
+        QFile file(left);
+        if (!file.open(QIODevice::ReadOnly))
+            return;
+        QSet<QString> folders;
+        for (const QByteArray &line : file.readAll().split('\n'))
+            if (!line.isEmpty())
+                folders << parentOf(QString::fromUtf8(line));
+        file.close();
+        moveHead(makeCommit(outsideEdits(folders, skip), OutsideMessage, {}));
+        QFile::remove(left);
+    }
+
+    // Notes the operation's paths in the journal and queues it, in one step.
+    void noteAndQueue(Task task)
+    {
+        QByteArray lines;
+        for (const RelChange &c : task.changes)
+            for (const QString &p : {c.path, c.oldPath})
+                if (!p.isEmpty())
+                    lines += p.toUtf8() + '\n';
+        const std::lock_guard lock(journalMutex);
+        // Before the first commit there is no repository; that commit reads the disk anyway.
+        if (QFileInfo(repoPath).isDir()) {
+            QFile file(journal);
+            if (file.open(QIODevice::WriteOnly | QIODevice::Append))
+                file.write(lines);
+        }
+        enqueue(std::move(task));
     }
 
     void create()
@@ -1224,9 +1279,12 @@ struct History::Impl
         if (!ensureOpen())
             return;
         try {
-            if (task.kind == Task::Start)
+            if (task.kind == Task::Start) {
+                recoverKilled({});
                 return;
+            }
             if (task.kind == Task::Look) {
+                recoverKilled({});
                 QSet<QString> folders;
                 for (const QString &rel : task.paths)
                     folders << (rel.isEmpty() || QFileInfo(absOf(rel)).isDir() ? rel
@@ -1244,6 +1302,9 @@ struct History::Impl
                         skip << companionOf(p);
                     folders << parentOf(p);
                 }
+            // The operation's own files are as it left them: what the last run did not commit
+            // of them is gone.
+            recoverKilled(skip);
             moveHead(makeCommit(outsideEdits(folders, skip), OutsideMessage, {}));
             const bool bulk = task.changes.size() > BulkEdits;
             if (bulk)
@@ -1436,6 +1497,12 @@ History::History(const QString &dataDir, QObject *parent)
     d->q = this;
     d->root = QDir::cleanPath(QDir::fromNativeSeparators(QDir(dataDir).absolutePath()));
     d->repoPath = d->root + u'/' + RepositoryName;
+    d->journal = d->repoPath + QStringLiteral("/vandrel-pending");
+    if (QFileInfo::exists(d->journal)) {
+        // The last run was killed before it committed all it was told.
+        QFile::remove(d->journal + QStringLiteral(".killed"));
+        d->killedLeft = QFile::rename(d->journal, d->journal + QStringLiteral(".killed"));
+    }
     if (dataDir.isEmpty() || !QFileInfo(d->root).isDir()) {
         d->on = false;
         d->offReason = QStringLiteral("자료 폴더가 없습니다");
@@ -1444,6 +1511,9 @@ History::History(const QString &dataDir, QObject *parent)
     connect(&RecordStore::Notifier::Instance(), &RecordStore::Notifier::changed, this,
             &History::Receive, Qt::DirectConnection);
     d->worker = std::thread([impl = d.get()] { impl->run(); });
+    // What a killed run left uncommitted is looked at now, before the next save overwrites it.
+    if (d->killedLeft)
+        d->enqueue({Impl::Task::Start, {}, {}, 0, {}});
     // The first history of a data directory is made at once, in the background, as a job that
     // shows its progress; the worker's first task waits for it.
     if (!QFileInfo(d->repoPath).isDir()) {
@@ -1566,7 +1636,7 @@ void History::Receive(const QList<RecordStore::Change> &changes, const QString &
         return;
     const int tag =
         QThread::currentThread() == d->applyingThread.load() ? d->applyingTag.load() : 0;
-    d->enqueue({Impl::Task::Changes, own, description, tag, {}});
+    d->noteAndQueue({Impl::Task::Changes, own, description, tag, {}});
 }
 
 bool History::CanUndo() const

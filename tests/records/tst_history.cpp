@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
+
 namespace {
 
 using Files = QMap<QString, QByteArray>;
@@ -81,6 +83,8 @@ private slots:
     void damagedRepository_data();
     void damagedRepository();
     void usersOwnRepository();
+    void killedAnywhere_data();
+    void killedAnywhere();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -570,5 +574,81 @@ void TestHistory::usersOwnRepository()
     QCOMPARE(ignored.Log(1).value(0), QStringLiteral("자료 생성: 박민수"));
 }
 
-QTEST_GUILESS_MAIN(TestHistory)
+void TestHistory::killedAnywhere_data()
+{
+    QTest::addColumn<int>("after");
+    QTest::newRow("at once") << 0;
+    QTest::newRow("a moment in") << 150;
+    QTest::newRow("well in") << 700;
+}
+
+// The program killed at any point of its saves and commits: the record on disk is a whole one
+// and the next start uses the history as it is.
+void TestHistory::killedAnywhere()
+{
+    QFETCH(int, after);
+    makeData();
+    QProcess writer;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VANDREL_HISTORY_WRITER"), root());
+    writer.setProcessEnvironment(env);
+    writer.start(QCoreApplication::applicationFilePath(), QStringList());
+    QVERIFY(writer.waitForStarted());
+    QVERIFY(writer.waitForReadyRead(30000)); // the first commit is made
+    QTest::qWait(after);
+    writer.kill(); // SIGKILL
+    QVERIFY(writer.waitForFinished());
+
+    const Record kim = Record::Read(path("친구/김철수.txt"));
+    QVERIFY2(kim.Value(u"Hand").startsWith(u"010-"), qPrintable(kim.Value(u"Hand")));
+    History history(root());
+    history.Flush(); // what the killed run did not commit is looked at first
+    Record next = kim;
+    next.SetValue(u"Hand", QStringLiteral("010-0000-0001"));
+    RecordStore::SaveRecord(path("친구/김철수.txt"), next);
+    history.Flush();
+    QVERIFY2(history.IsOn(), qPrintable(history.OffReason()));
+    QCOMPARE(history.Log(1).value(0), QStringLiteral("자료 수정: 친구/김철수"));
+    QCOMPARE(history.FileAt(QStringLiteral("친구/김철수.txt")),
+             TestFiles::read(path("친구/김철수.txt")));
+    QVERIFY(QDir(root())
+                .entryList({History::RepositoryName + QStringLiteral("-damaged-*")},
+                           QDir::Dirs | QDir::Hidden)
+                .isEmpty());
+    QCOMPARE(history.Undo(), QString());
+    QCOMPARE(Record::Read(path("친구/김철수.txt")), kim);
+}
+
+namespace {
+
+// The program that killedAnywhere kills: saves one record again and again, each save committed
+// by the history, and says when the first commit is there.
+int saveUntilKilled(const QString &dir)
+{
+    History history(dir);
+    history.Flush();
+    std::fputs("ready\n", stdout);
+    std::fflush(stdout);
+    const QString file = dir + QStringLiteral("/친구/김철수.txt");
+    for (int i = 0;; ++i) {
+        Record record = Record::Read(file);
+        record.SetValue(u"Hand", QStringLiteral("010-%1-%2").arg(1000 + i % 9000).arg(i));
+        RecordStore::SaveRecord(file, record);
+        if (i % 7 == 0)
+            history.Flush();
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet("VANDREL_HISTORY_WRITER"))
+        return saveUntilKilled(qEnvironmentVariable("VANDREL_HISTORY_WRITER"));
+    TestHistory test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_history.moc"
