@@ -12,6 +12,7 @@
 #include "records/RecordWalk.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
@@ -146,10 +147,24 @@ QList<Attachment> NewAttachments(const QString &recordPath, const QList<Attachme
 struct Local
 {
     QString path;
-    Contact contact;
+    QString uid;
+    Contact contact; // with card, only once loaded
     QByteArray card;
     QByteArray hash;
+    qint64 stamp = 0;
+    bool loaded = false;
 };
+
+// Changes whenever the record file or its companion folder is written.
+qint64 StampOf(const QString &path, bool companion)
+{
+    const QFileInfo file(path);
+    qint64 stamp = file.lastModified().toMSecsSinceEpoch() * 31 + file.size();
+    if (companion)
+        stamp = stamp * 17
+                + QFileInfo(RecordStore::CompanionFolder(path)).lastModified().toMSecsSinceEpoch();
+    return stamp;
+}
 
 // What a three-way merge gives.
 struct Merged
@@ -393,6 +408,10 @@ private:
     {
         RecordWalk::Options options;
         options.cancel = m_r.cancel;
+        QHash<QString, QString> byPath; // the state's records by place
+        for (const SyncState::Item &item : m_state.Items())
+            byPath.insert(item.path, item.uid);
+        QList<std::pair<QString, bool>> rest; // records to read
         for (const RecordWalk::Folder &f : RecordWalk::Walk(m_folder, options)) {
             if (m_cancel())
                 throw Stop{Cancelled()};
@@ -412,6 +431,24 @@ private:
                 const QString path = Paths::Join(dir, name);
                 const bool companion = companions.contains(
                     Paths::AsciiLower(Paths::FileName(RecordStore::CompanionFolder(path))));
+                // A record as it was at the last sync, where it was then, need not be read.
+                const SyncState::Item *known =
+                    m_state.Find(byPath.value(Relative(m_dataDir, path)));
+                const qint64 stamp = StampOf(path, companion);
+                if (known && known->stamp == stamp && !m_locals.contains(known->uid)) {
+                    Local local;
+                    local.path = path;
+                    local.uid = known->uid;
+                    local.hash = known->cardHash;
+                    local.stamp = stamp;
+                    m_locals.insert(known->uid, local);
+                } else {
+                    rest.append({path, companion});
+                }
+            }
+        }
+        for (const auto &[path, companion] : std::as_const(rest)) {
+            {
                 Local local = LocalOf(path, companion);
                 QString uid = local.contact.record.Uid();
                 if (uid.isEmpty() || m_locals.contains(uid)) {
@@ -447,7 +484,17 @@ private:
             AddPhoto(path, l.contact);
         l.card = CardBytes(l.contact);
         l.hash = HashOf(l.card);
+        l.uid = l.contact.record.Uid();
+        l.stamp = StampOf(
+            path, companion.value_or(QFileInfo(RecordStore::CompanionFolder(path)).isDir()));
+        l.loaded = true;
         return l;
+    }
+
+    void Load(Local &local) const
+    {
+        if (!local.loaded)
+            local = LocalOf(local.path);
     }
 
     QString Shown(const QString &path) const { return Relative(m_dataDir, path); }
@@ -527,6 +574,7 @@ private:
     void Reconcile(Local &local, const SyncState::Item *known, const QString &href, QString etag,
                    CardContact read)
     {
+        Load(local);
         const QString uid = local.contact.record.Uid();
         for (int attempt = 0;; ++attempt) {
             const Values l = ValuesOf(local.contact), s = ValuesOf(read.contact);
@@ -601,6 +649,14 @@ private:
         return true;
     }
 
+    // A file written within the file system's time resolution could change again with the same
+    // stamp: it is read again next time, and stamped then.
+    static qint64 TrustedStamp(const Local &local)
+    {
+        const QDateTime written = QFileInfo(local.path).lastModified();
+        return written.msecsTo(QDateTime::currentDateTime()) > 3000 ? local.stamp : 0;
+    }
+
     void Remember(const QString &uid, const QString &href, const QString &etag, const Local &local,
                   const Values &here, const Values &there)
     {
@@ -610,6 +666,7 @@ private:
         item.etag = etag;
         item.path = Relative(m_dataDir, local.path);
         item.cardHash = local.hash;
+        item.stamp = TrustedStamp(local);
         item.local = here;
         item.server = there;
         if (!m_state.Put(item))
@@ -735,14 +792,17 @@ private:
             Local &local = *it;
             const SyncState::Item *known = m_state.Find(uid);
             if (known && known->cardHash == local.hash) {
-                if (Relative(m_dataDir, local.path) != known->path) {
+                const qint64 stamp = TrustedStamp(local);
+                if (Relative(m_dataDir, local.path) != known->path || stamp != known->stamp) {
                     SyncState::Item moved = *known;
                     moved.path = Relative(m_dataDir, local.path);
+                    moved.stamp = stamp;
                     m_state.Put(moved);
                 }
                 Tick();
                 continue;
             }
+            Load(local);
             const QString href = known ? known->href : CardDav::Client::NewCardHref(m_book, uid);
             const CardDav::Written w = m_client->PutCardBlocking(
                 m_book, href, local.card, known ? known->etag : QString(), m_cancel);

@@ -63,6 +63,7 @@ QJsonObject ItemToJson(const SyncState::Item &item)
     o.insert(u"etag"_s, item.etag);
     o.insert(u"path"_s, item.path);
     o.insert(u"hash"_s, QString::fromLatin1(item.cardHash));
+    o.insert(u"stamp"_s, QString::number(item.stamp));
     o.insert(u"local"_s, ValuesToJson(item.local));
     // Mostly the same as the record: only what differs is kept.
     if (!(item.server == item.local))
@@ -78,6 +79,7 @@ SyncState::Item ItemFromJson(const QJsonObject &o)
     item.etag = o.value(u"etag"_s).toString();
     item.path = o.value(u"path"_s).toString();
     item.cardHash = o.value(u"hash"_s).toString().toLatin1();
+    item.stamp = o.value(u"stamp"_s).toString().toLongLong();
     item.local = ValuesFromJson(o.value(u"local"_s).toObject());
     item.server =
         o.contains(u"server"_s) ? ValuesFromJson(o.value(u"server"_s).toObject()) : item.local;

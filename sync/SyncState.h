@@ -33,6 +33,7 @@ public:
         QString etag;
         QString path;        // the record file below the data directory, "/" between names
         QByteArray cardHash; // the card this program made of the record then
+        qint64 stamp = 0;    // the record file's time and size then
         Values local;        // the record then
         Values server;       // the server's card then, as a record
     };
