@@ -353,6 +353,10 @@ struct History::Impl
     std::mutex journalMutex;
     qint64 changesQueued = 0; // operations in the queue (under queueMutex)
     bool killedLeft = false;  // the last run left its journal
+    // Lies in the repository while a history has it open: found at the start, the last run
+    // was killed, maybe between a file's replacement and its note in the journal.
+    QString openMarker;
+    bool killedAll = false;
 
     struct Task
     {
@@ -713,15 +717,33 @@ struct History::Impl
         killedLeft = false;
         const QString left = journal + QStringLiteral(".killed");
         QFile file(left);
-        if (!file.open(QIODevice::ReadOnly))
-            return;
         QSet<QString> folders;
-        for (const QByteArray &line : file.readAll().split('\n'))
-            if (!line.isEmpty())
-                folders << parentOf(QString::fromUtf8(line));
-        file.close();
+        if (file.open(QIODevice::ReadOnly)) {
+            for (const QByteArray &line : file.readAll().split('\n'))
+                if (!line.isEmpty())
+                    folders << parentOf(QString::fromUtf8(line));
+            file.close();
+        }
+        if (std::exchange(killedAll, false)) {
+            // Which file it was replacing nobody noted: every folder is compared.
+            folders << QString();
+            QDirIterator dirs(root, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                              QDirIterator::Subdirectories);
+            while (dirs.hasNext()) {
+                const QString rel = QDir(root).relativeFilePath(dirs.next());
+                if (!hiddenRel(rel))
+                    folders << rel;
+            }
+        }
         moveHead(makeCommit(outsideEdits(folders, skip), OutsideMessage, {}));
         QFile::remove(left);
+    }
+
+    void markOpen()
+    {
+        QFile marker(openMarker);
+        if (marker.open(QIODevice::WriteOnly))
+            marker.close();
     }
 
     // Notes the operation's paths in the journal and queues it, in one step.
@@ -758,6 +780,7 @@ struct History::Impl
         w = repo;
         opened = true;
         hasHead = false;
+        markOpen();
         snapshot();
     }
 
@@ -1503,6 +1526,13 @@ History::History(const QString &dataDir, QObject *parent)
         QFile::remove(d->journal + QStringLiteral(".killed"));
         d->killedLeft = QFile::rename(d->journal, d->journal + QStringLiteral(".killed"));
     }
+    d->openMarker = d->repoPath + QStringLiteral("/vandrel-open");
+    if (QFileInfo::exists(d->openMarker)) {
+        d->killedLeft = true;
+        d->killedAll = true;
+    } else if (QFileInfo(d->repoPath).isDir()) {
+        d->markOpen();
+    }
     if (dataDir.isEmpty() || !QFileInfo(d->root).isDir()) {
         d->on = false;
         d->offReason = QStringLiteral("자료 폴더가 없습니다");
@@ -1541,6 +1571,8 @@ History::~History()
         d->queueWake.notify_all();
         d->worker.join();
     }
+    if (!d->openMarker.isEmpty())
+        QFile::remove(d->openMarker);
 }
 
 QString History::UserRepository(const QString &dataDir)
