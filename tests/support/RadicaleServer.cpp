@@ -92,8 +92,8 @@ bool RadicaleServer::WriteConfig(QString *why)
               u"[rights]\ntype = owner_only\n"
               u"[storage]\nfilesystem_folder = %2\n"
               u"[web]\ntype = none\n"
-              u"[logging]\nlevel = warning\n"_s.arg(m_dir->filePath(u"users"_s),
-                                                    m_dir->filePath(u"collections"_s));
+              u"[logging]\nlevel = info\n"_s.arg(m_dir->filePath(u"users"_s),
+                                                 m_dir->filePath(u"collections"_s));
     return WriteFile(m_dir->filePath(u"config"_s), config.toUtf8(), why);
 }
 
@@ -130,6 +130,7 @@ bool RadicaleServer::Start(QString *why)
         env.remove(u"RADICALE_CONFIG"_s);
         m_process->setProcessEnvironment(env);
         m_process->setProcessChannelMode(QProcess::MergedChannels);
+        m_logStart = QFileInfo(m_dir->filePath(u"log"_s)).size();
         m_process->setStandardOutputFile(m_dir->filePath(u"log"_s), QIODevice::Append);
         m_process->start();
         if (!m_process->waitForStarted(10000)) {
@@ -154,6 +155,14 @@ bool RadicaleServer::WaitUntilAnswering(QString *why)
         if (m_process->state() == QProcess::NotRunning) {
             *why = u"radicale exited: "_s + Log();
             return false;
+        }
+        // Another test's radicale may hold the port this one failed to bind: only ours says
+        // it is ready in our log.
+        QFile log(m_dir->filePath(u"log"_s));
+        if (!log.open(QIODevice::ReadOnly) || !log.seek(m_logStart)
+            || !log.readAll().contains("Radicale server ready")) {
+            QThread::msleep(100);
+            continue;
         }
         QTcpSocket socket;
         socket.connectToHost(QHostAddress::LocalHost, m_port);

@@ -61,5 +61,6 @@ private:
     qint64 m_maxContentLength = 0;
     QString m_certificate, m_key;
     int m_port = 0;
+    qint64 m_logStart = 0; // where this start's lines begin in the log
     mutable QByteArray m_log;
 };
