@@ -101,31 +101,6 @@ private:
     QHash<QString, QString> m_paths;
 };
 
-// The card's pictures that the companion folder does not hold yet, byte for byte.
-QList<Attachment> newAttachments(const QString &recordPath, const QList<Attachment> &all)
-{
-    const QString dir = FileSystem::resolve(RecordStore::CompanionFolder(recordPath));
-    QList<QByteArray> there;
-    if (!all.isEmpty() && QFileInfo(dir).isDir()) {
-        QSet<qint64> sizes;
-        for (const Attachment &a : all)
-            sizes.insert(a.bytes.size());
-        DirectoryListing::forEach(dir, [&](const DirectoryListing::Entry &e) {
-            QByteArray bytes;
-            const QString file = Paths::Join(dir, e.name);
-            if (e.isFile && sizes.contains(QFileInfo(file).size())
-                && FileSystem::readListed(file, bytes))
-                there << bytes;
-            return true;
-        });
-    }
-    QList<Attachment> out;
-    for (const Attachment &a : all)
-        if (!there.contains(a.bytes))
-            out << a;
-    return out;
-}
-
 // The notes say where the pictures of another program's card went.
 void noteAttachments(Record &record, const QString &recordPath, const QList<Attachment> &files)
 {
@@ -163,7 +138,7 @@ bool Update(const QString &path, const CardContact &card)
     merged.SetUid(before.record.Uid());
     const bool folderRecord = Paths::FileName(path) == FolderRecordName;
     const QList<Attachment> added =
-        folderRecord ? QList<Attachment>() : newAttachments(path, card.contact.attachments);
+        folderRecord ? QList<Attachment>() : NewAttachments(path, card.contact.attachments);
     if (!card.fromVandrel)
         noteAttachments(merged, path, added);
     const bool changed = merged != before.record || !added.isEmpty();
@@ -305,6 +280,31 @@ ContactReport Import(const QStringList &files, const QString &folder,
     if (progress && !report.cancelled)
         progress(total, total);
     return report;
+}
+
+// The card's pictures that the companion folder does not hold yet, byte for byte.
+QList<Attachment> NewAttachments(const QString &recordPath, const QList<Attachment> &all)
+{
+    const QString dir = FileSystem::resolve(RecordStore::CompanionFolder(recordPath));
+    QList<QByteArray> there;
+    if (!all.isEmpty() && QFileInfo(dir).isDir()) {
+        QSet<qint64> sizes;
+        for (const Attachment &a : all)
+            sizes.insert(a.bytes.size());
+        DirectoryListing::forEach(dir, [&](const DirectoryListing::Entry &e) {
+            QByteArray bytes;
+            const QString file = Paths::Join(dir, e.name);
+            if (e.isFile && sizes.contains(QFileInfo(file).size())
+                && FileSystem::readListed(file, bytes))
+                there << bytes;
+            return true;
+        });
+    }
+    QList<Attachment> out;
+    for (const Attachment &a : all)
+        if (!there.contains(a.bytes))
+            out << a;
+    return out;
 }
 
 } // namespace ContactImport

@@ -24,6 +24,9 @@ ContactReport Import(const QStringList &files, const QString &folder,
 bool Update(const QString &path, const CardContact &card);
 
 // Larger files are refused before they are read.
+// The pictures of a card that the record's companion folder does not hold yet, byte for byte.
+QList<Attachment> NewAttachments(const QString &recordPath, const QList<Attachment> &all);
+
 inline constexpr qint64 MaxFileBytes = qint64(256) * 1024 * 1024;
 
 } // namespace ContactImport

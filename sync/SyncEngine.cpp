@@ -7,6 +7,7 @@
 #include "platform/Paths.h"
 #include "records/ContactCard.h"
 #include "records/ContactExport.h"
+#include "records/ContactImport.h"
 #include "records/PhoneFun.h"
 #include "records/RecordStore.h"
 #include "records/RecordWalk.h"
@@ -120,27 +121,6 @@ void AddPhoto(const QString &path, Contact &c)
     if (QFileInfo(file).size() <= ContactExport::MaxPhotoBytes
         && FileSystem::readListed(file, bytes))
         c.attachments.append({images.first(), bytes});
-}
-
-// The pictures of a card that the record's companion folder lacks, byte for byte.
-QList<Attachment> NewAttachments(const QString &recordPath, const QList<Attachment> &all)
-{
-    if (all.isEmpty())
-        return {};
-    const QString dir = FileSystem::resolve(RecordStore::CompanionFolder(recordPath));
-    QList<QByteArray> there;
-    if (QFileInfo(dir).isDir())
-        DirectoryListing::forEach(dir, [&](const DirectoryListing::Entry &e) {
-            QByteArray bytes;
-            if (e.isFile && FileSystem::readListed(Paths::Join(dir, e.name), bytes))
-                there << bytes;
-            return true;
-        });
-    QList<Attachment> out;
-    for (const Attachment &a : all)
-        if (!there.contains(a.bytes))
-            out << a;
-    return out;
 }
 
 // A record as it stands here, with the card the server gets of it.
@@ -590,7 +570,8 @@ private:
             const bool localChanged = !known || local.hash != known->cardHash;
             const Merged m = Merge(l0, l, s0, s);
             const bool changedHere = !(m.values == l);
-            if (changedHere || !NewAttachments(local.path, read.contact.attachments).isEmpty())
+            if (changedHere
+                || !ContactImport::NewAttachments(local.path, read.contact.attachments).isEmpty())
                 ApplyHere(local, m.values, read.contact.attachments);
             const Values now = ValuesOf(local.contact);
             // The server needs the result when it holds anything else.
@@ -745,7 +726,7 @@ private:
                 && RecordStore::Move(path, dest))
                 path = Paths::Join(dest, file);
         }
-        for (const Attachment &a : NewAttachments(path, attachments))
+        for (const Attachment &a : ContactImport::NewAttachments(path, attachments))
             RecordStore::AddCompanionFile(path, a.fileName, a.bytes);
         local = LocalOf(path);
     }
