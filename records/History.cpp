@@ -1443,6 +1443,41 @@ struct History::Impl
         return p;
     }
 
+    // The plan for undoing (back) or redoing the newest operation of its list, once what others
+    // changed in its folders is kept; nullopt with *why when there is none.
+    std::optional<Plan> prepareStep(bool back, QString *target, QString *why)
+    {
+        q->Flush();
+        {
+            const std::lock_guard lock(stateMutex);
+            if (!on) {
+                *why = offReason;
+                return std::nullopt;
+            }
+            const QStringList &list = back ? undo : redo;
+            if (list.isEmpty()) {
+                *why = back ? QStringLiteral("실행 취소할 작업이 없습니다.")
+                            : QStringLiteral("다시 실행할 작업이 없습니다.");
+                return std::nullopt;
+            }
+            *target = list.last();
+        }
+        std::optional<Plan> p;
+        {
+            const std::lock_guard lock(repoMutex);
+            p = plan(*target, back, why);
+        }
+        if (!p)
+            return std::nullopt;
+        // What others changed there is kept before it is overwritten.
+        QStringList folders;
+        for (const QString &folder : std::as_const(p->folders))
+            folders << absOf(folder);
+        look(folders, true);
+        q->Flush();
+        return p;
+    }
+
     // Makes the plan so on disk through the store; "" or what went wrong.
     QString carryOut(const Plan &p, int tag, const QString &description)
     {
@@ -1697,30 +1732,10 @@ QString History::RedoText() const
 
 QString History::Undo()
 {
-    Flush();
-    QString target;
-    {
-        const std::lock_guard lock(d->stateMutex);
-        if (!d->on)
-            return d->offReason;
-        if (d->undo.isEmpty())
-            return QStringLiteral("실행 취소할 작업이 없습니다.");
-        target = d->undo.last();
-    }
-    QString why;
-    std::optional<Plan> plan;
-    {
-        const std::lock_guard lock(d->repoMutex);
-        plan = d->plan(target, true, &why);
-    }
+    QString target, why;
+    const std::optional<Plan> plan = d->prepareStep(true, &target, &why);
     if (!plan)
         return why;
-    // What others changed there is kept before it is overwritten.
-    QStringList folders;
-    for (const QString &folder : std::as_const(plan->folders))
-        folders << d->absOf(folder);
-    d->look(folders, true);
-    Flush();
     why = d->carryOut(*plan, 1, QStringLiteral("실행 취소: ") + plan->summary);
     Flush();
     {
@@ -1735,29 +1750,10 @@ QString History::Undo()
 
 QString History::Redo()
 {
-    Flush();
-    QString target;
-    {
-        const std::lock_guard lock(d->stateMutex);
-        if (!d->on)
-            return d->offReason;
-        if (d->redo.isEmpty())
-            return QStringLiteral("다시 실행할 작업이 없습니다.");
-        target = d->redo.last();
-    }
-    QString why;
-    std::optional<Plan> plan;
-    {
-        const std::lock_guard lock(d->repoMutex);
-        plan = d->plan(target, false, &why);
-    }
+    QString target, why;
+    const std::optional<Plan> plan = d->prepareStep(false, &target, &why);
     if (!plan)
         return why;
-    QStringList folders;
-    for (const QString &folder : std::as_const(plan->folders))
-        folders << d->absOf(folder);
-    d->look(folders, true);
-    Flush();
     const qsizetype before = [&] {
         const std::lock_guard lock(d->stateMutex);
         return d->undo.size();
