@@ -9,6 +9,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSslCertificate>
 #include <QSslError>
 #include <QTimer>
@@ -255,7 +256,7 @@ void Client::Send(Request request, const CancelCheck &cancel, Answer answer, int
     }
 
     QNetworkRequest req(request.url);
-    req.setTransferTimeout(m_account.timeoutMs);
+    req.setTransferTimeout(request.timeoutMs > 0 ? request.timeoutMs : m_account.timeoutMs);
     // Followed by hand, so that the method, its body and the address check go along.
     req.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                      QNetworkRequest::ManualRedirectPolicy);
@@ -487,6 +488,7 @@ void Client::ReadCapabilities(const QUrl &book, const CancelCheck &cancel,
                                               {DavXml::Dav, u"displayname"_s},
                                               {DavXml::Dav, u"sync-token"_s},
                                               {DavXml::Dav, u"supported-report-set"_s},
+                                              {DavXml::Dav, u"getetag"_s},
                                               {DavXml::CalendarServer, u"getctag"_s}});
     Propfind(book, "0", body, cancel, [done](Response r) {
         if (!r.error.Ok())
@@ -504,6 +506,7 @@ void Client::ReadCapabilities(const QUrl &book, const CancelCheck &cancel,
         caps.displayName = PropText(*self, DisplayName);
         caps.ctag = PropText(*self, Ctag);
         caps.syncToken = PropText(*self, SyncTokenProp);
+        caps.etag = PropText(*self, GetEtag);
         // A server that lists no reports at all but has a token is taken at its token.
         caps.syncCollection =
             self->props.contains(ReportSet)
@@ -739,6 +742,128 @@ Written Client::PutCardBlocking(const QUrl &book, const QString &href, const QBy
                                 const QString &etag, const CancelCheck &cancel)
 {
     return Wait<Written>([&](auto done) { PutCard(book, href, vcard, etag, cancel, done); });
+}
+
+void Client::PutAddressBook(const QUrl &book, const QByteArray &vcards, const QString &etag,
+                            int timeoutMs, const CancelCheck &cancel,
+                            std::function<void(Written)> done)
+{
+    Request request;
+    request.verb = "PUT";
+    request.url = book;
+    request.body = vcards;
+    request.contentType = "text/vcard; charset=utf-8";
+    request.timeoutMs = timeoutMs;
+    request.headers.append(qMakePair(QByteArray("If-Match"), etag.toUtf8()));
+    Send(request, cancel, [done](Response r) {
+        if (!r.error.Ok())
+            return done(WithError<Written>(r.error));
+        Written written;
+        if (r.status >= 200 && r.status <= 299)
+            written.etag = QString::fromUtf8(r.etag);
+        else
+            written.error = Error::FromStatus(r.status);
+        done(written);
+    });
+}
+
+Written Client::PutAddressBookBlocking(const QUrl &book, const QByteArray &vcards,
+                                       const QString &etag, int timeoutMs,
+                                       const CancelCheck &cancel)
+{
+    return Wait<Written>(
+        [&](auto done) { PutAddressBook(book, vcards, etag, timeoutMs, cancel, done); });
+}
+
+void Client::ReadTextProperties(const QUrl &url, const CancelCheck &cancel,
+                                std::function<void(Properties)> done)
+{
+    // The names first: a server works out the values it keeps itself (an address book's ETag
+    // and size) only when they are asked for, which takes it through every card.
+    Propfind(url, "0", DavXml::PropfindNames(), cancel, [this, url, cancel, done](Response r) {
+        if (!r.error.Ok())
+            return done(WithError<Properties>(r.error));
+        const DavXml::Multistatus ms =
+            r.status == 207 ? DavXml::ParseMultistatus(r.body) : DavXml::Multistatus();
+        const DavXml::Response *self = ms.valid ? ResponseFor(ms, r.url) : nullptr;
+        if (!self)
+            return done(WithError<Properties>(NotMultistatus(r.status, r.body)));
+        static const QSet<QString> kept = [] {
+            QSet<QString> names;
+            for (const QString &dav :
+                 {u"getetag"_s, u"getlastmodified"_s, u"getcontenttype"_s, u"getcontentlength"_s,
+                  u"creationdate"_s, u"resourcetype"_s, u"sync-token"_s, u"owner"_s,
+                  u"supported-report-set"_s, u"current-user-principal"_s,
+                  u"current-user-privilege-set"_s, u"principal-collection-set"_s,
+                  u"principal-URL"_s, u"quota-available-bytes"_s, u"quota-used-bytes"_s,
+                  u"lockdiscovery"_s, u"supportedlock"_s, u"acl"_s, u"supported-privilege-set"_s})
+                names.insert(DavXml::Name(DavXml::Dav, dav));
+            for (const QString &card :
+                 {u"max-resource-size"_s, u"supported-address-data"_s, u"addressbook-home-set"_s})
+                names.insert(DavXml::Name(DavXml::CardDav, card));
+            names.insert(DavXml::Name(DavXml::CalendarServer, u"getctag"_s));
+            return names;
+        }();
+        DavXml::PropNames ask;
+        for (auto it = self->props.begin(); it != self->props.end(); ++it) {
+            if (kept.contains(it.key()))
+                continue;
+            const qsizetype close = it.key().indexOf(u'}');
+            ask.append({it.key().mid(1, close - 1), it.key().mid(close + 1)});
+        }
+        if (ask.isEmpty())
+            return done(Properties{});
+        Propfind(url, "0", DavXml::Propfind(ask), cancel, [done](Response r) {
+            if (!r.error.Ok())
+                return done(WithError<Properties>(r.error));
+            const DavXml::Multistatus ms =
+                r.status == 207 ? DavXml::ParseMultistatus(r.body) : DavXml::Multistatus();
+            const DavXml::Response *self = ms.valid ? ResponseFor(ms, r.url) : nullptr;
+            if (!self)
+                return done(WithError<Properties>(NotMultistatus(r.status, r.body)));
+            Properties props;
+            for (auto it = self->props.begin(); it != self->props.end(); ++it)
+                if (it.value().content.isEmpty())
+                    props.text.insert(it.key(), it.value().text);
+            done(props);
+        });
+    });
+}
+
+Properties Client::ReadTextPropertiesBlocking(const QUrl &url, const CancelCheck &cancel)
+{
+    return Wait<Properties>([&](auto done) { ReadTextProperties(url, cancel, done); });
+}
+
+void Client::SetProperties(const QUrl &url, const QMap<QString, QString> &props,
+                           const CancelCheck &cancel, std::function<void(Error)> done)
+{
+    Request request;
+    request.verb = "PROPPATCH";
+    request.url = url;
+    QList<QPair<QString, QString>> list;
+    for (auto it = props.begin(); it != props.end(); ++it)
+        list.append({it.key(), it.value()});
+    request.body = DavXml::Proppatch(list);
+    request.contentType = "application/xml; charset=utf-8";
+    Send(request, cancel, [done](Response r) {
+        if (!r.error.Ok())
+            return done(r.error);
+        if (r.status != 207)
+            return done(Error::FromStatus(r.status));
+        // Each property's own status is in the body; the caller reads them back to be sure.
+        const DavXml::Multistatus ms = DavXml::ParseMultistatus(r.body);
+        Error error;
+        if (!ms.valid)
+            error = Failure(ErrorKind::BadResponse, ms.problem, 207);
+        done(error);
+    });
+}
+
+Error Client::SetPropertiesBlocking(const QUrl &url, const QMap<QString, QString> &props,
+                                    const CancelCheck &cancel)
+{
+    return Wait<Error>([&](auto done) { SetProperties(url, props, cancel, done); });
 }
 
 void Client::DeleteCard(const QUrl &book, const QString &href, const QString &etag,

@@ -72,6 +72,13 @@ struct Capabilities
     bool syncCollection = false; // offers the sync-collection REPORT
     QString ctag;                // CalendarServer's getctag; empty where not offered
     QString syncToken;           // empty where not offered
+    QString etag;                // the address book's own ETag, where it has one
+};
+
+struct Properties
+{
+    Error error;
+    QMap<QString, QString> text; // "{namespace}local" -> text
 };
 
 struct Changes
@@ -145,6 +152,21 @@ public:
     // back when the server sends none.
     void PutCard(const QUrl &book, const QString &href, const QByteArray &vcard,
                  const QString &etag, const CancelCheck &cancel, std::function<void(Written)> done);
+    // PUT of many cards at once to the address book's own address, replacing all it holds,
+    // where a server takes that (radicale does: its web page imports an address book so).
+    // If-Match: etag, the address book's ETag, so that anything added meanwhile makes it
+    // fail with PreconditionFailed. A server that does not take it answers 405, 409, 403 or
+    // the like (HttpError with that status). timeoutMs is how long the server may think.
+    void PutAddressBook(const QUrl &book, const QByteArray &vcards, const QString &etag,
+                        int timeoutMs, const CancelCheck &cancel,
+                        std::function<void(Written)> done);
+    // The properties of url that hold plain text, but those the server keeps itself (ETags,
+    // sync tokens, times and sizes): what a user or another client gave it, such as its name.
+    void ReadTextProperties(const QUrl &url, const CancelCheck &cancel,
+                            std::function<void(Properties)> done);
+    // PROPPATCH: each property ("{namespace}local") set to its text.
+    void SetProperties(const QUrl &url, const QMap<QString, QString> &props,
+                       const CancelCheck &cancel, std::function<void(Error)> done);
     // DELETE with If-Match: etag (unconditional when etag is empty).
     void DeleteCard(const QUrl &book, const QString &href, const QString &etag,
                     const CancelCheck &cancel, std::function<void(Deleted)> done);
@@ -159,6 +181,11 @@ public:
                              std::function<void(int done, int total)> progress = {});
     Written PutCardBlocking(const QUrl &book, const QString &href, const QByteArray &vcard,
                             const QString &etag, const CancelCheck &cancel = {});
+    Written PutAddressBookBlocking(const QUrl &book, const QByteArray &vcards, const QString &etag,
+                                   int timeoutMs, const CancelCheck &cancel = {});
+    Properties ReadTextPropertiesBlocking(const QUrl &url, const CancelCheck &cancel = {});
+    Error SetPropertiesBlocking(const QUrl &url, const QMap<QString, QString> &props,
+                                const CancelCheck &cancel = {});
     Deleted DeleteCardBlocking(const QUrl &book, const QString &href, const QString &etag,
                                const CancelCheck &cancel = {});
 
@@ -187,6 +214,7 @@ private:
         QByteArray body;
         QByteArray depth;       // the Depth header; none when empty
         QByteArray contentType; // of body
+        int timeoutMs = 0;      // the account's when 0
         QList<QPair<QByteArray, QByteArray>> headers;
     };
     using Answer = std::function<void(Response)>;

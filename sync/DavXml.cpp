@@ -174,6 +174,33 @@ QByteArray Propfind(const PropNames &props)
     return out;
 }
 
+QByteArray PropfindNames()
+{
+    QByteArray out;
+    QXmlStreamWriter w(&out);
+    Begin(w, Dav, u"propfind"_s);
+    w.writeEmptyElement(Dav, u"propname"_s);
+    w.writeEndDocument();
+    return out;
+}
+
+QByteArray Proppatch(const QList<QPair<QString, QString>> &props)
+{
+    QByteArray out;
+    QXmlStreamWriter w(&out);
+    Begin(w, Dav, u"propertyupdate"_s);
+    w.writeStartElement(Dav, u"set"_s);
+    w.writeStartElement(Dav, u"prop"_s);
+    for (const auto &[name, text] : props) {
+        // "{namespace}local"
+        const qsizetype close = name.indexOf(u'}');
+        const QString ns = name.startsWith(u'{') && close > 0 ? name.mid(1, close - 1) : QString();
+        w.writeTextElement(ns, name.mid(close + 1), text);
+    }
+    w.writeEndDocument();
+    return out;
+}
+
 QByteArray SyncCollection(const QString &token)
 {
     QByteArray out;

@@ -56,6 +56,10 @@ using PropNames = QList<QPair<QString, QString>>;
 
 // A PROPFIND body asking for props.
 QByteArray Propfind(const PropNames &props);
+// A PROPFIND body asking for the names of every property (propname).
+QByteArray PropfindNames();
+// A PROPPATCH body setting each property (Clark name) to its text.
+QByteArray Proppatch(const QList<QPair<QString, QString>> &props);
 // A sync-collection REPORT body (sync-level 1, asking for getetag); an empty token asks for
 // every member.
 QByteArray SyncCollection(const QString &token);

@@ -262,7 +262,7 @@ public:
         const QString book = m_book.toString(QUrl::FullyEncoded);
         if (m_state.book != book) {
             m_state.Clear();
-            m_state.book = book;
+            m_state.folder.clear();
         }
         // Another folder (the data directory switched, a drive mounted elsewhere) would look as
         // if every record had been deleted here.
@@ -272,7 +272,11 @@ public:
                 u"폴더를 다시 정하면 처음부터 비교합니다."_s.arg(m_state.folder);
             return m_report;
         }
-        m_state.folder = m_folder;
+        if (!m_state.SetOwner(book, m_folder))
+            m_report.failure =
+                u"동기화 상태 파일을 쓸 수 없습니다: %1"_s.arg(Paths::Native(m_r.stateFile));
+        if (!m_report.failure.isEmpty())
+            return m_report;
         // Changes here go out as one, when the sync ends.
         RecordStore::Operation operation(u"동기화"_s);
         try {
@@ -320,37 +324,20 @@ private:
     {
         const CardDav::Capabilities caps = m_client->ReadCapabilitiesBlocking(m_book, m_cancel);
         Check(caps.error);
+        RestoreBookProperties();
+        m_syncCollection = caps.syncCollection;
+        m_bookEtag = caps.etag;
         QMap<QString, QString> changed; // href -> ETag
         QSet<QString> removed;
         bool full = false;
         if (caps.syncCollection) {
-            QString token = m_state.token;
-            full = token.isEmpty();
-            for (;;) {
-                const CardDav::Changes ch = m_client->ReadChangesBlocking(m_book, token, m_cancel);
-                if (ch.error.kind == ErrorKind::SyncTokenRejected && !token.isEmpty()) {
-                    token.clear();
-                    full = true;
-                    changed.clear();
-                    removed.clear();
-                    continue;
-                }
-                Check(ch.error);
-                for (auto it = ch.changed.begin(); it != ch.changed.end(); ++it) {
-                    changed.insert(it.key(), it.value());
-                    removed.remove(it.key());
-                }
-                for (const QString &href : ch.removed) {
-                    changed.remove(href);
-                    removed.insert(href);
-                }
-                if (ch.syncToken.isEmpty() || ch.syncToken == token || !ch.truncated) {
-                    token = ch.syncToken;
-                    break;
-                }
-                token = ch.syncToken;
+            full = m_state.token.isEmpty();
+            if (!ReadChanges(m_state.token, changed, removed, m_newToken)) {
+                full = true;
+                changed.clear();
+                removed.clear();
+                ReadChanges(QString(), changed, removed, m_newToken);
             }
-            m_newToken = token;
         } else if (m_state.ctag.isEmpty() || caps.ctag != m_state.ctag || m_state.Lost()) {
             const CardDav::Listing listing = m_client->ListCardsBlocking(m_book, m_cancel);
             Check(listing.error);
@@ -366,13 +353,9 @@ private:
                 if (!changed.contains(item.href))
                     removed.insert(item.href);
         }
-        // The server's own answer to our last uploads needs no second look.
-        QStringList fetch;
-        for (auto it = changed.begin(); it != changed.end(); ++it) {
-            const SyncState::Item *item = m_state.Find(m_state.UidOfHref(it.key()));
-            if (!item || item->etag != it.value() || it.value().isEmpty())
-                fetch << it.key();
-        }
+        // An empty address book that nothing was synced with yet: the first upload.
+        m_emptyBook = full && changed.isEmpty() && removed.isEmpty() && m_state.Items().isEmpty();
+        const QStringList fetch = ToFetch(changed);
         ScanLocal();
         m_total = fetch.size() + removed.size() + m_locals.size() + m_state.Items().size();
         FetchAndApply(fetch);
@@ -380,6 +363,213 @@ private:
             RemovedOnServer(href);
         PushLocal();
         DeleteOnServer();
+    }
+
+    // The cards to read of those changed: the server's own answer to our last uploads needs
+    // no second look.
+    QStringList ToFetch(const QMap<QString, QString> &changed) const
+    {
+        QStringList fetch;
+        for (auto it = changed.begin(); it != changed.end(); ++it) {
+            const SyncState::Item *item = m_state.Find(m_state.UidOfHref(it.key()));
+            if (!item || item->etag != it.value() || it.value().isEmpty())
+                fetch << it.key();
+        }
+        return fetch;
+    }
+
+    // Cards that reached the server during this sync, taken in before anything goes up, so that
+    // none of them goes up a second time.
+    void TakeInLateChanges()
+    {
+        QMap<QString, QString> changed;
+        QSet<QString> removed;
+        if (m_syncCollection) {
+            if (!ReadChanges(m_newToken, changed, removed, m_newToken)) {
+                changed.clear();
+                removed.clear();
+                ReadChanges(QString(), changed, removed, m_newToken);
+            }
+        } else {
+            const CardDav::Listing listing = m_client->ListCardsBlocking(m_book, m_cancel);
+            Check(listing.error);
+            changed = listing.etags;
+            m_newCtag.clear();
+        }
+        const QStringList fetch = ToFetch(changed);
+        m_total += fetch.size() + removed.size();
+        FetchAndApply(fetch);
+        for (const QString &href : std::as_const(removed))
+            RemovedOnServer(href);
+    }
+
+    // The sync-collection answers from token on (everything from an empty one), truncated ones
+    // asked on; false when the server no longer knows the token.
+    bool ReadChanges(const QString &from, QMap<QString, QString> &changed, QSet<QString> &removed,
+                     QString &newToken)
+    {
+        QString token = from;
+        for (;;) {
+            const CardDav::Changes ch = m_client->ReadChangesBlocking(m_book, token, m_cancel);
+            if (ch.error.kind == ErrorKind::SyncTokenRejected && !token.isEmpty())
+                return false;
+            Check(ch.error);
+            for (auto it = ch.changed.begin(); it != ch.changed.end(); ++it) {
+                changed.insert(it.key(), it.value());
+                removed.remove(it.key());
+            }
+            for (const QString &href : ch.removed) {
+                changed.remove(href);
+                removed.insert(href);
+            }
+            const bool last = ch.syncToken.isEmpty() || ch.syncToken == token || !ch.truncated;
+            token = ch.syncToken;
+            if (last)
+                break;
+        }
+        newToken = token;
+        return true;
+    }
+
+    // Gives the address book back its own properties (its name) after an upload replaced it
+    // whole, also when the sync that did it was cut off in between.
+    void RestoreBookProperties()
+    {
+        if (m_state.restoreProps.isEmpty())
+            return;
+        const auto differing = [this](const CardDav::Properties &now) {
+            QMap<QString, QString> differ;
+            for (auto it = m_state.restoreProps.begin(); it != m_state.restoreProps.end(); ++it)
+                if (now.text.value(it.key()) != it.value())
+                    differ.insert(it.key(), it.value());
+            return differ;
+        };
+        const CardDav::Properties now = m_client->ReadTextPropertiesBlocking(m_book, m_cancel);
+        Check(now.error);
+        const QMap<QString, QString> lost = differing(now);
+        if (!lost.isEmpty()) {
+            const CardDav::Error set = m_client->SetPropertiesBlocking(m_book, lost, m_cancel);
+            if (!set.Ok() && set.status == 0)
+                Check(set); // the network, not the server's answer
+            const CardDav::Properties after =
+                m_client->ReadTextPropertiesBlocking(m_book, m_cancel);
+            Check(after.error);
+            const QMap<QString, QString> still = differing(after);
+            for (auto it = still.begin(); it != still.end(); ++it)
+                m_report.warnings << u"주소록의 속성 %1을(를) 되돌리지 못했습니다 (%2)."_s.arg(
+                    it.key(), it.value());
+        }
+        if (!m_state.SetRestoreProps({}))
+            throw VandrelError(
+                u"동기화 상태 파일을 쓸 수 없습니다: %1"_s.arg(Paths::Native(m_r.stateFile)));
+    }
+
+    // The first upload into an empty address book goes up in one request where the server takes
+    // a whole address book at once: a server such as radicale looks through every card it holds
+    // for each new one, so cards sent one by one take time growing with the square of their
+    // number. Whatever the server does not take goes up card by card after.
+    void UploadWholeBook()
+    {
+        constexpr int Fewest = 20; // below this, card by card is quick enough
+        constexpr qsizetype Largest = 32 << 20;
+        if (!m_emptyBook || m_bookEtag.isEmpty())
+            return;
+        QList<Local *> up;
+        for (auto it = m_locals.begin(); it != m_locals.end(); ++it)
+            if (!m_handled.contains(it.key()) && !m_state.Find(it.key()))
+                up << &*it;
+        if (up.size() < Fewest)
+            return;
+        QByteArray cards;
+        for (Local *local : std::as_const(up)) {
+            Load(*local);
+            cards += local->card;
+            if (cards.size() > Largest)
+                return;
+            if (m_cancel())
+                throw Stop{Cancelled()};
+        }
+        const CardDav::Properties own = m_client->ReadTextPropertiesBlocking(m_book, m_cancel);
+        if (own.error.status != 0)
+            return; // a server without allprop: card by card
+        Check(own.error);
+        // Replacing the book loses its name; the state keeps it until it is given back.
+        if (!m_state.SetRestoreProps(own.text))
+            throw VandrelError(
+                u"동기화 상태 파일을 쓸 수 없습니다: %1"_s.arg(Paths::Native(m_r.stateFile)));
+        if (m_r.progress)
+            m_r.progress(m_done, std::max(m_done, m_total));
+        // The server parses every card before it answers.
+        const int patience =
+            std::max(m_r.account.timeoutMs, 30000) + 20 * int(std::min<qsizetype>(up.size(), 1e6));
+        const CardDav::Written written =
+            m_client->PutAddressBookBlocking(m_book, cards, m_bookEtag, patience, m_cancel);
+        if (written.error.status != 0) {
+            // Not taken: nothing happened to the book.
+            m_state.SetRestoreProps({});
+            if (written.error.kind == ErrorKind::PreconditionFailed)
+                TakeInLateChanges(); // something came meanwhile
+            return;
+        }
+        Check(written.error);
+        RestoreBookProperties();
+
+        // Where the server put each card, and its ETag.
+        QMap<QString, QString> listed;
+        QString token;
+        if (m_syncCollection) {
+            QSet<QString> gone;
+            ReadChanges(QString(), listed, gone, token);
+        } else {
+            const CardDav::Listing listing = m_client->ListCardsBlocking(m_book, m_cancel);
+            Check(listing.error);
+            listed = listing.etags;
+        }
+        // Our own name for each card, or the server's own choice of its UID as the name.
+        QHash<QString, Local *> byHref;
+        for (Local *local : std::as_const(up)) {
+            byHref.insert(CardDav::Client::NewCardHref(m_book, local->uid), local);
+            QUrl named = m_book;
+            named.setPath(m_book.path() + (m_book.path().endsWith(u'/') ? u""_s : u"/"_s)
+                          + local->uid + u".vcf"_s);
+            byHref.insert(named.path(QUrl::FullyEncoded), local);
+        }
+        QStringList others; // hrefs the server chose itself, or cards not ours
+        QHash<QString, Local *> byUid;
+        for (Local *local : std::as_const(up))
+            byUid.insert(local->uid, local);
+        for (auto it = listed.begin(); it != listed.end(); ++it) {
+            Local *local = byHref.value(it.key());
+            if (local && byUid.remove(local->uid))
+                Uploaded(*local, it.key(), it.value());
+            else
+                others << it.key();
+        }
+        if (!others.isEmpty() && !byUid.isEmpty()) {
+            const CardDav::Cards read =
+                m_client->FetchCardsBlocking(m_book, others, std::max(1, m_r.batchSize), m_cancel);
+            Check(read.error);
+            for (auto it = read.cards.begin(); it != read.cards.end(); ++it) {
+                const VCard::Document doc = VCard::Parse(it->vcard);
+                const QString uid = doc.cards.size() == 1
+                                        ? ContactFromCard(doc.cards.first()).contact.record.Uid()
+                                        : QString();
+                if (Local *local = byUid.take(uid)) {
+                    Uploaded(*local, it.key(), it->etag);
+                    others.removeOne(it.key());
+                }
+            }
+        }
+        // A card another device put there meanwhile must not be passed over by the token.
+        m_newToken = others.isEmpty() ? token : QString();
+        m_newCtag.clear();
+    }
+
+    void Uploaded(const Local &local, const QString &href, const QString &etag)
+    {
+        ++m_report.uploaded;
+        Remember(local.uid, href, etag, local, ValuesOf(local.contact),
+                 ValuesOf(ContactOfCard(local.card)));
     }
 
     // Every record of the synced folder by UID; a record without one gets the UID the export
@@ -766,6 +956,7 @@ private:
     // Records new here or changed since the last sync go up.
     void PushLocal()
     {
+        UploadWholeBook();
         for (auto it = m_locals.begin(); it != m_locals.end(); ++it) {
             const QString uid = it.key();
             if (m_handled.contains(uid))
@@ -873,6 +1064,9 @@ private:
     bool m_unreadable = false;
     bool m_complete = true;
     QString m_newToken, m_newCtag;
+    bool m_syncCollection = false;
+    bool m_emptyBook = false;
+    QString m_bookEtag;
     qint64 m_done = 0, m_total = 0;
 };
 

@@ -55,6 +55,22 @@ SyncState::Values ValuesFromJson(const QJsonObject &o)
     return v;
 }
 
+QJsonObject PropsToJson(const QMap<QString, QString> &props)
+{
+    QJsonObject o;
+    for (auto it = props.begin(); it != props.end(); ++it)
+        o.insert(it.key(), it.value());
+    return o;
+}
+
+QMap<QString, QString> PropsFromJson(const QJsonObject &o)
+{
+    QMap<QString, QString> props;
+    for (auto it = o.begin(); it != o.end(); ++it)
+        props.insert(it.key(), it.value().toString());
+    return props;
+}
+
 QJsonObject ItemToJson(const SyncState::Item &item)
 {
     QJsonObject o;
@@ -110,6 +126,7 @@ SyncState SyncState::Load(const QString &file)
         state.folder = o.value(u"folder"_s).toString();
         state.token = o.value(u"token"_s).toString();
         state.ctag = o.value(u"ctag"_s).toString();
+        state.restoreProps = PropsFromJson(o.value(u"props"_s).toObject());
         for (const QJsonValue &v : o.value(u"items"_s).toArray()) {
             const Item item = ItemFromJson(v.toObject());
             if (!item.uid.isEmpty())
@@ -136,6 +153,14 @@ void SyncState::Apply(const QByteArray &line)
             Insert(item);
     } else if (o.contains(u"remove"_s)) {
         Erase(o.value(u"remove"_s).toString());
+    } else if (o.contains(u"book"_s)) {
+        const QString to = o.value(u"book"_s).toString();
+        if (to != book)
+            Clear();
+        book = to;
+        folder = o.value(u"folder"_s).toString();
+    } else if (o.contains(u"props"_s)) {
+        restoreProps = PropsFromJson(o.value(u"props"_s).toObject());
     }
 }
 
@@ -186,12 +211,35 @@ bool SyncState::Remove(const QString &uid)
     return Append(QJsonDocument(o).toJson(QJsonDocument::Compact));
 }
 
+bool SyncState::SetOwner(const QString &toBook, const QString &toFolder)
+{
+    if (toBook == book && toFolder == folder)
+        return true;
+    if (toBook != book)
+        Clear();
+    book = toBook;
+    folder = toFolder;
+    QJsonObject o;
+    o.insert(u"book"_s, book);
+    o.insert(u"folder"_s, folder);
+    return Append(QJsonDocument(o).toJson(QJsonDocument::Compact));
+}
+
+bool SyncState::SetRestoreProps(const QMap<QString, QString> &props)
+{
+    restoreProps = props;
+    QJsonObject o;
+    o.insert(u"props"_s, PropsToJson(props));
+    return Append(QJsonDocument(o).toJson(QJsonDocument::Compact));
+}
+
 void SyncState::Clear()
 {
     m_items.clear();
     m_byHref.clear();
     token.clear();
     ctag.clear();
+    restoreProps.clear();
 }
 
 bool SyncState::Save()
@@ -207,6 +255,8 @@ bool SyncState::Save()
     o.insert(u"folder"_s, folder);
     o.insert(u"token"_s, token);
     o.insert(u"ctag"_s, ctag);
+    if (!restoreProps.isEmpty())
+        o.insert(u"props"_s, PropsToJson(restoreProps));
     o.insert(u"items"_s, items);
     if (!FileSystem::writeAtomically(m_file, QJsonDocument(o).toJson(QJsonDocument::Compact)))
         return false;

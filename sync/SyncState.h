@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QMap>
 #include <QString>
 
 // What one account knows about its last sync, in a small file beside the settings: the
@@ -46,8 +47,15 @@ public:
     // Which address book the state belongs to; a state of another one is not used.
     QString book;
     QString folder; // the synced folder, as the engine was given it
+    // Sets both, in the journal at once, so that a first sync cut off before Save resumes
+    // with what it did; another book than before forgets everything.
+    bool SetOwner(const QString &book, const QString &folder);
     QString token;
     QString ctag;
+    // The address book's own properties (its name, its description) to be given back after
+    // an upload that replaced the whole book; until then a sync cut off gives them back next.
+    QMap<QString, QString> restoreProps;
+    bool SetRestoreProps(const QMap<QString, QString> &props); // in the journal at once
 
     const QHash<QString, Item> &Items() const { return m_items; }
     const Item *Find(const QString &uid) const;

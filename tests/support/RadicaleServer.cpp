@@ -208,6 +208,14 @@ QString RadicaleServer::Log() const
     return QString::fromUtf8(file.readAll().right(4000));
 }
 
+QString RadicaleServer::WholeLog() const
+{
+    QFile file(m_dir ? m_dir->filePath(u"log"_s) : QString());
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(m_logStart))
+        return QString();
+    return QString::fromUtf8(file.readAll());
+}
+
 QUrl RadicaleServer::CreateAddressBook(const QString &name, const QString &displayName,
                                        QString *why, const QString &user)
 {

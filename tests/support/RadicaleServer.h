@@ -45,8 +45,10 @@ public:
     QUrl CreateAddressBook(const QString &name, const QString &displayName, QString *why,
                            const QString &user = User());
 
-    // What radicale printed, for a failure message.
+    // What radicale printed, for a failure message: the end of it.
     QString Log() const;
+    // Everything it printed since this start: the requests it took, one line each.
+    QString WholeLog() const;
 
     // The radicale program, or empty when it is not installed.
     static QString Program();

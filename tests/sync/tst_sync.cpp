@@ -18,6 +18,7 @@
 #include <QJsonObject>
 #include <QLockFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -49,6 +50,8 @@ private slots:
     void guards();
     void serverErrors_data();
     void serverErrors();
+    void wholeBookUpload_data();
+    void wholeBookUpload();
     void interrupted_data();
     void interrupted();
     void commandLine_data();
@@ -71,6 +74,10 @@ private:
     void PutServerCard(const QString &href, const QByteArray &vcard, const QString &etag = {});
     // Every record below a data directory, relative, "/" between names.
     QStringList Records(int device = 0) const;
+    // How many PUT requests to path (a pattern) the server's log tells of, or answers with
+    // status (a pattern).
+    int PutsTo(const QString &path, const QString &status = QString()) const;
+    QString BookName();
 
     std::unique_ptr<RadicaleServer> m_server;
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -569,6 +576,20 @@ void TestSync::vdirsyncerAsTheOtherDevice()
     QCOMPARE(dir.entryList({u"*.vcf"_s}, QDir::Files).size(), 2);
 }
 
+int TestSync::PutsTo(const QString &path, const QString &status) const
+{
+    const QString line = status.isEmpty()
+                             ? u"PUT request for '%1'"_s
+                             : u"PUT response status for '%1' in [0-9.]+ seconds: "_s + status;
+    return int(m_server->WholeLog().count(QRegularExpression(line.arg(path))));
+}
+
+QString TestSync::BookName()
+{
+    CardDav::Client client(Account());
+    return client.ReadCapabilitiesBlocking(m_book).displayName;
+}
+
 void TestSync::guards_data()
 {
     QTest::addColumn<QString>("what");
@@ -651,23 +672,90 @@ void TestSync::serverErrors()
     QCOMPARE(Sync().uploaded, 1);
 }
 
+void TestSync::wholeBookUpload_data()
+{
+    QTest::addColumn<bool>("addedMeanwhile");
+    QTest::newRow("an empty address book") << false;
+    QTest::newRow("a card put there by another device meanwhile") << true;
+}
+
+// The first upload into an empty address book is one request, which radicale takes as a whole
+// address book; the book keeps its name. A card another device puts there in between makes
+// the server refuse it, and the records go up card by card with nothing lost.
+void TestSync::wholeBookUpload()
+{
+    QFETCH(bool, addedMeanwhile);
+    START_RADICALE();
+    constexpr int Count = 40;
+    for (int i = 0; i < Count; ++i)
+        MakeRecord(u"폴더%1/사람%2.txt"_s.arg(i % 3).arg(i),
+                   u"010-2000-%1"_s.arg(i, 4, 10, QChar(u'0')));
+    SyncEngine::Request r;
+    r.dataDir = r.folder = Data(0);
+    r.book = m_book;
+    r.account = Account();
+    r.stateFile = m_dir->filePath(u"state0"_s);
+    bool added = false;
+    r.progress = [&](qint64, qint64) {
+        if (addedMeanwhile && !added) {
+            added = true;
+            PutServerCard(m_book.path() + u"phone-1.vcf"_s,
+                          PhoneCard(u"phone-1"_s, u"이"_s, u"영희"_s, u"010-5555-6666"_s));
+        }
+    };
+    const SyncReport first = SyncEngine::Run(r);
+    QVERIFY2(!first.Failed(), qPrintable(first.Text()));
+    QCOMPARE(first.uploaded, Count);
+    QCOMPARE(added, addedMeanwhile);
+    // What came meanwhile is taken in before the records go up.
+    QCOMPARE(first.downloaded, int(addedMeanwhile));
+    const QString book = QRegularExpression::escape(m_book.path());
+    QCOMPARE(PutsTo(book), 1);
+    QCOMPARE(PutsTo(book, addedMeanwhile ? u"412"_s : u"201"_s), 1);
+    QCOMPARE(PutsTo(book + u"[^']+"_s), addedMeanwhile ? Count + 1 : 0);
+    QCOMPARE(BookName(), u"연락처"_s);
+
+    const QMap<QString, QByteArray> cards = ServerCards();
+    QSet<QString> uids;
+    for (const QByteArray &card : cards)
+        uids.insert(Property(card, "UID"));
+    QCOMPARE(uids.size(), Count + int(addedMeanwhile));
+    const SyncReport second = Sync();
+    QVERIFY2(!second.Failed(), qPrintable(second.Text()));
+    QCOMPARE(second.uploaded + second.downloaded + second.merged, 0);
+    QCOMPARE(Records().size(), Count + int(addedMeanwhile));
+    // What the server keeps of them is the records themselves for another device.
+    QVERIFY(!Sync(1).Failed());
+    QCOMPARE(Records(1), Records(0));
+    for (const QString &rel : Records(0))
+        QCOMPARE(Record::Read(Path(rel, 1)).Value(u"Hand"), Record::Read(Path(rel)).Value(u"Hand"));
+}
+
 void TestSync::interrupted_data()
 {
     QTest::addColumn<QString>("how");
     QTest::newRow("server stopped") << u"stop"_s;
     QTest::newRow("killed") << u"kill"_s;
+    QTest::newRow("killed while the whole book goes up") << u"kill book"_s;
     QTest::newRow("killed while taking cards in") << u"kill download"_s;
 }
 
 // A sync of many records cut off when part of them has gone up (the server stopped, or the
 // program killed with SIGKILL) leaves nothing half done: the next sync puts up the rest, with
-// no card twice and no record lost.
+// no card twice and no record lost. Uploading into an empty book is one request, which
+// either happens whole or not at all; the book keeps its name either way.
 void TestSync::interrupted()
 {
     QFETCH(QString, how);
     START_RADICALE();
     constexpr int Count = 250;
     const bool download = how == u"kill download";
+    const bool wholeBook = how == u"kill book";
+    // A card already there makes the records go up card by card.
+    const int extra = download || wholeBook ? 0 : 1;
+    if (extra)
+        PutServerCard(m_book.path() + u"phone-x.vcf"_s,
+                      PhoneCard(u"phone-x"_s, u"최"_s, u"민수"_s, u"010-9999-0000"_s));
     if (download) {
         CardDav::Client client(Account());
         for (int i = 0; i < Count; ++i) {
@@ -705,23 +793,36 @@ void TestSync::interrupted()
     };
     QProcess first;
     QVERIFY(start(first));
-    // Wait until part of the records has gone up, as the journal tells.
-    const QString journal = [&] {
+    // Wait until part of the records has gone up, as the journal tells, or the whole book
+    // has reached the server.
+    const QString bookPut = u"PUT request for '"_s + m_book.path() + u"'"_s;
+    const bool reached = [&] {
         QDir d(bin);
         QElapsedTimer t;
         t.start();
         while (t.elapsed() < 60000) {
-            const QStringList found = d.entryList({u"*.state.journal"_s}, QDir::Files);
-            if (!found.isEmpty() && QFileInfo(d.filePath(found.first())).size() > 20000)
-                return d.filePath(found.first());
+            if (wholeBook) {
+                if (m_server->WholeLog().contains(bookPut))
+                    return true;
+            } else {
+                const QStringList found = d.entryList({u"*.state.journal"_s}, QDir::Files);
+                if (!found.isEmpty() && QFileInfo(d.filePath(found.first())).size() > 20000)
+                    return true;
+            }
             QTest::qWait(5);
         }
-        return QString();
+        return false;
     }();
-    QVERIFY2(!journal.isEmpty(), first.readAllStandardOutput().constData());
+    QVERIFY2(reached, first.readAllStandardOutput().constData());
     if (how.startsWith(u"kill")) {
         first.kill();
         QVERIFY(first.waitForFinished(10000));
+        // The server goes on with a request it has, or drops it: wait for its answer.
+        if (wholeBook)
+            QTRY_VERIFY_WITH_TIMEOUT(PutsTo(QRegularExpression::escape(m_book.path()), u"[0-9]+"_s)
+                                             == 1
+                                         || m_server->WholeLog().contains(u"Traceback"_s),
+                                     60000);
     } else {
         m_server->Stop();
         QVERIFY(first.waitForFinished(60000));
@@ -731,8 +832,15 @@ void TestSync::interrupted()
         QString why;
         QVERIFY2(m_server->Start(&why), qPrintable(why));
     }
-    const int partly = download ? int(Records().size()) : int(ServerCards().size());
-    QVERIFY2(partly > 0 && partly < Count, qPrintable(QString::number(partly)));
+    const int partly = download ? int(Records().size()) - extra : int(ServerCards().size()) - extra;
+    if (wholeBook) {
+        // The server finishes the request or drops it: all or nothing.
+        QVERIFY2(partly == 0 || partly == Count, qPrintable(QString::number(partly)));
+        qInfo("the server %s", partly ? "took the book in although the program was killed"
+                                      : "dropped the book with the program");
+    } else {
+        QVERIFY2(partly > 0 && partly < Count, qPrintable(QString::number(partly)));
+    }
 
     QProcess second;
     QVERIFY(start(second));
@@ -740,16 +848,17 @@ void TestSync::interrupted()
     const QString out = QString::fromLocal8Bit(second.readAllStandardOutput());
     QVERIFY2(second.exitCode() == 0, qPrintable(out + second.readAllStandardError()));
     const QMap<QString, QByteArray> cards = ServerCards();
-    QCOMPARE(cards.size(), Count);
+    QCOMPARE(cards.size(), Count + extra);
     QSet<QString> uids;
     for (const QByteArray &card : cards)
         uids.insert(Property(card, "UID"));
-    QCOMPARE(uids.size(), Count);
-    QCOMPARE(Records().size(), Count);
+    QCOMPARE(uids.size(), Count + extra);
+    QCOMPARE(Records().size(), Count + extra);
     // What the first run did is not done again.
     QVERIFY2(out.contains(download ? u"올림 0, 받음 %1,"_s.arg(Count - partly)
                                    : u"올림 %1, 받음 0,"_s.arg(Count - partly)),
              qPrintable(out));
+    QCOMPARE(BookName(), u"연락처"_s);
 }
 
 void TestSync::commandLine_data()
