@@ -2,6 +2,7 @@
 #include "platform/ShellFiles.h"
 #include "records/Record.h"
 #include "records/RecordStore.h"
+#include "support/DavProxy.h"
 #include "support/RadicaleServer.h"
 #include "support/TestFiles.h"
 #include "sync/CardDavClient.h"
@@ -32,7 +33,8 @@ Q_DECLARE_METATYPE(CardDav::ErrorKind)
 
 // Two-way sync against Debian's radicale on 127.0.0.1: records up, cards down, edits, merges,
 // deletes, moves, a second device, wrong passwords and syncs cut off in the middle. Every test
-// starts its own radicale with empty storage; the trash is a folder of the test's.
+// starts its own radicale with empty storage; the trash is a folder of the test's. A proxy in
+// front of it plays a server without sync-collection.
 class TestSync : public QObject
 {
     Q_OBJECT
@@ -40,6 +42,7 @@ private slots:
     void init();
     void cleanup();
 
+    void firstSyncBothWays_data();
     void firstSyncBothWays();
     void changes_data();
     void changes();
@@ -63,6 +66,10 @@ private:
     }
     SyncReport Sync(int device = 0, const QString &password = QString());
     CardDav::Account Account(const QString &password = QString()) const;
+    // The syncs go through a proxy from now on; hiding sync-collection or not.
+    void UseProxy(bool hideSyncCollection);
+    // The sync-collection REPORTs the proxy was asked for.
+    QStringList AskedForSyncCollection() const;
     // A record with a name and a mobile number, in rel (a path below the data directory).
     void MakeRecord(const QString &rel, const QString &mobile, int device = 0,
                     const QString &email = QString());
@@ -73,6 +80,7 @@ private:
     QStringList Records(int device = 0) const;
 
     std::unique_ptr<RadicaleServer> m_server;
+    std::unique_ptr<DavProxy> m_proxy;
     std::unique_ptr<QTemporaryDir> m_dir;
     QUrl m_book;
     QString m_skip;
@@ -141,6 +149,7 @@ void TestSync::init()
 void TestSync::cleanup()
 {
     ShellFiles::SetTrashFunction({});
+    m_proxy.reset();
     m_server.reset();
     m_dir.reset();
 }
@@ -168,11 +177,28 @@ SyncReport TestSync::Sync(int device, const QString &password)
     SyncEngine::Request r;
     r.dataDir = Data(device);
     r.folder = Data(device);
-    r.book = m_book;
+    r.book = m_proxy ? m_proxy->Via(m_book) : m_book;
     r.account = Account(password);
+    r.account.address = r.book;
     r.stateFile = m_dir->filePath(u"state%1"_s.arg(device));
     r.batchSize = 7; // several multigets even for a few cards
     return SyncEngine::Run(r);
+}
+
+void TestSync::UseProxy(bool hideSyncCollection)
+{
+    m_proxy = std::make_unique<DavProxy>(m_server->BaseUrl());
+    m_proxy->hideSyncCollection = hideSyncCollection;
+    QVERIFY(m_proxy->Listen());
+}
+
+QStringList TestSync::AskedForSyncCollection() const
+{
+    QStringList asked;
+    for (const DavProxy::Seen &seen : std::as_const(m_proxy->seen))
+        if (seen.syncCollection)
+            asked << QString::fromUtf8(seen.verb + ' ' + seen.path);
+    return asked;
 }
 
 void TestSync::MakeRecord(const QString &rel, const QString &mobile, int device,
@@ -222,9 +248,19 @@ QStringList TestSync::Records(int device) const
     return out;
 }
 
+void TestSync::firstSyncBothWays_data()
+{
+    QTest::addColumn<bool>("syncCollection");
+    QTest::newRow("sync-collection") << true;
+    // A server with getctag and ETags alone: the address book is listed instead.
+    QTest::newRow("ctag and ETags") << false;
+}
+
 void TestSync::firstSyncBothWays()
 {
+    QFETCH(bool, syncCollection);
     START_RADICALE();
+    UseProxy(!syncCollection);
     MakeRecord(u"김철수.txt"_s, u"010-1111-2222"_s);
     MakeRecord(u"거래처/박영수.txt"_s, u"010-3333-4444"_s, 0, u"park@example.com"_s);
     // Photos travel both ways: the companion folder's picture up, the card's down.
@@ -240,6 +276,7 @@ void TestSync::firstSyncBothWays()
 
     const SyncReport first = Sync();
     QVERIFY2(!first.Failed(), qPrintable(first.Text()));
+    QCOMPARE(AskedForSyncCollection().isEmpty(), !syncCollection);
     QCOMPARE(first.uploaded, 2);
     QCOMPARE(first.downloaded, 1);
     QCOMPARE(Records(), (QStringList{u"거래처/박영수.txt"_s, u"김철수.txt"_s, u"이영희.txt"_s}));
@@ -271,6 +308,12 @@ void TestSync::firstSyncBothWays()
                  + second.deletedThere,
              0);
     QCOMPARE(ServerCards(), cards);
+    // Once the server has nothing new, a sync neither lists the address book nor reads cards
+    // (both are the Depth 1 requests).
+    m_proxy->seen.clear();
+    QVERIFY(!Sync().Failed());
+    for (const DavProxy::Seen &seen : std::as_const(m_proxy->seen))
+        QVERIFY2(seen.depth != "1", (seen.verb + ' ' + seen.path).constData());
 }
 
 void TestSync::changes_data()
@@ -281,42 +324,45 @@ void TestSync::changes_data()
     QTest::addColumn<QStringList>("records");
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<QList<int>>("counts");
+    // Against a server without sync-collection, through the proxy.
+    QTest::addColumn<bool>("ctag");
     const QStringList both{u"김철수.txt"_s, u"이영희.txt"_s};
     const QStringList bothNames{u"김철수"_s, u"이영희"_s};
-    QTest::newRow("edit here") << u"edit here"_s << both << bothNames
-                               << QList<int>{1, 0, 0, 0, 0, 0};
-    QTest::newRow("edit on the server")
-        << u"edit there"_s << both << bothNames << QList<int>{0, 1, 0, 0, 0, 0};
-    QTest::newRow("both, different fields")
-        << u"both different"_s << both << bothNames << QList<int>{0, 0, 1, 0, 0, 0};
-    QTest::newRow("both, the same field")
-        << u"both same"_s << both << bothNames << QList<int>{0, 0, 1, 0, 0, 1};
-    QTest::newRow("deleted here") << u"delete here"_s << QStringList{u"김철수.txt"_s}
-                                  << QStringList{u"김철수"_s} << QList<int>{0, 0, 0, 0, 1, 0};
-    QTest::newRow("deleted on the server")
-        << u"delete there"_s << QStringList{u"김철수.txt"_s} << QStringList{u"김철수"_s}
-        << QList<int>{0, 0, 0, 1, 0, 0};
-    QTest::newRow("deleted on the server, changed here")
-        << u"delete there, edit here"_s << both << bothNames << QList<int>{1, 0, 0, 0, 0, 1};
-    QTest::newRow("deleted here, changed on the server")
-        << u"delete here, edit there"_s << both << bothNames << QList<int>{0, 1, 0, 0, 0, 1};
-    QTest::newRow("renamed here") << u"rename"_s
-                                  << QStringList{u"김철수.txt"_s, u"이영희 과장.txt"_s}
-                                  << QStringList{u"김철수"_s, u"이영희 과장"_s}
-                                  << QList<int>{1, 0, 0, 0, 0, 0};
-    QTest::newRow("moved here") << u"move"_s << QStringList{u"가족/이영희.txt"_s, u"김철수.txt"_s}
-                                << bothNames << QList<int>{1, 0, 0, 0, 0, 0};
-    QTest::newRow("moved by another program")
-        << u"move outside"_s << QStringList{u"김철수.txt"_s, u"친구/이영희 사본.txt"_s}
-        << QStringList{u"김철수"_s, u"이영희 사본"_s} << QList<int>{1, 0, 0, 0, 0, 0};
-    QTest::newRow("renamed on the server")
-        << u"rename there"_s << QStringList{u"김철수.txt"_s, u"이영희님.txt"_s}
-        << QStringList{u"김철수"_s, u"이영희님"_s} << QList<int>{0, 1, 0, 0, 0, 0};
+    // The rows that run against such a server too.
+    const QStringList alsoByCtag{u"edit here"_s, u"edit there"_s, u"delete here"_s,
+                                 u"delete there"_s, u"rename"_s};
+    const auto row = [&](const char *name, const QString &change, const QStringList &records,
+                         const QStringList &names, const QList<int> &counts) {
+        QTest::newRow(name) << change << records << names << counts << false;
+        if (alsoByCtag.contains(change))
+            QTest::addRow("%s, ctag and ETags", name)
+                << change << records << names << counts << true;
+    };
+    row("edit here", u"edit here"_s, both, bothNames, QList<int>{1, 0, 0, 0, 0, 0});
+    row("edit on the server", u"edit there"_s, both, bothNames, QList<int>{0, 1, 0, 0, 0, 0});
+    row("both, different fields", u"both different"_s, both, bothNames,
+        QList<int>{0, 0, 1, 0, 0, 0});
+    row("both, the same field", u"both same"_s, both, bothNames, QList<int>{0, 0, 1, 0, 0, 1});
+    row("deleted here", u"delete here"_s, QStringList{u"김철수.txt"_s}, QStringList{u"김철수"_s},
+        QList<int>{0, 0, 0, 0, 1, 0});
+    row("deleted on the server", u"delete there"_s, QStringList{u"김철수.txt"_s},
+        QStringList{u"김철수"_s}, QList<int>{0, 0, 0, 1, 0, 0});
+    row("deleted on the server, changed here", u"delete there, edit here"_s, both, bothNames,
+        QList<int>{1, 0, 0, 0, 0, 1});
+    row("deleted here, changed on the server", u"delete here, edit there"_s, both, bothNames,
+        QList<int>{0, 1, 0, 0, 0, 1});
+    row("renamed here", u"rename"_s, QStringList{u"김철수.txt"_s, u"이영희 과장.txt"_s},
+        QStringList{u"김철수"_s, u"이영희 과장"_s}, QList<int>{1, 0, 0, 0, 0, 0});
+    row("moved here", u"move"_s, QStringList{u"가족/이영희.txt"_s, u"김철수.txt"_s}, bothNames,
+        QList<int>{1, 0, 0, 0, 0, 0});
+    row("moved by another program", u"move outside"_s,
+        QStringList{u"김철수.txt"_s, u"친구/이영희 사본.txt"_s},
+        QStringList{u"김철수"_s, u"이영희 사본"_s}, QList<int>{1, 0, 0, 0, 0, 0});
+    row("renamed on the server", u"rename there"_s, QStringList{u"김철수.txt"_s, u"이영희님.txt"_s},
+        QStringList{u"김철수"_s, u"이영희님"_s}, QList<int>{0, 1, 0, 0, 0, 0});
     // The server answers 412 to the upload: the card is read again, merged and sent again.
-    QTest::newRow("stale ETag") << u"stale etag"_s << both << bothNames
-                                << QList<int>{1, 0, 0, 0, 0, 0};
-    QTest::newRow("state file lost")
-        << u"lose state"_s << both << bothNames << QList<int>{0, 0, 0, 0, 0, 0};
+    row("stale ETag", u"stale etag"_s, both, bothNames, QList<int>{1, 0, 0, 0, 0, 0});
+    row("state file lost", u"lose state"_s, both, bothNames, QList<int>{0, 0, 0, 0, 0, 0});
 }
 
 void TestSync::changes()
@@ -325,7 +371,10 @@ void TestSync::changes()
     QFETCH(QStringList, records);
     QFETCH(QStringList, names);
     QFETCH(QList<int>, counts);
+    QFETCH(bool, ctag);
     START_RADICALE();
+    if (ctag)
+        UseProxy(true);
     MakeRecord(u"김철수.txt"_s, u"010-1111-2222"_s);
     MakeRecord(u"이영희.txt"_s, u"010-3333-4444"_s, 0, u"lee@example.com"_s);
     QVERIFY2(!Sync().Failed(), "first sync");
