@@ -34,7 +34,7 @@ Q_DECLARE_METATYPE(CardDav::ErrorKind)
 // Two-way sync against Debian's radicale on 127.0.0.1: records up, cards down, edits, merges,
 // deletes, moves, a second device, wrong passwords and syncs cut off in the middle. Every test
 // starts its own radicale with empty storage; the trash is a folder of the test's. A proxy in
-// front of it plays a server without sync-collection.
+// front of it plays a server without sync-collection, or one that refuses a card.
 class TestSync : public QObject
 {
     Q_OBJECT
@@ -52,6 +52,8 @@ private slots:
     void guards();
     void serverErrors_data();
     void serverErrors();
+    void refusedCard_data();
+    void refusedCard();
     void interrupted_data();
     void interrupted();
     void commandLine_data();
@@ -698,6 +700,78 @@ void TestSync::serverErrors()
     QCOMPARE(ServerCards().size(), 0);
     // Once the fault is gone the same state syncs.
     QCOMPARE(Sync().uploaded, 1);
+}
+
+void TestSync::refusedCard_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("says");
+    // radicale's own size limit, against the picture in the companion folder.
+    QTest::newRow("too large") << 413 << u"너무 커서 서버가 받지 않았습니다"_s;
+    // The proxy refuses that one card.
+    QTest::newRow("unsupported") << 415 << u"이 형식의 연락처 카드를 받지 않습니다"_s;
+}
+
+// A card the server refuses is told and left out; everything else syncs, and once the cause is
+// gone the next sync puts it up, once.
+void TestSync::refusedCard()
+{
+    QFETCH(int, status);
+    QFETCH(QString, says);
+    if (status == 413)
+        m_server->SetMaxContentLength(20000);
+    START_RADICALE();
+    // radicale's answer to a request over its limit can be lost to the reset of its early
+    // close (the client then says the server cannot be reached); through the proxy, which
+    // reads the whole request first, it always comes.
+    UseProxy(false);
+    if (status == 415) {
+        m_proxy->refusePut = [](const QByteArray &, const QByteArray &card) {
+            return card.contains("FN:김철수") ? 415 : 0;
+        };
+    }
+    MakeRecord(u"김철수.txt"_s, u"010-1111-2222"_s);
+    MakeRecord(u"이영희.txt"_s, u"010-3333-4444"_s);
+    QVERIFY(QDir().mkpath(Path(u"__김철수"_s)));
+    const QString picture = Path(u"__김철수/사진.jpg"_s);
+    TestFiles::write(picture, "\xFF\xD8\xFF\xE0" + QByteArray(30000, 'p'));
+    PutServerCard(m_book.path() + u"phone-1.vcf"_s,
+                  PhoneCard(u"phone-1"_s, u"박"_s, u"영수"_s, u"010-5555-6666"_s));
+    const QStringList all{u"김철수.txt"_s, u"박영수.txt"_s, u"이영희.txt"_s};
+
+    // Twice while the cause lasts: told each time, nothing twice on either side.
+    for (int round = 0; round < 2; ++round) {
+        const SyncReport report = Sync();
+        QVERIFY2(!report.Failed(), qPrintable(report.Text()));
+        QCOMPARE(report.uploaded, round == 0 ? 1 : 0);
+        QCOMPARE(report.downloaded, round == 0 ? 1 : 0);
+        QCOMPARE(report.skipped.size(), 1);
+        QVERIFY2(report.skipped.first().startsWith(u"김철수.txt: "_s)
+                     && report.skipped.first().contains(says),
+                 qPrintable(report.Text()));
+        QVERIFY2(report.Text().contains(u"건너뜀 1건:"_s), qPrintable(report.Text()));
+        QCOMPARE(Fns(ServerCards()), (QStringList{u"박영수"_s, u"이영희"_s}));
+        QCOMPARE(Records(), all);
+    }
+
+    if (status == 413)
+        QVERIFY(QFile::remove(picture));
+    else
+        m_proxy->refusePut = {};
+    const SyncReport after = Sync();
+    QVERIFY2(!after.Failed() && after.skipped.isEmpty(), qPrintable(after.Text()));
+    QCOMPARE(after.uploaded, 1);
+    QCOMPARE(after.downloaded, 0);
+    const QMap<QString, QByteArray> cards = ServerCards();
+    QCOMPARE(Fns(cards), (QStringList{u"김철수"_s, u"박영수"_s, u"이영희"_s}));
+    QSet<QString> uids;
+    for (const QByteArray &card : cards) {
+        uids.insert(Property(card, "UID"));
+        if (Property(card, "FN") == u"김철수")
+            QCOMPARE(Property(card, "PHOTO").isEmpty(), status == 413);
+    }
+    QCOMPARE(uids.size(), 3);
+    QCOMPARE(Records(), all);
 }
 
 void TestSync::interrupted_data()
