@@ -19,7 +19,10 @@
 #include <QJsonObject>
 #include <QLockFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -54,6 +57,7 @@ private slots:
     void serverErrors();
     void refusedCard_data();
     void refusedCard();
+    void untrustedCertificate();
     void interrupted_data();
     void interrupted();
     void commandLine_data();
@@ -772,6 +776,86 @@ void TestSync::refusedCard()
     }
     QCOMPARE(uids.size(), 3);
     QCOMPARE(Records(), all);
+}
+
+// A server whose certificate the system does not trust: the sync stops before it changes
+// anything, and once the certificate is trusted the next sync does what was waiting. The
+// client has no trust of its own; Qt's default configuration, which holds what it reads from
+// the system's store, stands for the user adding the certificate there.
+void TestSync::untrustedCertificate()
+{
+    const QString openssl = QStandardPaths::findExecutable(u"openssl"_s);
+    if (openssl.isEmpty())
+        QSKIP("openssl is not installed: no certificate to test with");
+    const QString cert = m_dir->filePath(u"cert.pem"_s), key = m_dir->filePath(u"key.pem"_s);
+    QProcess make;
+    make.start(openssl, {u"req"_s, u"-x509"_s, u"-newkey"_s, u"rsa:2048"_s, u"-nodes"_s,
+                         u"-keyout"_s, key, u"-out"_s, cert, u"-days"_s, u"2"_s, u"-subj"_s,
+                         u"/CN=vandrel-test"_s, u"-addext"_s, u"subjectAltName=IP:127.0.0.1"_s});
+    QVERIFY(make.waitForFinished(60000));
+    QVERIFY2(make.exitCode() == 0, make.readAllStandardError().constData());
+    m_server->SetTls(cert, key);
+    const QSslConfiguration system = QSslConfiguration::defaultConfiguration();
+    const auto restore =
+        qScopeGuard([system] { QSslConfiguration::setDefaultConfiguration(system); });
+    const auto trust = [&](bool trusted) {
+        QSslConfiguration configuration = system;
+        if (trusted)
+            configuration.addCaCertificates(QSslCertificate::fromPath(cert));
+        QSslConfiguration::setDefaultConfiguration(configuration);
+    };
+    trust(true);
+    START_RADICALE();
+    QCOMPARE(m_book.scheme(), u"https"_s);
+    MakeRecord(u"김철수.txt"_s, u"010-1111-2222"_s);
+    MakeRecord(u"이영희.txt"_s, u"010-3333-4444"_s);
+    PutServerCard(m_book.path() + u"phone-1.vcf"_s,
+                  PhoneCard(u"phone-1"_s, u"박"_s, u"영수"_s, u"010-5555-6666"_s));
+    QVERIFY2(!Sync().Failed(), "first sync");
+
+    // A change on each side waits for the next sync.
+    const QString lee = Path(u"이영희.txt"_s);
+    Record r = Record::Read(lee);
+    r.SetValue(u"EMail", u"lee@work.example"_s);
+    RecordStore::SaveRecord(lee, r);
+    const QString phoneHref = m_book.path() + u"phone-1.vcf"_s;
+    PutServerCard(phoneHref, PhoneCard(u"phone-1"_s, u"박"_s, u"영수"_s, u"010-5555-7777"_s));
+    const QMap<QString, QByteArray> server = ServerCards();
+    QMap<QString, QByteArray> here;
+    for (const QString &rel : Records())
+        here.insert(rel, TestFiles::read(Path(rel)));
+    const QString stateFile = m_dir->filePath(u"state0"_s);
+    const QByteArray state = TestFiles::read(stateFile);
+
+    trust(false);
+    const SyncReport refused = Sync();
+    QVERIFY(refused.Failed());
+    QCOMPARE(refused.error.kind, ErrorKind::Certificate);
+    QVERIFY2(refused.Text().contains(u"보안 인증서를 신뢰할 수 없어 연결하지 않았습니다: 자체 "
+                                     u"서명된 인증서입니다 (인증서: vandrel-test)"_s),
+             qPrintable(refused.Text()));
+    QCOMPARE(refused.uploaded + refused.downloaded + refused.merged + refused.deletedHere
+                 + refused.deletedThere,
+             0);
+    for (auto it = here.cbegin(); it != here.cend(); ++it)
+        QCOMPARE(TestFiles::read(Path(it.key())), it.value());
+    QCOMPARE(Records(), here.keys());
+    QCOMPARE(TestFiles::read(stateFile), state);
+    QVERIFY(!QFile::exists(SyncState::JournalOf(stateFile)));
+
+    trust(true);
+    QCOMPARE(ServerCards(), server);
+    const SyncReport next = Sync();
+    QVERIFY2(!next.Failed(), qPrintable(next.Text()));
+    QCOMPARE(next.uploaded, 1);
+    QCOMPARE(next.downloaded, 1);
+    QCOMPARE(next.merged + next.deletedHere + next.deletedThere, 0);
+    QCOMPARE(Record::Read(Path(u"박영수.txt"_s)).Value(u"Hand"), u"010-5555-7777"_s);
+    const QMap<QString, QByteArray> cards = ServerCards();
+    QCOMPARE(Fns(cards), (QStringList{u"김철수"_s, u"박영수"_s, u"이영희"_s}));
+    for (const QByteArray &card : cards)
+        if (Property(card, "FN") == u"이영희")
+            QCOMPARE(Property(card, "EMAIL"), u"lee@work.example"_s);
 }
 
 void TestSync::interrupted_data()
