@@ -150,8 +150,13 @@ void SyncRunner::Next()
         if (!self)
             return;
         if (!typed) {
+            // Said when the user asked; a periodic sync waits silently for a password.
+            if (!self->m_asked) {
+                self->Next();
+                return;
+            }
             SyncReport report;
-            report.failure = u"암호가 없어 동기화하지 않았습니다."_s;
+            report.failure = u"암호를 입력하지 않아 동기화하지 않았습니다."_s;
             self->Done(a.name, report);
             return;
         }
