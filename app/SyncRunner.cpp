@@ -6,9 +6,9 @@
 #include "platform/Paths.h"
 #include "platform/Settings.h"
 #include "sync/SyncAccount.h"
-#include "sync/SyncEngine.h"
 
 #include <QDir>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -26,20 +26,33 @@ QHash<QString, QString> &SessionPasswords()
 
 const QString Caption = u"동기화"_s;
 
+QStringList PeriodicAccounts(const Settings &settings)
+{
+    QStringList names;
+    for (const QString &name : SyncAccount::Names(settings))
+        if (const std::optional<SyncAccount> a = SyncAccount::Load(settings, name);
+            a && a->periodic)
+            names << name;
+    return names;
+}
+
 } // namespace
 
 SyncRunner::SyncRunner(QWidget *owner, std::function<const Settings *()> settings)
     : QObject(owner)
     , m_owner(owner)
     , m_settings(std::move(settings))
-    , m_timer(new QTimer(this))
 {
-    connect(m_timer, &QTimer::timeout, this, [this] { SyncNow(false); });
     Reschedule();
-    // On start, when the user turned periodic sync on: once the window is up.
-    if (m_timer->isActive())
-        QTimer::singleShot(3000, this, [this] { SyncNow(false); });
+    // On start, the accounts whose user turned periodic sync on: once the window is up.
+    if (!m_timers.isEmpty())
+        QTimer::singleShot(3000, this, [this] {
+            if (const Settings *settings = m_settings ? m_settings() : nullptr)
+                Queue(PeriodicAccounts(*settings), false);
+        });
 }
+
+SyncRunner::~SyncRunner() = default;
 
 void SyncRunner::RememberPassword(const QString &account, const QString &password)
 {
@@ -48,63 +61,117 @@ void SyncRunner::RememberPassword(const QString &account, const QString &passwor
 
 void SyncRunner::Reschedule()
 {
-    m_timer->stop();
+    qDeleteAll(m_timers);
+    m_timers.clear();
     const Settings *settings = m_settings ? m_settings() : nullptr;
     if (!settings)
         return;
-    const std::optional<SyncAccount> account = SyncAccount::Load(*settings);
-    if (account && account->periodic)
-        m_timer->start(account->minutes * 60 * 1000);
+    for (const QString &name : PeriodicAccounts(*settings)) {
+        auto *timer = new QTimer(this);
+        connect(timer, &QTimer::timeout, this, [this, name] { Queue({name}, false); });
+        timer->start(SyncAccount::Load(*settings, name)->minutes * 60 * 1000);
+        m_timers.insert(name, timer);
+    }
 }
 
 void SyncRunner::SyncNow(bool asked)
 {
     const Settings *settings = m_settings ? m_settings() : nullptr;
-    if (m_running || !settings)
+    if (!settings)
         return;
-    const std::optional<SyncAccount> account = SyncAccount::Load(*settings);
-    if (!account) {
+    const QStringList names = SyncAccount::Names(*settings);
+    if (names.isEmpty()) {
         if (asked)
             DialogService::current().message(
                 {m_owner, DialogService::Icon::Information, Caption,
                  u"동기화할 계정이 없습니다. 파일 → 동기화 설정에서 서버와 주소록을 정하십시오."_s});
         return;
     }
+    Queue(names, asked);
+}
+
+// A run goes through its accounts one at a time, each against the data directory as one
+// operation; an account asked for while a run goes on joins it.
+void SyncRunner::Queue(const QStringList &names, bool asked)
+{
+    m_asked = m_asked || asked;
+    for (const QString &name : names)
+        if (name != m_current && !m_queue.contains(name))
+            m_queue << name;
+    if (m_running)
+        return;
     m_running = true;
+    m_reports.clear();
+    Next();
+}
+
+void SyncRunner::Next()
+{
+    const Settings *settings = m_settings ? m_settings() : nullptr;
+    m_current.clear();
+    if (!settings || m_queue.isEmpty()) {
+        m_queue.clear();
+        m_running = false;
+        Show();
+        m_asked = false;
+        emit finished();
+        return;
+    }
+    const QString name = m_queue.takeFirst();
+    const std::optional<SyncAccount> account = SyncAccount::Load(*settings, name);
+    if (!account) {
+        Next(); // removed in the meantime
+        return;
+    }
+    m_current = name;
     const SyncAccount a = *account;
-    Keyring::current().read(a.KeyringEntry(), [this, a, asked](const Keyring::Result &kept) {
+    QPointer<SyncRunner> self(this);
+    Keyring::current().read(a.KeyringEntry(), [self, a](const Keyring::Result &kept) {
+        if (!self)
+            return;
         if (kept.ok()) {
-            Start(a, kept.password, asked);
+            self->Start(a, kept.password);
             return;
         }
         if (SessionPasswords().contains(a.KeyringEntry())) {
-            Start(a, SessionPasswords().value(a.KeyringEntry()), asked);
+            self->Start(a, SessionPasswords().value(a.KeyringEntry()));
             return;
         }
         // A periodic sync never pops up a question by itself.
         std::optional<QString> typed;
-        if (asked) {
+        if (self->m_asked) {
             DialogService::Input input;
-            input.parent = m_owner;
+            input.parent = self->m_owner;
             input.caption = Caption;
-            input.prompt = kept.message() + u"\n%1의 암호:"_s.arg(a.user);
+            input.prompt = kept.message() + u"\n%1 계정 (%2)의 암호:"_s.arg(a.name, a.user);
             input.secret = true;
             typed = DialogService::current().input(input);
         }
+        if (!self)
+            return;
         if (!typed) {
-            m_running = false;
+            // Said when the user asked; a periodic sync waits silently for a password.
+            if (!self->m_asked) {
+                self->Next();
+                return;
+            }
+            SyncReport report;
+            report.failure = u"암호를 입력하지 않아 동기화하지 않았습니다."_s;
+            self->Done(a.name, report);
             return;
         }
         RememberPassword(a.KeyringEntry(), *typed);
-        Start(a, *typed, asked);
+        self->Start(a, *typed);
     });
 }
 
-void SyncRunner::Start(const SyncAccount &account, const QString &password, bool asked)
+void SyncRunner::Start(const SyncAccount &account, const QString &password)
 {
     const Settings *settings = m_settings ? m_settings() : nullptr;
     if (!settings) {
-        m_running = false;
+        SyncReport report;
+        report.failure = u"설정 파일이 없어 동기화하지 않았습니다."_s;
+        Done(account.name, report);
         return;
     }
     const QString dataDir =
@@ -118,23 +185,38 @@ void SyncRunner::Start(const SyncAccount &account, const QString &password, bool
     request.stateFile = account.StateFile(*settings);
     request.book = QUrl(account.book);
     auto report = std::make_shared<SyncReport>();
-    Job *job = Job::start(u"동기화"_s, [request, report](Job &job) mutable {
+    Job *job = Job::start(u"동기화: "_s + account.name, [request, report](Job &job) mutable {
         request.cancel = job.cancelFlag();
         request.progress = [&job](qint64 done, qint64 total) { job.report(done, total); };
         *report = SyncEngine::Run(request);
     });
-    connect(job, &Job::finished, this, [this, report, asked] {
-        m_running = false;
-        Show(*report, asked);
-        emit finished();
-    });
+    connect(job, &Job::finished, this,
+            [this, report, name = account.name] { Done(name, *report); });
 }
 
-void SyncRunner::Show(const SyncReport &report, bool asked)
+void SyncRunner::Done(const QString &name, const SyncReport &report)
 {
-    if (!asked && !report.Failed() && report.conflicts.isEmpty())
+    m_reports.append({name, report});
+    // Esc stops the run, not only the account it came in.
+    if (report.cancelled)
+        m_queue.clear();
+    Next();
+}
+
+void SyncRunner::Show()
+{
+    QStringList parts;
+    bool failed = false;
+    for (const auto &[name, report] : std::as_const(m_reports)) {
+        // A periodic run tells only what needs the user.
+        if (!m_asked && !report.Failed() && report.conflicts.isEmpty())
+            continue;
+        failed = failed || report.Failed();
+        parts << name + u": "_s + report.Text();
+    }
+    if (parts.isEmpty())
         return;
     DialogService::current().message(
-        {m_owner, report.Failed() ? DialogService::Icon::Warning : DialogService::Icon::Information,
-         Caption, report.Text()});
+        {m_owner, failed ? DialogService::Icon::Warning : DialogService::Icon::Information, Caption,
+         parts.join(u"\n\n"_s)});
 }

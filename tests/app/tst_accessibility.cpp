@@ -1,5 +1,6 @@
 #include "app/Config.h"
 #include "app/ProjectInc.h"
+#include "app/SyncSettings.h"
 #include "app/main.h"
 #include "navigator/FilterBox.h"
 #include "navigator/MenuTree.h"
@@ -14,6 +15,7 @@
 #include "records/UserFileName.h"
 #include "records/book.h"
 #include "support/FakeDesktop.h"
+#include "support/FakeKeyring.h"
 #include "support/TestFiles.h"
 #include "widgets/zuFormThreeColorTable.h"
 
@@ -73,6 +75,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<TzuPrjInfo> m_info;
     std::unique_ptr<FakeDesktop> m_desktop;
+    std::unique_ptr<FakeKeyring> m_keyring; // the sync settings ask it, never the user's
     std::unique_ptr<TfrmMainVR> m_window;
 };
 
@@ -234,6 +237,7 @@ void TestAccessibility::init()
     m_info = std::make_unique<TzuPrjInfo>(m_dir->path());
     zuPrjInfo = m_info.get();
     m_desktop = std::make_unique<FakeDesktop>();
+    m_keyring = std::make_unique<FakeKeyring>();
     m_window = std::make_unique<TfrmMainVR>();
     m_window->show();
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
@@ -243,6 +247,7 @@ void TestAccessibility::init()
 void TestAccessibility::cleanup()
 {
     m_window.reset();
+    m_keyring.reset();
     m_desktop.reset();
     zuPrjInfo = nullptr;
     m_info.reset();
@@ -313,6 +318,9 @@ void TestAccessibility::dialogControlsAreNamed_data()
         return new TfrmRecordHistory(*m_window->history,
                                      dataDir() + QStringLiteral("/가족/홍길동.txt"), parent);
     }) << "lstVersions" << TabExceptions();
+    QTest::newRow("sync settings") << MakeDialog([this](QWidget *parent) -> QWidget * {
+        return new TfrmSyncSettings(m_info->settings(), parent);
+    }) << "edtName" << TabExceptions();
 }
 
 void TestAccessibility::dialogControlsAreNamed()

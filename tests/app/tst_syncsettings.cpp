@@ -24,7 +24,8 @@
 using namespace Qt::StringLiterals;
 
 // The sync settings dialog stores the account in the settings file and the password in the
-// keyring alone, and "지금 동기화" runs the sync as a job and shows its report.
+// keyring alone, and "지금 동기화" runs the sync of every account as a job each and shows their
+// report.
 class TestSyncSettings : public QObject
 {
     Q_OBJECT
@@ -37,6 +38,8 @@ private slots:
     void fillAndStore();
     void syncNow_data();
     void syncNow();
+    void everyAccount_data();
+    void everyAccount();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -179,6 +182,84 @@ void TestSyncSettings::syncNow()
             QVERIFY(asked.input.prompt.contains(u"키링"_s));
         }
     QCOMPARE(inputs, keyring ? 0 : 1);
+}
+
+void TestSyncSettings::everyAccount_data()
+{
+    QTest::addColumn<bool>("atStart");
+    QTest::addColumn<bool>("firstFails");
+    QTest::newRow("asked, both sync") << false << false;
+    QTest::newRow("asked, the first fails") << false << true;
+    // Only the failure is worth a message then.
+    QTest::newRow("on start, the first fails") << true << true;
+}
+
+// Two accounts on two address books of one server, each with its folder and its own state:
+// every one syncs, whatever the one before it did, and the report names each.
+void TestSyncSettings::everyAccount()
+{
+    QFETCH(bool, atStart);
+    QFETCH(bool, firstFails);
+    if (!m_server->Start(&m_skip))
+        QSKIP(qPrintable(m_skip));
+    const QUrl home = m_server->CreateAddressBook(u"home"_s, u"가족"_s, &m_skip);
+    const QUrl work = m_server->CreateAddressBook(u"work"_s, u"회사"_s, &m_skip);
+    QVERIFY2(!home.isEmpty() && !work.isEmpty(), qPrintable(m_skip));
+    FakeKeyring keys;
+    ScriptedDialogs dialogs;
+    const Settings &settings = m_info->settings();
+    const auto add = [&](const QString &name, const QUrl &book, const QString &folder,
+                         const QString &password) {
+        SyncAccount a;
+        a.name = name;
+        a.server = m_server->BaseUrl().toString();
+        a.user = RadicaleServer::User();
+        a.book = book.toString();
+        a.folder = folder;
+        a.periodic = atStart;
+        a.minutes = 60;
+        a.Save(settings);
+        keys.passwords.insert(a.KeyringEntry(), password);
+        return a;
+    };
+    const SyncAccount first =
+        add(u"집"_s, home, u"가족"_s, firstFails ? u"틀린 암호"_s : RadicaleServer::Password());
+    add(u"회사"_s, work, u"거래처"_s, RadicaleServer::Password());
+    QVERIFY(QDir().mkpath(m_dir->filePath(u"data/가족"_s)));
+    RecordStore::CreateRecord(m_dir->filePath(u"data/가족/엄마.txt"_s), Record());
+    RecordStore::CreateRecord(m_dir->filePath(u"data/거래처/김철수.txt"_s), Record());
+    const auto cardsIn = [](const QUrl &book) {
+        CardDav::Account account;
+        account.address = book;
+        account.user = RadicaleServer::User();
+        account.password = RadicaleServer::Password();
+        return CardDav::Client(account).ListCardsBlocking(book).etags.size();
+    };
+
+    SyncRunner runner(nullptr, [this] { return &m_info->settings(); });
+    QSignalSpy finished(&runner, &SyncRunner::finished);
+    if (!atStart)
+        runner.SyncNow(true);
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(dialogs.messageCount(), 1);
+    const QString text = dialogs.lastText();
+    QVERIFY2(text.contains(firstFails ? u"집: 올림 0,"_s : u"집: 올림 1,"_s), qPrintable(text));
+    QCOMPARE(text.contains(u"암호가 틀립니다"_s), firstFails);
+    QCOMPARE(text.contains(u"회사: 올림 1,"_s), !atStart);
+    QCOMPARE(cardsIn(home), firstFails ? 0 : 1);
+    QCOMPARE(cardsIn(work), 1);
+
+    // With the password right, the first catches up; the second, by its own state, has
+    // nothing to do.
+    keys.passwords.insert(first.KeyringEntry(), RadicaleServer::Password());
+    runner.SyncNow(true);
+    QVERIFY(finished.wait(30000));
+    const QString again = dialogs.lastText();
+    QVERIFY2(again.contains(firstFails ? u"집: 올림 1,"_s : u"집: 올림 0, 받음 0,"_s),
+             qPrintable(again));
+    QVERIFY2(again.contains(u"회사: 올림 0, 받음 0,"_s), qPrintable(again));
+    QCOMPARE(cardsIn(home), 1);
+    QCOMPARE(cardsIn(work), 1);
 }
 
 QTEST_MAIN(TestSyncSettings)

@@ -2,6 +2,7 @@
 #include "platform/ShellFiles.h"
 #include "records/Record.h"
 #include "records/RecordStore.h"
+#include "support/DavProxy.h"
 #include "support/RadicaleServer.h"
 #include "support/TestFiles.h"
 #include "sync/CardDavClient.h"
@@ -19,7 +20,10 @@
 #include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -33,7 +37,8 @@ Q_DECLARE_METATYPE(CardDav::ErrorKind)
 
 // Two-way sync against Debian's radicale on 127.0.0.1: records up, cards down, edits, merges,
 // deletes, moves, a second device, wrong passwords and syncs cut off in the middle. Every test
-// starts its own radicale with empty storage; the trash is a folder of the test's.
+// starts its own radicale with empty storage; the trash is a folder of the test's. A proxy in
+// front of it plays a server without sync-collection, or one that refuses a card.
 class TestSync : public QObject
 {
     Q_OBJECT
@@ -41,6 +46,7 @@ private slots:
     void init();
     void cleanup();
 
+    void firstSyncBothWays_data();
     void firstSyncBothWays();
     void changes_data();
     void changes();
@@ -52,6 +58,9 @@ private slots:
     void serverErrors();
     void wholeBookUpload_data();
     void wholeBookUpload();
+    void refusedCard_data();
+    void refusedCard();
+    void untrustedCertificate();
     void interrupted_data();
     void interrupted();
     void commandLine_data();
@@ -66,6 +75,10 @@ private:
     }
     SyncReport Sync(int device = 0, const QString &password = QString());
     CardDav::Account Account(const QString &password = QString()) const;
+    // The syncs go through a proxy from now on; hiding sync-collection or not.
+    void UseProxy(bool hideSyncCollection);
+    // The sync-collection REPORTs the proxy was asked for.
+    QStringList AskedForSyncCollection() const;
     // A record with a name and a mobile number, in rel (a path below the data directory).
     void MakeRecord(const QString &rel, const QString &mobile, int device = 0,
                     const QString &email = QString());
@@ -80,6 +93,7 @@ private:
     QString BookName();
 
     std::unique_ptr<RadicaleServer> m_server;
+    std::unique_ptr<DavProxy> m_proxy;
     std::unique_ptr<QTemporaryDir> m_dir;
     QUrl m_book;
     QString m_skip;
@@ -148,6 +162,7 @@ void TestSync::init()
 void TestSync::cleanup()
 {
     ShellFiles::SetTrashFunction({});
+    m_proxy.reset();
     m_server.reset();
     m_dir.reset();
 }
@@ -175,11 +190,28 @@ SyncReport TestSync::Sync(int device, const QString &password)
     SyncEngine::Request r;
     r.dataDir = Data(device);
     r.folder = Data(device);
-    r.book = m_book;
+    r.book = m_proxy ? m_proxy->Via(m_book) : m_book;
     r.account = Account(password);
+    r.account.address = r.book;
     r.stateFile = m_dir->filePath(u"state%1"_s.arg(device));
     r.batchSize = 7; // several multigets even for a few cards
     return SyncEngine::Run(r);
+}
+
+void TestSync::UseProxy(bool hideSyncCollection)
+{
+    m_proxy = std::make_unique<DavProxy>(m_server->BaseUrl());
+    m_proxy->hideSyncCollection = hideSyncCollection;
+    QVERIFY(m_proxy->Listen());
+}
+
+QStringList TestSync::AskedForSyncCollection() const
+{
+    QStringList asked;
+    for (const DavProxy::Seen &seen : std::as_const(m_proxy->seen))
+        if (seen.syncCollection)
+            asked << QString::fromUtf8(seen.verb + ' ' + seen.path);
+    return asked;
 }
 
 void TestSync::MakeRecord(const QString &rel, const QString &mobile, int device,
@@ -229,9 +261,19 @@ QStringList TestSync::Records(int device) const
     return out;
 }
 
+void TestSync::firstSyncBothWays_data()
+{
+    QTest::addColumn<bool>("syncCollection");
+    QTest::newRow("sync-collection") << true;
+    // A server with getctag and ETags alone: the address book is listed instead.
+    QTest::newRow("ctag and ETags") << false;
+}
+
 void TestSync::firstSyncBothWays()
 {
+    QFETCH(bool, syncCollection);
     START_RADICALE();
+    UseProxy(!syncCollection);
     MakeRecord(u"김철수.txt"_s, u"010-1111-2222"_s);
     MakeRecord(u"거래처/박영수.txt"_s, u"010-3333-4444"_s, 0, u"park@example.com"_s);
     // Photos travel both ways: the companion folder's picture up, the card's down.
@@ -247,6 +289,7 @@ void TestSync::firstSyncBothWays()
 
     const SyncReport first = Sync();
     QVERIFY2(!first.Failed(), qPrintable(first.Text()));
+    QCOMPARE(AskedForSyncCollection().isEmpty(), !syncCollection);
     QCOMPARE(first.uploaded, 2);
     QCOMPARE(first.downloaded, 1);
     QCOMPARE(Records(), (QStringList{u"거래처/박영수.txt"_s, u"김철수.txt"_s, u"이영희.txt"_s}));
@@ -278,6 +321,12 @@ void TestSync::firstSyncBothWays()
                  + second.deletedThere,
              0);
     QCOMPARE(ServerCards(), cards);
+    // Once the server has nothing new, a sync neither lists the address book nor reads cards
+    // (both are the Depth 1 requests).
+    m_proxy->seen.clear();
+    QVERIFY(!Sync().Failed());
+    for (const DavProxy::Seen &seen : std::as_const(m_proxy->seen))
+        QVERIFY2(seen.depth != "1", (seen.verb + ' ' + seen.path).constData());
 }
 
 void TestSync::changes_data()
@@ -288,42 +337,45 @@ void TestSync::changes_data()
     QTest::addColumn<QStringList>("records");
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<QList<int>>("counts");
+    // Against a server without sync-collection, through the proxy.
+    QTest::addColumn<bool>("ctag");
     const QStringList both{u"김철수.txt"_s, u"이영희.txt"_s};
     const QStringList bothNames{u"김철수"_s, u"이영희"_s};
-    QTest::newRow("edit here") << u"edit here"_s << both << bothNames
-                               << QList<int>{1, 0, 0, 0, 0, 0};
-    QTest::newRow("edit on the server")
-        << u"edit there"_s << both << bothNames << QList<int>{0, 1, 0, 0, 0, 0};
-    QTest::newRow("both, different fields")
-        << u"both different"_s << both << bothNames << QList<int>{0, 0, 1, 0, 0, 0};
-    QTest::newRow("both, the same field")
-        << u"both same"_s << both << bothNames << QList<int>{0, 0, 1, 0, 0, 1};
-    QTest::newRow("deleted here") << u"delete here"_s << QStringList{u"김철수.txt"_s}
-                                  << QStringList{u"김철수"_s} << QList<int>{0, 0, 0, 0, 1, 0};
-    QTest::newRow("deleted on the server")
-        << u"delete there"_s << QStringList{u"김철수.txt"_s} << QStringList{u"김철수"_s}
-        << QList<int>{0, 0, 0, 1, 0, 0};
-    QTest::newRow("deleted on the server, changed here")
-        << u"delete there, edit here"_s << both << bothNames << QList<int>{1, 0, 0, 0, 0, 1};
-    QTest::newRow("deleted here, changed on the server")
-        << u"delete here, edit there"_s << both << bothNames << QList<int>{0, 1, 0, 0, 0, 1};
-    QTest::newRow("renamed here") << u"rename"_s
-                                  << QStringList{u"김철수.txt"_s, u"이영희 과장.txt"_s}
-                                  << QStringList{u"김철수"_s, u"이영희 과장"_s}
-                                  << QList<int>{1, 0, 0, 0, 0, 0};
-    QTest::newRow("moved here") << u"move"_s << QStringList{u"가족/이영희.txt"_s, u"김철수.txt"_s}
-                                << bothNames << QList<int>{1, 0, 0, 0, 0, 0};
-    QTest::newRow("moved by another program")
-        << u"move outside"_s << QStringList{u"김철수.txt"_s, u"친구/이영희 사본.txt"_s}
-        << QStringList{u"김철수"_s, u"이영희 사본"_s} << QList<int>{1, 0, 0, 0, 0, 0};
-    QTest::newRow("renamed on the server")
-        << u"rename there"_s << QStringList{u"김철수.txt"_s, u"이영희님.txt"_s}
-        << QStringList{u"김철수"_s, u"이영희님"_s} << QList<int>{0, 1, 0, 0, 0, 0};
+    // The rows that run against such a server too.
+    const QStringList alsoByCtag{u"edit here"_s, u"edit there"_s, u"delete here"_s,
+                                 u"delete there"_s, u"rename"_s};
+    const auto row = [&](const char *name, const QString &change, const QStringList &records,
+                         const QStringList &names, const QList<int> &counts) {
+        QTest::newRow(name) << change << records << names << counts << false;
+        if (alsoByCtag.contains(change))
+            QTest::addRow("%s, ctag and ETags", name)
+                << change << records << names << counts << true;
+    };
+    row("edit here", u"edit here"_s, both, bothNames, QList<int>{1, 0, 0, 0, 0, 0});
+    row("edit on the server", u"edit there"_s, both, bothNames, QList<int>{0, 1, 0, 0, 0, 0});
+    row("both, different fields", u"both different"_s, both, bothNames,
+        QList<int>{0, 0, 1, 0, 0, 0});
+    row("both, the same field", u"both same"_s, both, bothNames, QList<int>{0, 0, 1, 0, 0, 1});
+    row("deleted here", u"delete here"_s, QStringList{u"김철수.txt"_s}, QStringList{u"김철수"_s},
+        QList<int>{0, 0, 0, 0, 1, 0});
+    row("deleted on the server", u"delete there"_s, QStringList{u"김철수.txt"_s},
+        QStringList{u"김철수"_s}, QList<int>{0, 0, 0, 1, 0, 0});
+    row("deleted on the server, changed here", u"delete there, edit here"_s, both, bothNames,
+        QList<int>{1, 0, 0, 0, 0, 1});
+    row("deleted here, changed on the server", u"delete here, edit there"_s, both, bothNames,
+        QList<int>{0, 1, 0, 0, 0, 1});
+    row("renamed here", u"rename"_s, QStringList{u"김철수.txt"_s, u"이영희 과장.txt"_s},
+        QStringList{u"김철수"_s, u"이영희 과장"_s}, QList<int>{1, 0, 0, 0, 0, 0});
+    row("moved here", u"move"_s, QStringList{u"가족/이영희.txt"_s, u"김철수.txt"_s}, bothNames,
+        QList<int>{1, 0, 0, 0, 0, 0});
+    row("moved by another program", u"move outside"_s,
+        QStringList{u"김철수.txt"_s, u"친구/이영희 사본.txt"_s},
+        QStringList{u"김철수"_s, u"이영희 사본"_s}, QList<int>{1, 0, 0, 0, 0, 0});
+    row("renamed on the server", u"rename there"_s, QStringList{u"김철수.txt"_s, u"이영희님.txt"_s},
+        QStringList{u"김철수"_s, u"이영희님"_s}, QList<int>{0, 1, 0, 0, 0, 0});
     // The server answers 412 to the upload: the card is read again, merged and sent again.
-    QTest::newRow("stale ETag") << u"stale etag"_s << both << bothNames
-                                << QList<int>{1, 0, 0, 0, 0, 0};
-    QTest::newRow("state file lost")
-        << u"lose state"_s << both << bothNames << QList<int>{0, 0, 0, 0, 0, 0};
+    row("stale ETag", u"stale etag"_s, both, bothNames, QList<int>{1, 0, 0, 0, 0, 0});
+    row("state file lost", u"lose state"_s, both, bothNames, QList<int>{0, 0, 0, 0, 0, 0});
 }
 
 void TestSync::changes()
@@ -332,7 +384,10 @@ void TestSync::changes()
     QFETCH(QStringList, records);
     QFETCH(QStringList, names);
     QFETCH(QList<int>, counts);
+    QFETCH(bool, ctag);
     START_RADICALE();
+    if (ctag)
+        UseProxy(true);
     MakeRecord(u"김철수.txt"_s, u"010-1111-2222"_s);
     MakeRecord(u"이영희.txt"_s, u"010-3333-4444"_s, 0, u"lee@example.com"_s);
     QVERIFY2(!Sync().Failed(), "first sync");
@@ -729,6 +784,158 @@ void TestSync::wholeBookUpload()
     QCOMPARE(Records(1), Records(0));
     for (const QString &rel : Records(0))
         QCOMPARE(Record::Read(Path(rel, 1)).Value(u"Hand"), Record::Read(Path(rel)).Value(u"Hand"));
+}
+
+void TestSync::refusedCard_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("says");
+    // radicale's own size limit, against the picture in the companion folder.
+    QTest::newRow("too large") << 413 << u"너무 커서 서버가 받지 않았습니다"_s;
+    // The proxy refuses that one card.
+    QTest::newRow("unsupported") << 415 << u"이 형식의 연락처 카드를 받지 않습니다"_s;
+}
+
+// A card the server refuses is told and left out; everything else syncs, and once the cause is
+// gone the next sync puts it up, once.
+void TestSync::refusedCard()
+{
+    QFETCH(int, status);
+    QFETCH(QString, says);
+    if (status == 413)
+        m_server->SetMaxContentLength(20000);
+    START_RADICALE();
+    // radicale's answer to a request over its limit can be lost to the reset of its early
+    // close (the client then says the server cannot be reached); through the proxy, which
+    // reads the whole request first, it always comes.
+    UseProxy(false);
+    if (status == 415) {
+        m_proxy->refusePut = [](const QByteArray &, const QByteArray &card) {
+            return card.contains("FN:김철수") ? 415 : 0;
+        };
+    }
+    MakeRecord(u"김철수.txt"_s, u"010-1111-2222"_s);
+    MakeRecord(u"이영희.txt"_s, u"010-3333-4444"_s);
+    QVERIFY(QDir().mkpath(Path(u"__김철수"_s)));
+    const QString picture = Path(u"__김철수/사진.jpg"_s);
+    TestFiles::write(picture, "\xFF\xD8\xFF\xE0" + QByteArray(30000, 'p'));
+    PutServerCard(m_book.path() + u"phone-1.vcf"_s,
+                  PhoneCard(u"phone-1"_s, u"박"_s, u"영수"_s, u"010-5555-6666"_s));
+    const QStringList all{u"김철수.txt"_s, u"박영수.txt"_s, u"이영희.txt"_s};
+
+    // Twice while the cause lasts: told each time, nothing twice on either side.
+    for (int round = 0; round < 2; ++round) {
+        const SyncReport report = Sync();
+        QVERIFY2(!report.Failed(), qPrintable(report.Text()));
+        QCOMPARE(report.uploaded, round == 0 ? 1 : 0);
+        QCOMPARE(report.downloaded, round == 0 ? 1 : 0);
+        QCOMPARE(report.skipped.size(), 1);
+        QVERIFY2(report.skipped.first().startsWith(u"김철수.txt: "_s)
+                     && report.skipped.first().contains(says),
+                 qPrintable(report.Text()));
+        QVERIFY2(report.Text().contains(u"건너뜀 1건:"_s), qPrintable(report.Text()));
+        QCOMPARE(Fns(ServerCards()), (QStringList{u"박영수"_s, u"이영희"_s}));
+        QCOMPARE(Records(), all);
+    }
+
+    if (status == 413)
+        QVERIFY(QFile::remove(picture));
+    else
+        m_proxy->refusePut = {};
+    const SyncReport after = Sync();
+    QVERIFY2(!after.Failed() && after.skipped.isEmpty(), qPrintable(after.Text()));
+    QCOMPARE(after.uploaded, 1);
+    QCOMPARE(after.downloaded, 0);
+    const QMap<QString, QByteArray> cards = ServerCards();
+    QCOMPARE(Fns(cards), (QStringList{u"김철수"_s, u"박영수"_s, u"이영희"_s}));
+    QSet<QString> uids;
+    for (const QByteArray &card : cards) {
+        uids.insert(Property(card, "UID"));
+        if (Property(card, "FN") == u"김철수")
+            QCOMPARE(Property(card, "PHOTO").isEmpty(), status == 413);
+    }
+    QCOMPARE(uids.size(), 3);
+    QCOMPARE(Records(), all);
+}
+
+// A server whose certificate the system does not trust: the sync stops before it changes
+// anything, and once the certificate is trusted the next sync does what was waiting. The
+// client has no trust of its own; Qt's default configuration, which holds what it reads from
+// the system's store, stands for the user adding the certificate there.
+void TestSync::untrustedCertificate()
+{
+    const QString openssl = QStandardPaths::findExecutable(u"openssl"_s);
+    if (openssl.isEmpty())
+        QSKIP("openssl is not installed: no certificate to test with");
+    const QString cert = m_dir->filePath(u"cert.pem"_s), key = m_dir->filePath(u"key.pem"_s);
+    QProcess make;
+    make.start(openssl, {u"req"_s, u"-x509"_s, u"-newkey"_s, u"rsa:2048"_s, u"-nodes"_s,
+                         u"-keyout"_s, key, u"-out"_s, cert, u"-days"_s, u"2"_s, u"-subj"_s,
+                         u"/CN=vandrel-test"_s, u"-addext"_s, u"subjectAltName=IP:127.0.0.1"_s});
+    QVERIFY(make.waitForFinished(60000));
+    QVERIFY2(make.exitCode() == 0, make.readAllStandardError().constData());
+    m_server->SetTls(cert, key);
+    const QSslConfiguration system = QSslConfiguration::defaultConfiguration();
+    const auto restore =
+        qScopeGuard([system] { QSslConfiguration::setDefaultConfiguration(system); });
+    const auto trust = [&](bool trusted) {
+        QSslConfiguration configuration = system;
+        if (trusted)
+            configuration.addCaCertificates(QSslCertificate::fromPath(cert));
+        QSslConfiguration::setDefaultConfiguration(configuration);
+    };
+    trust(true);
+    START_RADICALE();
+    QCOMPARE(m_book.scheme(), u"https"_s);
+    MakeRecord(u"김철수.txt"_s, u"010-1111-2222"_s);
+    MakeRecord(u"이영희.txt"_s, u"010-3333-4444"_s);
+    PutServerCard(m_book.path() + u"phone-1.vcf"_s,
+                  PhoneCard(u"phone-1"_s, u"박"_s, u"영수"_s, u"010-5555-6666"_s));
+    QVERIFY2(!Sync().Failed(), "first sync");
+
+    // A change on each side waits for the next sync.
+    const QString lee = Path(u"이영희.txt"_s);
+    Record r = Record::Read(lee);
+    r.SetValue(u"EMail", u"lee@work.example"_s);
+    RecordStore::SaveRecord(lee, r);
+    const QString phoneHref = m_book.path() + u"phone-1.vcf"_s;
+    PutServerCard(phoneHref, PhoneCard(u"phone-1"_s, u"박"_s, u"영수"_s, u"010-5555-7777"_s));
+    const QMap<QString, QByteArray> server = ServerCards();
+    QMap<QString, QByteArray> here;
+    for (const QString &rel : Records())
+        here.insert(rel, TestFiles::read(Path(rel)));
+    const QString stateFile = m_dir->filePath(u"state0"_s);
+    const QByteArray state = TestFiles::read(stateFile);
+
+    trust(false);
+    const SyncReport refused = Sync();
+    QVERIFY(refused.Failed());
+    QCOMPARE(refused.error.kind, ErrorKind::Certificate);
+    QVERIFY2(refused.Text().contains(u"보안 인증서를 신뢰할 수 없어 연결하지 않았습니다: 자체 "
+                                     u"서명된 인증서입니다 (인증서: vandrel-test)"_s),
+             qPrintable(refused.Text()));
+    QCOMPARE(refused.uploaded + refused.downloaded + refused.merged + refused.deletedHere
+                 + refused.deletedThere,
+             0);
+    for (auto it = here.cbegin(); it != here.cend(); ++it)
+        QCOMPARE(TestFiles::read(Path(it.key())), it.value());
+    QCOMPARE(Records(), here.keys());
+    QCOMPARE(TestFiles::read(stateFile), state);
+    QVERIFY(!QFile::exists(SyncState::JournalOf(stateFile)));
+
+    trust(true);
+    QCOMPARE(ServerCards(), server);
+    const SyncReport next = Sync();
+    QVERIFY2(!next.Failed(), qPrintable(next.Text()));
+    QCOMPARE(next.uploaded, 1);
+    QCOMPARE(next.downloaded, 1);
+    QCOMPARE(next.merged + next.deletedHere + next.deletedThere, 0);
+    QCOMPARE(Record::Read(Path(u"박영수.txt"_s)).Value(u"Hand"), u"010-5555-7777"_s);
+    const QMap<QString, QByteArray> cards = ServerCards();
+    QCOMPARE(Fns(cards), (QStringList{u"김철수"_s, u"박영수"_s, u"이영희"_s}));
+    for (const QByteArray &card : cards)
+        if (Property(card, "FN") == u"이영희")
+            QCOMPARE(Property(card, "EMAIL"), u"lee@work.example"_s);
 }
 
 void TestSync::interrupted_data()
