@@ -308,6 +308,8 @@ void Client::Send(Request request, const CancelCheck &cancel, Answer answer, int
                     response.error = SslFailure(state->sslErrors, reply->errorString());
                 } else if (status == 0) {
                     response.error = TransportFailure(reply->error(), reply->errorString());
+                    response.cut = reply->error() == QNetworkReply::RemoteHostClosedError
+                                   || reply->error() == QNetworkReply::UnknownNetworkError;
                 } else {
                     response.status = status;
                     response.body = reply->readAll();
@@ -690,6 +692,19 @@ void Client::PutCard(const QUrl &book, const QString &href, const QByteArray &vc
     else
         request.headers.append(qMakePair(QByteArray("If-Match"), etag.toUtf8()));
     Send(request, cancel, [this, cancel, done](Response r) {
+        if (r.cut) {
+            // A server refusing a body too large for it (413) may answer before reading it and
+            // close the connection, and the reset can overtake the answer.
+            return StillAnswers(r.url, cancel, [done, r](bool answers) {
+                Error error = r.error;
+                if (answers) {
+                    error = Failure(ErrorKind::CardRejected,
+                                    u"서버가 카드를 받다가 연결을 끊었습니다. 카드가 너무 클 수 "
+                                    u"있습니다"_s);
+                }
+                done(WithError<Written>(error));
+            });
+        }
         if (!r.error.Ok())
             return done(WithError<Written>(r.error));
         if (r.status >= 200 && r.status <= 299) {
@@ -716,6 +731,15 @@ void Client::PutCard(const QUrl &book, const QString &href, const QByteArray &vc
             error.detail = QString::fromUtf8(r.body.left(200)).trimmed();
         done(WithError<Written>(error));
     });
+}
+
+void Client::StillAnswers(const QUrl &url, const CancelCheck &cancel,
+                          std::function<void(bool)> done)
+{
+    Request request;
+    request.verb = "OPTIONS";
+    request.url = url;
+    Send(request, cancel, [done](Response r) { done(r.status != 0); });
 }
 
 void Client::ReadEtag(const QUrl &card, const CancelCheck &cancel,
@@ -755,7 +779,14 @@ void Client::PutAddressBook(const QUrl &book, const QByteArray &vcards, const QS
     request.contentType = "text/vcard; charset=utf-8";
     request.timeoutMs = timeoutMs;
     request.headers.append(qMakePair(QByteArray("If-Match"), etag.toUtf8()));
-    Send(request, cancel, [done](Response r) {
+    Send(request, cancel, [this, cancel, done](Response r) {
+        if (r.cut) {
+            // Refused too large before it was read, the answer lost to the reset (see PutCard):
+            // told as the 413 it was.
+            return StillAnswers(r.url, cancel, [done, r](bool answers) {
+                done(WithError<Written>(answers ? Error::FromStatus(413) : r.error));
+            });
+        }
         if (!r.error.Ok())
             return done(WithError<Written>(r.error));
         Written written;

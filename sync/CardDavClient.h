@@ -204,8 +204,9 @@ private:
         Error error; // a transport error, Cancelled or Certificate; otherwise None
         int status = 0;
         QByteArray body;
-        QByteArray etag; // the ETag header
-        QUrl url;        // where the answer came from, after redirects
+        QByteArray etag;  // the ETag header
+        QUrl url;         // where the answer came from, after redirects
+        bool cut = false; // the connection closed before any answer came
     };
     struct Request
     {
@@ -234,6 +235,9 @@ private:
     void FetchBatch(const QUrl &book, QStringList hrefs, int from, int batchSize, Cards cards,
                     const CancelCheck &cancel, std::function<void(Cards)> done,
                     std::function<void(int, int)> progress);
+    // Whether the server answers a small request at url: after a request with a body was cut
+    // off, that tells a server that refused the body from one that is gone.
+    void StillAnswers(const QUrl &url, const CancelCheck &cancel, std::function<void(bool)> done);
     void ReadEtag(const QUrl &card, const CancelCheck &cancel, std::function<void(Written)> done);
 
     Account m_account;

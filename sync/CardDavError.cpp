@@ -48,7 +48,7 @@ QString Error::Message() const
         if (status == 415)
             return u"서버가 이 형식의 연락처 카드를 받지 않습니다 (415)."_s;
         return WithDetail(u"서버가 연락처 카드를 받아들이지 않았습니다."_s,
-                          condition.isEmpty() ? (status ? QString::number(status) : QString())
+                          condition.isEmpty() ? (status ? QString::number(status) : detail)
                                               : condition);
     case ErrorKind::PreconditionFailed:
         return u"서버의 연락처가 그사이에 바뀌었습니다. 다시 읽어 온 뒤 동기화해야 합니다 (412)."_s;

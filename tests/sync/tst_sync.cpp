@@ -789,11 +789,19 @@ void TestSync::wholeBookUpload()
 void TestSync::refusedCard_data()
 {
     QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("says");
-    // radicale's own size limit, against the picture in the companion folder.
-    QTest::newRow("too large") << 413 << u"너무 커서 서버가 받지 않았습니다"_s;
+    QTest::addColumn<QString>("says"); // a pattern
+    QTest::addColumn<int>("pictureBytes");
+    QTest::addColumn<bool>("viaProxy");
+    // radicale's own size limit, against the picture in the companion folder. The proxy reads
+    // the whole request first, so radicale's answer always comes.
+    QTest::newRow("too large") << 413 << u"너무 커서 서버가 받지 않았습니다"_s << 30000 << true;
+    // Straight to radicale, a phone's photo: it answers before reading the body and closes the
+    // connection, which mostly loses its answer to the reset.
+    QTest::newRow("too large, the connection closed early")
+        << 413 << u"연결을 끊었습니다|너무 커서 서버가 받지 않았습니다"_s << 2000000 << false;
     // The proxy refuses that one card.
-    QTest::newRow("unsupported") << 415 << u"이 형식의 연락처 카드를 받지 않습니다"_s;
+    QTest::newRow("unsupported") << 415 << u"이 형식의 연락처 카드를 받지 않습니다"_s << 30000
+                                 << true;
 }
 
 // A card the server refuses is told and left out; everything else syncs, and once the cause is
@@ -802,13 +810,13 @@ void TestSync::refusedCard()
 {
     QFETCH(int, status);
     QFETCH(QString, says);
+    QFETCH(int, pictureBytes);
+    QFETCH(bool, viaProxy);
     if (status == 413)
         m_server->SetMaxContentLength(20000);
     START_RADICALE();
-    // radicale's answer to a request over its limit can be lost to the reset of its early
-    // close (the client then says the server cannot be reached); through the proxy, which
-    // reads the whole request first, it always comes.
-    UseProxy(false);
+    if (viaProxy)
+        UseProxy(false);
     if (status == 415) {
         m_proxy->refusePut = [](const QByteArray &, const QByteArray &card) {
             return card.contains("FN:김철수") ? 415 : 0;
@@ -818,7 +826,7 @@ void TestSync::refusedCard()
     MakeRecord(u"이영희.txt"_s, u"010-3333-4444"_s);
     QVERIFY(QDir().mkpath(Path(u"__김철수"_s)));
     const QString picture = Path(u"__김철수/사진.jpg"_s);
-    TestFiles::write(picture, "\xFF\xD8\xFF\xE0" + QByteArray(30000, 'p'));
+    TestFiles::write(picture, "\xFF\xD8\xFF\xE0" + QByteArray(pictureBytes, 'p'));
     PutServerCard(m_book.path() + u"phone-1.vcf"_s,
                   PhoneCard(u"phone-1"_s, u"박"_s, u"영수"_s, u"010-5555-6666"_s));
     const QStringList all{u"김철수.txt"_s, u"박영수.txt"_s, u"이영희.txt"_s};
@@ -831,7 +839,7 @@ void TestSync::refusedCard()
         QCOMPARE(report.downloaded, round == 0 ? 1 : 0);
         QCOMPARE(report.skipped.size(), 1);
         QVERIFY2(report.skipped.first().startsWith(u"김철수.txt: "_s)
-                     && report.skipped.first().contains(says),
+                     && report.skipped.first().contains(QRegularExpression(says)),
                  qPrintable(report.Text()));
         QVERIFY2(report.Text().contains(u"건너뜀 1건:"_s), qPrintable(report.Text()));
         QCOMPARE(Fns(ServerCards()), (QStringList{u"박영수"_s, u"이영희"_s}));
