@@ -442,7 +442,7 @@ struct History::Impl
 
     struct Task
     {
-        enum Kind { Start, Changes, Look, Steps } kind = Changes;
+        enum Kind { Start, Changes, Look, ReadSteps } kind = Changes;
         QList<RelChange> changes;
         QString description;
         int tag = 0; // 0 an operation, 1 an undo, 2 a redo
@@ -801,9 +801,12 @@ struct History::Impl
     // of the time before it left: worth a look by the worker at the start.
     bool othersMayBeThere() const
     {
-        for (const QString &name : QDir(sessions).entryList(QDir::Files | QDir::Hidden))
-            if (isToken(name.section(u'.', 0, 0)) && name.section(u'.', 0, 0) != token)
+        for (QString name : QDir(sessions).entryList(QDir::Files | QDir::Hidden)) {
+            if (name.endsWith(QStringLiteral(".pending")))
+                name.chop(8);
+            if (isToken(name) && name != token)
                 return true;
+        }
         for (const char *old : {"vandrel-pending", "vandrel-pending.killed", "vandrel-open"})
             if (QFileInfo::exists(repoPath + u'/' + QLatin1String(old)))
                 return true;
@@ -818,10 +821,12 @@ struct History::Impl
     {
         bool others = false;
         QSet<QString> tokens;
-        for (const QString &name : QDir(sessions).entryList(QDir::Files | QDir::Hidden)) {
-            const QString t = name.section(u'.', 0, 0);
-            if (isToken(t) && t != token && !adoptedTokens.contains(t))
-                tokens << t;
+        for (QString name : QDir(sessions).entryList(QDir::Files | QDir::Hidden)) {
+            // A lock, or the journal a killed history left; not what QLockFile makes beside.
+            if (name.endsWith(QStringLiteral(".pending")))
+                name.chop(8);
+            if (isToken(name) && name != token && !adoptedTokens.contains(name))
+                tokens << name;
         }
         for (const QString &t : std::as_const(tokens)) {
             auto lock = std::make_unique<QLockFile>(sessions + u'/' + t);
@@ -1557,7 +1562,7 @@ struct History::Impl
         }
         try {
             const bool others = scanSessions();
-            if (task.kind == Task::Start || task.kind == Task::Steps) {
+            if (task.kind == Task::Start || task.kind == Task::ReadSteps) {
                 recoverKilled({});
                 if (!deferred.isEmpty())
                     lookOutside({}, {}, others);
@@ -2097,7 +2102,7 @@ QString History::RedoText() const
 void History::ReadUndo()
 {
     if (d->on && d->worker.joinable())
-        d->enqueue({Impl::Task::Steps, {}, {}, 0, {}});
+        d->enqueue({Impl::Task::ReadSteps, {}, {}, 0, {}});
 }
 
 QString History::Undo()
