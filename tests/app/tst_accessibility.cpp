@@ -7,6 +7,7 @@
 #include "picker/FolderBrowser.h"
 #include "picker/FolderPicker.h"
 #include "platform/DialogService.h"
+#include "records/DeletedRecords.h"
 #include "records/FindDuplicates.h"
 #include "records/ModifyData.h"
 #include "records/NewData.h"
@@ -313,6 +314,9 @@ void TestAccessibility::dialogControlsAreNamed_data()
         return new TfrmRecordHistory(*m_window->history,
                                      dataDir() + QStringLiteral("/가족/홍길동.txt"), parent);
     }) << "lstVersions" << TabExceptions();
+    QTest::newRow("deleted records") << MakeDialog([this](QWidget *parent) -> QWidget * {
+        return new TfrmDeletedRecords(*m_window->history, parent);
+    }) << "cboSince" << TabExceptions();
 }
 
 void TestAccessibility::dialogControlsAreNamed()
