@@ -1,10 +1,11 @@
 #include "CommandLine.h"
 
-#include "platform/Settings.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
+#include "platform/Settings.h"
 #include "records/ContactExport.h"
 #include "records/ContactImport.h"
+#include "records/History.h"
 #include "records/RecordStore.h"
 #include "sync/SyncAccount.h"
 #include "sync/SyncEngine.h"
@@ -15,6 +16,7 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -79,6 +81,33 @@ std::optional<QStringList> relativeParts(const QString &folder)
     return parts;
 }
 
+// The data directory's history for the run: what the command line changes there is a commit of
+// its own ("가져오기: 120개", "동기화: …"), also while the window has the history open.
+class RunHistory
+{
+public:
+    explicit RunHistory(const QString &dataDir)
+        : m_history(dataDir)
+    {
+        // The first commit, where there is none yet, holds the data directory as it was.
+        m_history.Flush();
+    }
+    ~RunHistory()
+    {
+        m_history.Flush();
+        // No window to tell it: said here, once. A data directory in a git working tree of the
+        // user's gets no history, and that is no fault.
+        if (!m_history.IsOn() && History::Note(m_history.DataDir()).isEmpty())
+            print(stderr, QStringLiteral("vandrel: 자료 이력을 남기지 못했습니다: %1")
+                              .arg(m_history.OffReason()));
+    }
+    RunHistory(const RunHistory &) = delete;
+    RunHistory &operator=(const RunHistory &) = delete;
+
+private:
+    History m_history;
+};
+
 // The sync of one account, with the settings beside the program.
 int runSync(const QString &accountName, const QString &dataArgument)
 {
@@ -117,6 +146,7 @@ int runSync(const QString &accountName, const QString &dataArgument)
         return print(stderr, QStringLiteral("vandrel: 동기화할 폴더가 자료 폴더 밖에 있습니다: %1")
                                  .arg(account->folder)),
                1;
+    const RunHistory history(dataDir);
     SyncEngine::Request request;
     request.dataDir = dataDir;
     request.folder = folder->isEmpty()
@@ -215,10 +245,12 @@ int RunCommandLine(int &argc, char **argv)
         return usageError(
             QStringLiteral("폴더는 자료 폴더 안의 상대 경로로 주십시오: %1").arg(folderArgument));
     ContactReport report;
+    std::optional<RunHistory> history;
     try {
         if (importing) {
             // Made by the import when a record goes there, so a failed one leaves no folder.
             const QString target = RecordStore::FolderPath(dataDir, *folder);
+            history.emplace(dataDir);
             report = ContactImport::Import(files, target, {}, dataDir);
             const bool nothing = report.written == 0 && report.updated.isEmpty()
                                  && report.unchanged == 0 && report.folders == 0;
@@ -255,6 +287,8 @@ int RunCommandLine(int &argc, char **argv)
                 request.csvCp949 = true;
             else if (!enc.isEmpty() && enc != u"utf-8" && enc != u"utf8")
                 return usageError(QStringLiteral("알 수 없는 인코딩: %1").arg(enc));
+            // An export changes records too: UIDs given, cards taken in from a vCard folder.
+            history.emplace(dataDir);
             report = ContactExport::Export(request);
         }
     } catch (const VandrelError &e) {

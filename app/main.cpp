@@ -30,6 +30,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -224,6 +225,11 @@ void TfrmMainVR::CreateEditMenu()
     mnuEdit->addSeparator();
     mnuEdit->addAction(actRecordHistory);
     mnuEdit->addAction(actDeletedRecords);
+    // A command line may have committed meanwhile.
+    connect(mnuEdit, &QMenu::aboutToShow, this, [this] {
+        if (history)
+            history->ReadUndo();
+    });
     tbiEdit = new QToolButton(MenuAndTree->tbtFolder);
     tbiEdit->setObjectName(QStringLiteral("tbiEdit"));
     tbiEdit->setText(QStringLiteral("편집(&E)"));
@@ -285,6 +291,8 @@ void TfrmMainVR::OpenHistory(const QString &dir)
             ShowWarningMessage(this, QStringLiteral("자료 이력"), text);
         });
         connect(history, &History::undoChanged, this, &TfrmMainVR::UpdateEditActions);
+        // What undo and redo would take is read once the window is up, on the history's worker.
+        QTimer::singleShot(0, history, &History::ReadUndo);
     }
     UpdateEditActions();
 }
@@ -297,10 +305,14 @@ void TfrmMainVR::UpdateEditActions()
     actUndo->setEnabled(on && history->CanUndo());
     actRedo->setEnabled(on && history->CanRedo());
     const QString off = history ? history->OffReason() : QString();
-    actUndo->setToolTip(actUndo->isEnabled() ? QStringLiteral("실행 취소: ") + history->UndoText()
-                                             : off);
-    actRedo->setToolTip(actRedo->isEnabled() ? QStringLiteral("다시 실행: ") + history->RedoText()
-                                             : off);
+    // Before the history is read the operation is not known yet.
+    const auto tip = [&off](QAction *action, const QString &what, const QString &text) {
+        action->setToolTip(!action->isEnabled() ? off
+                           : text.isEmpty()     ? what
+                                                : what + QStringLiteral(": ") + text);
+    };
+    tip(actUndo, QStringLiteral("실행 취소"), history ? history->UndoText() : QString());
+    tip(actRedo, QStringLiteral("다시 실행"), history ? history->RedoText() : QString());
     actRecordHistory->setEnabled(on && RecordTree && RecordTree->SelectedNode());
     actDeletedRecords->setEnabled(on);
 }

@@ -13,15 +13,20 @@
 #include <git2/sys/mempack.h>
 #include <git2/sys/odb_backend.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QPointer>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSet>
 #include <QStorageInfo>
@@ -32,6 +37,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -46,6 +52,12 @@ namespace {
 
 const QString OutsideMessage = QStringLiteral("밖에서 바뀜");
 const QString ChangesMarker = QStringLiteral("Vandrel-Changes: ");
+// An undo names the commit it undoes and a redo the one it makes again, so that what is undone
+// is still known after a restart.
+const QString UndoesMarker = QStringLiteral("Vandrel-Undoes: ");
+const QString RedoesMarker = QStringLiteral("Vandrel-Redoes: ");
+const QString UndoPrefix = QStringLiteral("실행 취소: ");
+const QString RedoPrefix = QStringLiteral("다시 실행: ");
 const char *const Branch = "refs/heads/main";
 // The first commit, whose time is when its walk of the data directory began.
 const char *const StartRef = "refs/vandrel/start";
@@ -53,6 +65,10 @@ const char *const StartRef = "refs/vandrel/start";
 constexpr std::chrono::milliseconds LookDelay(300);
 // An operation with more files than this writes its objects as one pack.
 constexpr int BulkEdits = 200;
+// How often looks kept back while another history is open ask whether it has closed.
+constexpr std::chrono::milliseconds OthersPoll(500);
+// A lock on the branch that no running write holds this long was left by a killed one.
+constexpr qint64 StaleRefLockMs = 2000;
 
 struct GitFailure
 {
@@ -269,16 +285,22 @@ QString changesTrailer(const QList<RelChange> &changes)
     return ChangesMarker + QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Compact));
 }
 
+// The value of the trailer line beginning with marker; "" when there is none.
+QString trailerValue(const QString &message, const QString &marker)
+{
+    const qsizetype at = message.indexOf(u'\n' + marker);
+    if (at < 0)
+        return {};
+    const qsizetype from = at + 1 + marker.size();
+    const qsizetype end = message.indexOf(u'\n', from);
+    return message.mid(from, end < 0 ? -1 : end - from).trimmed();
+}
+
 QList<RelChange> parseTrailer(const QString &message)
 {
     QList<RelChange> out;
-    const qsizetype at = message.indexOf(u'\n' + ChangesMarker);
-    if (at < 0)
-        return out;
-    const qsizetype from = at + 1 + ChangesMarker.size();
-    const qsizetype end = message.indexOf(u'\n', from);
     const QJsonArray list =
-        QJsonDocument::fromJson(message.mid(from, end < 0 ? -1 : end - from).toUtf8()).array();
+        QJsonDocument::fromJson(trailerValue(message, ChangesMarker).toUtf8()).array();
     for (const QJsonValue &v : list) {
         const QJsonObject o = v.toObject();
         const qsizetype kind =
@@ -330,11 +352,59 @@ Edit upsert(const QString &rel, const git_oid &id, git_filemode_t mode = GIT_FIL
     return {rel.toUtf8(), false, id, mode};
 }
 
+// What a commit is to undo and redo.
+struct CommitKind
+{
+    enum Kind {
+        Start,     // the first commit
+        Outside,   // what others changed: never undone
+        Operation, // an operation of the program's, in the window or from the command line
+        Undo,      // undoes target
+        Redo,      // makes target again; undone like an operation
+        OldUndo,   // an undo from before undos named their target: it undid the newest operation
+    } kind = Operation;
+    QString target;
+    QString text; // the operation, as undo and redo name it
+};
+
+CommitKind kindOf(const git_commit *commit)
+{
+    const QString message = QString::fromUtf8(git_commit_message(commit));
+    const QString summary = summaryOf(commit);
+    if (git_commit_parentcount(commit) == 0)
+        return {CommitKind::Start, {}, summary};
+    if (summary == OutsideMessage)
+        return {CommitKind::Outside, {}, summary};
+    if (const QString target = trailerValue(message, UndoesMarker); !target.isEmpty())
+        return {CommitKind::Undo, target, summary};
+    // A redo is named as the operation it makes again.
+    const QString text = summary.startsWith(RedoPrefix) ? summary.mid(RedoPrefix.size()) : summary;
+    if (const QString target = trailerValue(message, RedoesMarker); !target.isEmpty())
+        return {CommitKind::Redo, target, text};
+    if (summary.startsWith(UndoPrefix))
+        return {CommitKind::OldUndo, {}, summary};
+    return {CommitKind::Operation, {}, text};
+}
+
+// What undo and redo would take next: a commit and how the operation is named.
+struct Step
+{
+    QString commit;
+    QString text;
+    bool operator==(const Step &) const = default;
+};
+
+struct Steps
+{
+    bool known = false; // read from the history yet
+    std::optional<Step> undo, redo;
+    bool operator==(const Steps &) const = default;
+};
+
 // One step of an undo or redo.
 struct Plan
 {
     QString commit;
-    QString summary;
     QList<RelChange> changes;                                   // in the order to apply
     QList<std::pair<QString, std::optional<QByteArray>>> files; // what each file becomes
     QStringList folders;                                        // to compare before
@@ -347,25 +417,38 @@ struct History::Impl
     History *q = nullptr;
     QString root; // absolute, "/" separators
     QString repoPath;
-    // The paths of the operations told and not committed yet, one a line: what a killed program
-    // left there is compared with the history at the next start.
+    // Every history open on the repository, in this program or another (the window and a
+    // command line beside it), holds a lock file named after it in this folder while it lives;
+    // one whose program died is found by its lock being free.
+    QString sessions;
+    QString token; // this history's name there
+    std::unique_ptr<QLockFile> session;
+    // The paths of the operations told and not committed yet, one a line, beside the lock:
+    // what a killed program left there is compared with the history by the next history.
     QString journal;
     std::mutex journalMutex;
     qint64 changesQueued = 0; // operations in the queue (under queueMutex)
-    bool killedLeft = false;  // the last run left its journal
-    // Lies in the repository while a history has it open: found at the start, the last run
-    // was killed, maybe between a file's replacement and its note in the journal.
-    QString openMarker;
+    // Histories whose program was killed, taken over until what they left is committed: their
+    // locks (held now by this one), the files to remove then and the folders to compare.
+    std::vector<std::unique_ptr<QLockFile>> adopted;
+    QSet<QString> adoptedTokens;
+    QStringList adoptedFiles;
+    QSet<QString> killedFolders;
+    bool killedLeft = false;
+    // Killed maybe between a file's replacement and its note in the journal: every folder.
     bool killedAll = false;
+    // Folders to compare with the history once no other history is open (worker's).
+    QSet<QString> deferred;
 
     struct Task
     {
-        enum Kind { Start, Changes, Look } kind = Changes;
+        enum Kind { Start, Changes, Look, ReadSteps } kind = Changes;
         QList<RelChange> changes;
         QString description;
         int tag = 0; // 0 an operation, 1 an undo, 2 a redo
         QStringList paths;
         bool now = false; // a look that need not wait for the store
+        QString target{}; // the commit an undo or redo takes back or makes again
         std::chrono::steady_clock::time_point queued = std::chrono::steady_clock::now();
     };
     std::mutex queueMutex;
@@ -381,8 +464,9 @@ struct History::Impl
     git_repository *w = nullptr; // where objects are written: repo, or the pack being made
     bool opened = false;
     bool hasHead = false;
-    git_oid head{};
+    git_oid head{}; // the branch as last read: another program may have moved it since
     git_oid headTree{};
+    git_oid stepsHead{}; // the head steps were read at
     struct Stamp
     {
         qint64 mtime;
@@ -399,13 +483,15 @@ struct History::Impl
     mutable std::mutex stateMutex;
     std::atomic<bool> on{true};
     QString offReason;
-    QStringList undo, redo; // commit ids
-    QHash<QString, QString> summaries;
+    Steps steps; // what undo and redo would take next, once read
 
     std::atomic<bool> closing{false}; // a first commit still being made is given up
     QPointer<Job> snapshotStarter;
     std::atomic<QThread *> applyingThread{nullptr};
     std::atomic<int> applyingTag{0};
+    // Written and read by the applying thread alone.
+    QString applyingTarget;
+    bool applyingTold = false;
 
     QString absOf(const QString &rel) const
     {
@@ -441,7 +527,14 @@ struct History::Impl
         enqueue({Task::Start, {}, {}, 0, {}});
         flush();
         const std::lock_guard lock(repoMutex);
-        return opened && hasHead;
+        if (!opened)
+            return false;
+        try {
+            readHead();
+        } catch (const GitFailure &) {
+            return false;
+        }
+        return hasHead;
     }
 
     void look(const QStringList &paths, bool atOnce)
@@ -474,12 +567,17 @@ struct History::Impl
         for (;;) {
             Task task;
             qint64 merged = 0;
+            bool poll = false; // a look at the folders kept back, with nothing queued
             {
                 std::unique_lock lock(queueMutex);
-                queueWake.wait(lock, [&] { return stopping || !queue.empty(); });
-                if (queue.empty())
+                const auto ready = [&] { return stopping || !queue.empty(); };
+                if (deferred.isEmpty())
+                    queueWake.wait(lock, ready);
+                else
+                    poll = !queueWake.wait_for(lock, OthersPoll, ready);
+                if (!poll && queue.empty())
                     return;
-                if (queue.front().kind == Task::Look && !queue.front().now && !stopping) {
+                if (!poll && queue.front().kind == Task::Look && !queue.front().now && !stopping) {
                     // What the watcher saw may be a store write whose change is on its way:
                     // a look waits a moment, and the operations told meanwhile go first.
                     const auto due = queue.front().queued + LookDelay;
@@ -495,7 +593,9 @@ struct History::Impl
                         queue.erase(op);
                     }
                 }
-                if (task.kind != Task::Changes || task.changes.isEmpty()) {
+                if (poll) {
+                    task.kind = Task::Look;
+                } else if (task.kind != Task::Changes || task.changes.isEmpty()) {
                     task = std::move(queue.front());
                     queue.pop_front();
                 }
@@ -510,6 +610,7 @@ struct History::Impl
             {
                 const std::lock_guard repoLock(repoMutex);
                 process(task);
+                refreshSteps();
             }
             if (task.kind == Task::Changes) {
                 // Under the journal's lock, so that no operation is noted in between.
@@ -524,7 +625,7 @@ struct History::Impl
             }
             {
                 const std::lock_guard lock(queueMutex);
-                finished += 1 + merged;
+                finished += (poll ? 0 : 1) + merged;
             }
             queueDone.notify_all();
         }
@@ -550,10 +651,11 @@ struct History::Impl
                 return;
             on = false;
             offReason = reason;
-            undo.clear();
-            redo.clear();
+            steps = {true, {}, {}};
         }
         closeRepo();
+        // Others need not wait for a history that writes nothing more.
+        session.reset();
         if (tell)
             post(QStringLiteral("자료 이력을 끕니다: %1. 자료는 그대로 저장되었습니다.")
                      .arg(reason));
@@ -630,6 +732,9 @@ struct History::Impl
     void setAside(const QString &why)
     {
         closeRepo();
+        session.reset();
+        adopted.clear();
+        adoptedTokens.clear();
         const QString aside =
             RepositoryName + QStringLiteral("-damaged-")
             + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
@@ -640,8 +745,7 @@ struct History::Impl
         }
         {
             const std::lock_guard lock(stateMutex);
-            undo.clear();
-            redo.clear();
+            steps = {true, {}, {}};
         }
         postUndoChanged();
         post(QStringLiteral(
@@ -650,16 +754,109 @@ struct History::Impl
         create();
     }
 
-    // What a killed write left behind: locks no running write holds (one program per user).
+    // What a killed write left behind: locks, and the temporary files of objects and packs it
+    // had not renamed yet. Only while no other history is open, which might be writing them.
     void removeStaleLocks()
     {
-        // Also the temporary files of objects and packs a killed write had not renamed yet.
         QDirIterator it(
             repoPath,
             {QStringLiteral("*.lock"), QStringLiteral("tmp_*"), QStringLiteral("*_git2_*")},
             QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            QFile::remove(it.next());
+        while (it.hasNext()) {
+            const QString path = it.next();
+            if (!path.startsWith(sessions + u'/'))
+                QFile::remove(path);
+        }
+    }
+
+    static bool isToken(const QString &name)
+    {
+        static const QRegularExpression pattern(QStringLiteral("^[0-9]+-[0-9a-f]{8}$"));
+        return pattern.match(name).hasMatch();
+    }
+
+    // Makes this history's lock among the open ones.
+    void openSession()
+    {
+        if (session)
+            return;
+        QDir().mkpath(sessions);
+        auto lock = std::make_unique<QLockFile>(sessions + u'/' + token);
+        if (lock->tryLock(0))
+            session = std::move(lock);
+    }
+
+    QStringList journalFolders(const QString &file)
+    {
+        QStringList out;
+        QFile in(file);
+        if (in.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : in.readAll().split('\n'))
+                if (!line.isEmpty())
+                    out << parentOf(QString::fromUtf8(line));
+        return out;
+    }
+
+    // Something other than this history in the folder of open histories, or what a program
+    // of the time before it left: worth a look by the worker at the start.
+    bool othersMayBeThere() const
+    {
+        for (QString name : QDir(sessions).entryList(QDir::Files | QDir::Hidden)) {
+            if (name.endsWith(QStringLiteral(".pending")))
+                name.chop(8);
+            if (isToken(name) && name != token)
+                return true;
+        }
+        for (const char *old : {"vandrel-pending", "vandrel-pending.killed", "vandrel-open"})
+            if (QFileInfo::exists(repoPath + u'/' + QLatin1String(old)))
+                return true;
+        return false;
+    }
+
+    // True when another history is open on the repository now. One whose program died is
+    // taken over: what it noted and had not committed, and since it may have been killed
+    // between a file's replacement and its note, every folder, are compared with the history
+    // before anything overwrites them.
+    bool scanSessions()
+    {
+        bool others = false;
+        QSet<QString> tokens;
+        for (QString name : QDir(sessions).entryList(QDir::Files | QDir::Hidden)) {
+            // A lock, or the journal a killed history left; not what QLockFile makes beside.
+            if (name.endsWith(QStringLiteral(".pending")))
+                name.chop(8);
+            if (isToken(name) && name != token && !adoptedTokens.contains(name))
+                tokens << name;
+        }
+        for (const QString &t : std::as_const(tokens)) {
+            auto lock = std::make_unique<QLockFile>(sessions + u'/' + t);
+            // Taken only when its program is gone; the lock then keeps others off it.
+            if (!lock->tryLock(0)) {
+                others = true;
+                continue;
+            }
+            const QString pending = sessions + u'/' + t + QStringLiteral(".pending");
+            for (const QString &folder : journalFolders(pending))
+                killedFolders << folder;
+            adoptedFiles << pending;
+            adopted.push_back(std::move(lock));
+            adoptedTokens << t;
+            killedLeft = killedAll = true;
+        }
+        // Left by a program that kept one journal and one marker for the repository.
+        const QString oldJournal = repoPath + QStringLiteral("/vandrel-pending");
+        const QString oldMarker = repoPath + QStringLiteral("/vandrel-open");
+        for (const QString &file :
+             {oldJournal, oldJournal + QStringLiteral(".killed"), oldMarker}) {
+            if (!QFileInfo::exists(file) || adoptedFiles.contains(file))
+                continue;
+            for (const QString &folder : journalFolders(file))
+                killedFolders << folder;
+            adoptedFiles << file;
+            killedLeft = true;
+            killedAll = killedAll || file == oldMarker;
+        }
+        return others;
     }
 
     bool ensureOpen()
@@ -678,7 +875,13 @@ struct History::Impl
             create();
             return opened;
         }
-        removeStaleLocks();
+        openSession();
+        {
+            // A history opening after this one waits here before it writes anything.
+            QLockFile guard(sessions + QStringLiteral("/open.guard"));
+            if (guard.lock() && !scanSessions())
+                removeStaleLocks();
+        }
         if (git_repository_open_ext(repo.out(), repoPath.toUtf8().constData(),
                                     GIT_REPOSITORY_OPEN_NO_SEARCH | GIT_REPOSITORY_OPEN_BARE,
                                     nullptr)
@@ -688,8 +891,8 @@ struct History::Impl
             return opened;
         }
         w = repo;
-        const int rc = git_reference_name_to_id(&head, repo, "HEAD");
-        if (rc == GIT_ENOTFOUND || rc == GIT_EUNBORNBRANCH) {
+        const int rc = git_reference_name_to_id(&head, repo, Branch);
+        if (rc == GIT_ENOTFOUND) {
             opened = true;
             snapshot();
             return opened;
@@ -709,23 +912,13 @@ struct History::Impl
         return opened;
     }
 
-    // What the last run told and did not live to commit is committed as changed by others.
+    // What a killed history told and did not live to commit is committed as changed by others.
     void recoverKilled(const QSet<QString> &skip)
     {
         if (!killedLeft)
             return;
-        killedLeft = false;
-        const QString left = journal + QStringLiteral(".killed");
-        QFile file(left);
-        QSet<QString> folders;
-        if (file.open(QIODevice::ReadOnly)) {
-            for (const QByteArray &line : file.readAll().split('\n'))
-                if (!line.isEmpty())
-                    folders << parentOf(QString::fromUtf8(line));
-            file.close();
-        }
-        if (std::exchange(killedAll, false)) {
-            // Which file it was replacing nobody noted: every folder is compared.
+        QSet<QString> folders = killedFolders;
+        if (killedAll) {
             folders << QString();
             QDirIterator dirs(root, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
                               QDirIterator::Subdirectories);
@@ -735,15 +928,14 @@ struct History::Impl
                     folders << rel;
             }
         }
-        moveHead(makeCommit(outsideEdits(folders, skip), OutsideMessage, {}));
-        QFile::remove(left);
-    }
-
-    void markOpen()
-    {
-        QFile marker(openMarker);
-        if (marker.open(QIODevice::WriteOnly))
-            marker.close();
+        commitOnHead([&] { return outsideEdits(folders, skip); }, OutsideMessage, {});
+        for (const QString &file : std::as_const(adoptedFiles))
+            QFile::remove(file);
+        adopted.clear(); // their locks go too
+        adoptedTokens.clear();
+        adoptedFiles.clear();
+        killedFolders.clear();
+        killedLeft = killedAll = false;
     }
 
     // Notes the operation's paths in the journal and queues it, in one step.
@@ -756,7 +948,7 @@ struct History::Impl
                     lines += p.toUtf8() + '\n';
         const std::lock_guard lock(journalMutex);
         // Before the first commit there is no repository; that commit reads the disk anyway.
-        if (QFileInfo(repoPath).isDir()) {
+        if (QFileInfo(sessions).isDir()) {
             QFile file(journal);
             if (file.open(QIODevice::WriteOnly | QIODevice::Append))
                 file.write(lines);
@@ -780,7 +972,7 @@ struct History::Impl
         w = repo;
         opened = true;
         hasHead = false;
-        markOpen();
+        openSession();
         snapshot();
     }
 
@@ -815,11 +1007,15 @@ struct History::Impl
             const git_oid id =
                 makeCommit(edits, QStringLiteral("이력 시작: 자료 %1개").arg(records), {}, began);
             endBulk();
-            moveHead(id);
+            compared.clear();
+            if (!advance(id)) {
+                // Another program's first commit came first: this one's changes go on it.
+                readHead();
+                return;
+            }
             Reference start;
             check(git_reference_create(start.out(), repo, StartRef, &id, 1, nullptr));
             startTime = began * 1000;
-            compared.clear();
         } catch (const GitFailure &f) {
             abandonBulk();
             failed(f);
@@ -1053,15 +1249,16 @@ struct History::Impl
         return id;
     }
 
-    // Writes the commit of edits on top of the head; the zero id when nothing changed.
+    // Writes the commit of edits on top of the head; the zero id when nothing changed, unless
+    // always (an undo or redo is a commit even where the files needed nothing).
     git_oid makeCommit(const QList<Edit> &edits, const QString &summary, const QString &trailer,
-                       qint64 when = -1)
+                       qint64 when = -1, bool always = false)
     {
         git_oid zero{};
-        if (edits.isEmpty() && hasHead)
+        if (edits.isEmpty() && hasHead && !always)
             return zero;
         const git_oid treeId = treeWith(edits);
-        if (hasHead && git_oid_equal(&treeId, &headTree))
+        if (hasHead && git_oid_equal(&treeId, &headTree) && !always)
             return zero;
         Tree tree;
         check(git_tree_lookup(tree.out(), w, &treeId));
@@ -1087,17 +1284,77 @@ struct History::Impl
         return id;
     }
 
-    void moveHead(const git_oid &id)
+    // The branch as it is in the repository now: another program may have committed since.
+    void readHead()
     {
-        if (git_oid_is_zero(&id))
+        git_oid id;
+        const int rc = git_reference_name_to_id(&id, repo, Branch);
+        if (rc == GIT_ENOTFOUND) {
+            hasHead = false;
             return;
-        Reference ref;
-        check(git_reference_create(ref.out(), repo, Branch, &id, 1, nullptr));
+        }
+        check(rc);
+        if (hasHead && git_oid_equal(&id, &head))
+            return;
         Commit commit;
         check(git_commit_lookup(commit.out(), repo, &id));
         head = id;
         headTree = *git_commit_tree_id(commit);
         hasHead = true;
+    }
+
+    // Moves the branch to id only if it still is the head id was built on (or, for the first
+    // commit, there is none yet); false when another program moved it first.
+    bool advance(const git_oid &id)
+    {
+        QElapsedTimer waiting;
+        waiting.start();
+        for (;;) {
+            Reference ref;
+            const int rc = hasHead ? git_reference_create_matching(ref.out(), repo, Branch, &id, 1,
+                                                                   &head, nullptr)
+                                   : git_reference_create(ref.out(), repo, Branch, &id, 0, nullptr);
+            if (rc == GIT_EMODIFIED || rc == GIT_EEXISTS)
+                return false;
+            if (rc == GIT_ELOCKED && waiting.elapsed() < 30000) {
+                // Another program is moving it this moment; a killed one left its lock.
+                const QString lock = repoPath + QStringLiteral("/refs/heads/main.lock");
+                const QDateTime since = QFileInfo(lock).lastModified();
+                if (since.isValid() && since.msecsTo(QDateTime::currentDateTime()) > StaleRefLockMs)
+                    QFile::remove(lock);
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                continue;
+            }
+            check(rc);
+            break;
+        }
+        Commit commit;
+        check(git_commit_lookup(commit.out(), repo, &id));
+        head = id;
+        headTree = *git_commit_tree_id(commit);
+        hasHead = true;
+        return true;
+    }
+
+    // Commits the edits build makes on the branch's head as the repository has it now; when
+    // another program committed meanwhile, they are made again on its commit, so that neither
+    // loses the other's. The zero id when nothing changed.
+    git_oid commitOnHead(const std::function<QList<Edit>()> &build, const QString &summary,
+                         const QString &trailer, bool bulk = false, bool always = false)
+    {
+        for (int attempt = 0;; ++attempt) {
+            readHead();
+            if (bulk)
+                beginBulk();
+            const git_oid id = makeCommit(build(), summary, trailer, -1, always);
+            if (bulk)
+                endBulk();
+            if (git_oid_is_zero(&id) || advance(id))
+                return id;
+            if (attempt == 100)
+                throw GitFailure{QStringLiteral("다른 프로그램이 이력을 계속 바꾸고 있습니다"),
+                                 GIT_ERROR_REFERENCE};
+        }
     }
 
     // The tree of the folder rel as it is on disk now (its tracked files); nullopt when none.
@@ -1299,11 +1556,16 @@ struct History::Impl
 
     void process(const Task &task)
     {
-        if (!ensureOpen())
+        if (!ensureOpen()) {
+            deferred.clear();
             return;
+        }
         try {
-            if (task.kind == Task::Start) {
+            const bool others = scanSessions();
+            if (task.kind == Task::Start || task.kind == Task::ReadSteps) {
                 recoverKilled({});
+                if (!deferred.isEmpty())
+                    lookOutside({}, {}, others);
                 return;
             }
             if (task.kind == Task::Look) {
@@ -1312,7 +1574,7 @@ struct History::Impl
                 for (const QString &rel : task.paths)
                     folders << (rel.isEmpty() || QFileInfo(absOf(rel)).isDir() ? rel
                                                                                : parentOf(rel));
-                moveHead(makeCommit(outsideEdits(folders, {}), OutsideMessage, {}));
+                lookOutside(folders, {}, others);
                 return;
             }
             QSet<QString> skip, folders;
@@ -1328,29 +1590,116 @@ struct History::Impl
             // The operation's own files are as it left them: what the last run did not commit
             // of them is gone.
             recoverKilled(skip);
-            moveHead(makeCommit(outsideEdits(folders, skip), OutsideMessage, {}));
-            const bool bulk = task.changes.size() > BulkEdits;
-            if (bulk)
-                beginBulk();
-            const QString summary = describe(task.changes, task.description);
-            const git_oid id =
-                makeCommit(operationEdits(task.changes), summary, changesTrailer(task.changes));
-            if (bulk)
-                endBulk();
-            moveHead(id);
-            if (git_oid_is_zero(&id))
+            lookOutside(folders, skip, others);
+            QString trailer = changesTrailer(task.changes);
+            if (task.tag != 0)
+                trailer += u'\n' + (task.tag == 1 ? UndoesMarker : RedoesMarker) + task.target;
+            commitOnHead([&] { return operationEdits(task.changes); },
+                         describe(task.changes, task.description), trailer,
+                         task.changes.size() > BulkEdits, task.tag != 0);
+        } catch (const GitFailure &f) {
+            abandonBulk();
+            failed(f);
+        }
+    }
+
+    // Commits what others changed in folders. While another history is open (a command line
+    // beside the window) what changes there may be its operation, which it commits itself: the
+    // folders wait until it has closed.
+    void lookOutside(QSet<QString> folders, const QSet<QString> &skip, bool others)
+    {
+        if (others) {
+            deferred.unite(folders);
+            return;
+        }
+        folders.unite(deferred);
+        deferred.clear();
+        commitOnHead([&] { return outsideEdits(folders, skip); }, OutsideMessage, {});
+    }
+
+    // What undo and redo would take next, read from the history back from the head: the newest
+    // operation no later commit undoes, and the last operation undone since the last one made.
+    Steps readSteps() const
+    {
+        Steps s;
+        s.known = true;
+        if (!hasHead)
+            return s;
+        QSet<QString> undone;
+        int oldUndos = 0;
+        // The undos, redos and others' changes since the last operation, newest first.
+        QList<CommitKind> recent;
+        bool inRecent = true;
+        git_oid at = head;
+        while (!s.undo || inRecent) {
+            Commit commit;
+            if (git_commit_lookup(commit.out(), repo, &at) < 0)
+                break;
+            const CommitKind kind = kindOf(commit);
+            const QString id = idText(at);
+            if (inRecent) {
+                if (kind.kind == CommitKind::Undo || kind.kind == CommitKind::Redo
+                    || kind.kind == CommitKind::Outside)
+                    recent << kind;
+                else
+                    inRecent = false;
+            }
+            if (!s.undo) {
+                if (kind.kind == CommitKind::Undo) {
+                    undone << kind.target;
+                } else if (kind.kind == CommitKind::OldUndo) {
+                    ++oldUndos;
+                } else if ((kind.kind == CommitKind::Operation || kind.kind == CommitKind::Redo)
+                           && !undone.contains(id)) {
+                    if (oldUndos > 0)
+                        --oldUndos;
+                    else
+                        s.undo = Step{id, kind.text};
+                }
+            }
+            if (git_commit_parentcount(commit) == 0)
+                break;
+            at = *git_commit_parent_id(commit, 0);
+        }
+        QStringList redoable;
+        for (auto it = recent.crbegin(); it != recent.crend(); ++it) {
+            if (it->kind == CommitKind::Undo)
+                redoable << it->target;
+            else if (it->kind == CommitKind::Redo)
+                redoable.removeAll(it->target);
+        }
+        Commit target;
+        const std::optional<git_oid> id =
+            redoable.isEmpty() ? std::nullopt : idFrom(redoable.last());
+        if (id && git_commit_lookup(target.out(), repo, &*id) == 0)
+            s.redo = Step{redoable.last(), kindOf(target).text};
+        return s;
+    }
+
+    // Reads the steps again when the head moved since, and tells when they changed.
+    void refreshSteps()
+    {
+        if (!opened || !on)
+            return;
+        try {
+            readHead();
+            if (!hasHead)
                 return;
             {
                 const std::lock_guard lock(stateMutex);
-                summaries.insert(idText(id), summary);
-                if (task.tag != 1)
-                    undo << idText(id);
-                if (task.tag == 0)
-                    redo.clear();
+                if (steps.known && git_oid_equal(&stepsHead, &head))
+                    return;
+            }
+            const Steps now = readSteps();
+            stepsHead = head;
+            {
+                const std::lock_guard lock(stateMutex);
+                if (steps == now)
+                    return;
+                steps = now;
             }
             postUndoChanged();
         } catch (const GitFailure &f) {
-            abandonBulk();
             failed(f);
         }
     }
@@ -1396,7 +1745,6 @@ struct History::Impl
         }
         Plan p;
         p.commit = commitId;
-        p.summary = summaryOf(commit);
         const QList<RelChange> recorded =
             parseTrailer(QString::fromUtf8(git_commit_message(commit)));
         if (back) {
@@ -1443,39 +1791,56 @@ struct History::Impl
         return p;
     }
 
-    // The plan for undoing (back) or redoing the newest operation of its list, once what others
-    // changed in its folders is kept; nullopt with *why when there is none.
-    std::optional<Plan> prepareStep(bool back, QString *target, QString *why)
+    // Undoes (back) or redoes the operation the history names next, through the store, as a
+    // commit of its own; "" or what to tell the user.
+    QString step(bool back)
     {
-        q->Flush();
-        {
+        if (!openForReading()) {
             const std::lock_guard lock(stateMutex);
-            if (!on) {
-                *why = offReason;
-                return std::nullopt;
-            }
-            const QStringList &list = back ? undo : redo;
-            if (list.isEmpty()) {
-                *why = back ? QStringLiteral("실행 취소할 작업이 없습니다.")
-                            : QStringLiteral("다시 실행할 작업이 없습니다.");
-                return std::nullopt;
-            }
-            *target = list.last();
+            return on ? QStringLiteral("이력을 읽지 못했습니다.") : offReason;
         }
+        std::optional<Step> target;
         std::optional<Plan> p;
+        QString why;
         {
             const std::lock_guard lock(repoMutex);
-            p = plan(*target, back, why);
+            try {
+                // What it writes may be its own operation, not yet in the history.
+                if (scanSessions())
+                    return QStringLiteral("다른 Vandrel(명령줄의 가져오기나 동기화)이 이 자료 "
+                                          "폴더를 바꾸고 있습니다. 끝난 뒤에 다시 하십시오.");
+                readHead();
+                const Steps now = readSteps();
+                target = back ? now.undo : now.redo;
+            } catch (const GitFailure &f) {
+                return f.message;
+            }
+            if (!target)
+                return back ? QStringLiteral("실행 취소할 작업이 없습니다.")
+                            : QStringLiteral("다시 실행할 작업이 없습니다.");
+            p = plan(target->commit, back, &why);
         }
         if (!p)
-            return std::nullopt;
+            return why;
         // What others changed there is kept before it is overwritten.
         QStringList folders;
         for (const QString &folder : std::as_const(p->folders))
             folders << absOf(folder);
         look(folders, true);
         q->Flush();
-        return p;
+        const int tag = back ? 1 : 2;
+        const QString description = (back ? UndoPrefix : RedoPrefix) + target->text;
+        applyingTarget = target->commit;
+        applyingTold = false;
+        why = carryOut(*p, tag, description);
+        if (!applyingTold) {
+            // Nothing needed doing; it is still a commit, which names what it took back.
+            Task task{Task::Changes, {}, description, tag, {}};
+            task.target = target->commit;
+            enqueue(std::move(task));
+        }
+        q->Flush();
+        return why;
     }
 
     // Makes the plan so on disk through the store; "" or what went wrong.
@@ -1555,33 +1920,32 @@ History::History(const QString &dataDir, QObject *parent)
     d->q = this;
     d->root = QDir::cleanPath(QDir::fromNativeSeparators(QDir(dataDir).absolutePath()));
     d->repoPath = d->root + u'/' + RepositoryName;
-    d->journal = d->repoPath + QStringLiteral("/vandrel-pending");
-    if (QFileInfo::exists(d->journal)) {
-        // The last run was killed before it committed all it was told.
-        QFile::remove(d->journal + QStringLiteral(".killed"));
-        d->killedLeft = QFile::rename(d->journal, d->journal + QStringLiteral(".killed"));
-    }
-    d->openMarker = d->repoPath + QStringLiteral("/vandrel-open");
-    if (QFileInfo::exists(d->openMarker)) {
-        d->killedLeft = true;
-        d->killedAll = true;
-    } else if (QFileInfo(d->repoPath).isDir()) {
-        d->markOpen();
-    }
+    d->sessions = d->repoPath + QStringLiteral("/vandrel-sessions");
+    d->token = QStringLiteral("%1-%2")
+                   .arg(QCoreApplication::applicationPid())
+                   .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+    d->journal = d->sessions + u'/' + d->token + QStringLiteral(".pending");
     if (dataDir.isEmpty() || !QFileInfo(d->root).isDir()) {
         d->on = false;
         d->offReason = QStringLiteral("자료 폴더가 없습니다");
+        d->steps.known = true;
         return;
     }
+    const bool exists = QFileInfo(d->repoPath).isDir();
+    if (exists)
+        d->openSession();
+    else
+        d->steps.known = true; // a new history has nothing to undo
     connect(&RecordStore::Notifier::Instance(), &RecordStore::Notifier::changed, this,
             &History::Receive, Qt::DirectConnection);
     d->worker = std::thread([impl = d.get()] { impl->run(); });
-    // What a killed run left uncommitted is looked at now, before the next save overwrites it.
-    if (d->killedLeft)
+    // What a killed history left uncommitted is looked at now, before the next save overwrites
+    // it; and another open one (a command line) is kept apart from the start.
+    if (exists && d->othersMayBeThere())
         d->enqueue({Impl::Task::Start, {}, {}, 0, {}});
     // The first history of a data directory is made at once, in the background, as a job that
     // shows its progress; the worker's first task waits for it.
-    if (!QFileInfo(d->repoPath).isDir()) {
+    if (!exists) {
         d->snapshotStarter = Job::start(QStringLiteral("이력"), [impl = d.get()](Job &job) {
             const std::lock_guard lock(impl->repoMutex);
             impl->snapshotJob = &job;
@@ -1606,8 +1970,9 @@ History::~History()
         d->queueWake.notify_all();
         d->worker.join();
     }
-    if (!d->openMarker.isEmpty())
-        QFile::remove(d->openMarker);
+    // Closed: the lock goes, and with it what others waited for.
+    d->adopted.clear();
+    d->session.reset();
 }
 
 QString History::UserRepository(const QString &dataDir)
@@ -1701,74 +2066,55 @@ void History::Receive(const QList<RecordStore::Change> &changes, const QString &
     }
     if (own.isEmpty())
         return;
-    const int tag =
-        QThread::currentThread() == d->applyingThread.load() ? d->applyingTag.load() : 0;
-    d->noteAndQueue({Impl::Task::Changes, own, description, tag, {}});
+    Impl::Task task{Impl::Task::Changes, own, description, 0, {}};
+    if (QThread::currentThread() == d->applyingThread.load()) {
+        task.tag = d->applyingTag;
+        task.target = d->applyingTarget;
+        d->applyingTold = true;
+    }
+    d->noteAndQueue(std::move(task));
 }
 
 bool History::CanUndo() const
 {
     const std::lock_guard lock(d->stateMutex);
-    return d->on && !d->undo.isEmpty();
+    return d->on && (!d->steps.known || d->steps.undo);
 }
 
 bool History::CanRedo() const
 {
     const std::lock_guard lock(d->stateMutex);
-    return d->on && !d->redo.isEmpty();
+    return d->on && (!d->steps.known || d->steps.redo);
 }
 
 QString History::UndoText() const
 {
     const std::lock_guard lock(d->stateMutex);
-    return d->undo.isEmpty() ? QString() : d->summaries.value(d->undo.last());
+    return d->steps.undo ? d->steps.undo->text : QString();
 }
 
 QString History::RedoText() const
 {
     const std::lock_guard lock(d->stateMutex);
-    return d->redo.isEmpty() ? QString() : d->summaries.value(d->redo.last());
+    return d->steps.redo ? d->steps.redo->text : QString();
+}
+
+void History::ReadUndo()
+{
+    if (d->on && d->worker.joinable())
+        d->enqueue({Impl::Task::ReadSteps, {}, {}, 0, {}});
 }
 
 QString History::Undo()
 {
-    QString target, why;
-    const std::optional<Plan> plan = d->prepareStep(true, &target, &why);
-    if (!plan)
-        return why;
-    why = d->carryOut(*plan, 1, QStringLiteral("실행 취소: ") + plan->summary);
-    Flush();
-    {
-        const std::lock_guard lock(d->stateMutex);
-        d->undo.removeAll(target);
-        d->redo << target;
-        d->summaries.insert(target, plan->summary);
-    }
+    const QString why = d->step(true);
     emit undoChanged();
     return why;
 }
 
 QString History::Redo()
 {
-    QString target, why;
-    const std::optional<Plan> plan = d->prepareStep(false, &target, &why);
-    if (!plan)
-        return why;
-    const qsizetype before = [&] {
-        const std::lock_guard lock(d->stateMutex);
-        return d->undo.size();
-    }();
-    why = d->carryOut(*plan, 2, QStringLiteral("다시 실행: ") + plan->summary);
-    Flush();
-    {
-        const std::lock_guard lock(d->stateMutex);
-        d->redo.removeAll(target);
-        // Nothing needed doing: the operation itself is what undo takes back.
-        if (d->undo.size() == before)
-            d->undo << target;
-        else
-            d->summaries.insert(d->undo.last(), plan->summary);
-    }
+    const QString why = d->step(false);
     emit undoChanged();
     return why;
 }

@@ -17,9 +17,11 @@
 // it. A new tree is built from the last commit's tree and the changed paths alone; only the first
 // commit walks the data directory. Only record files, folder records and the files of companion
 // folders are kept. Files that others changed are committed as "밖에서 바뀜" when the next
-// operation or LookAt meets them. A history that cannot be written turns itself off and says so
-// once through stopped(); a damaged repository is set aside and a new one started. It knows no
-// widgets.
+// operation or LookAt meets them. Several histories, in the window and in a command line beside
+// it, may have the repository open at once: each commit is made on the branch as it is, and
+// while another one is open what changes is left to it rather than taken as changed by others.
+// A history that cannot be written turns itself off and says so once through stopped(); a
+// damaged repository is set aside and a new one started. It knows no widgets.
 class History : public QObject
 {
     Q_OBJECT
@@ -49,12 +51,19 @@ public:
     void LookAt(const QString &path);
     void LookAt(const QStringList &paths); // in one commit
 
-    // Undo and redo of the operations made since this history was opened. Both go through the
-    // store and are commits of their own. "" on success, else what to tell the user.
+    // Undo and redo of the operations in the history, this program's and the command line's
+    // (what others changed is never undone): undo takes back the newest operation not undone
+    // yet, redo makes the last one undone again while no operation came after. Both go through
+    // the store and are commits of their own that name the commit they take back or make
+    // again, so a restarted program knows what is undone. "" on success, else what to tell the
+    // user.
+    // Nothing of this is read before ReadUndo, Undo or Redo: until then both count as possible.
     bool CanUndo() const;
     bool CanRedo() const;
-    QString UndoText() const; // the operation undo would undo
+    QString UndoText() const; // the operation undo would undo; "" while not read
     QString RedoText() const;
+    // Reads what undo and redo would take, on the worker; undoChanged follows.
+    void ReadUndo();
     QString Undo();
     QString Redo();
 

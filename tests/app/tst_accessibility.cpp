@@ -8,6 +8,7 @@
 #include "picker/FolderBrowser.h"
 #include "picker/FolderPicker.h"
 #include "platform/DialogService.h"
+#include "records/DeletedRecords.h"
 #include "records/FindDuplicates.h"
 #include "records/ModifyData.h"
 #include "records/NewData.h"
@@ -321,6 +322,9 @@ void TestAccessibility::dialogControlsAreNamed_data()
     QTest::newRow("sync settings") << MakeDialog([this](QWidget *parent) -> QWidget * {
         return new TfrmSyncSettings(m_info->settings(), parent);
     }) << "edtName" << TabExceptions();
+    QTest::newRow("deleted records") << MakeDialog([this](QWidget *parent) -> QWidget * {
+        return new TfrmDeletedRecords(*m_window->history, parent);
+    }) << "cboSince" << TabExceptions();
 }
 
 void TestAccessibility::dialogControlsAreNamed()

@@ -50,6 +50,7 @@ private slots:
     void filterBox();
     void editAndDeleteThroughTheActions();
     void undoAndRecordHistory();
+    void undoAfterRestart();
     void exitQuestion_data();
     void exitQuestion();
 
@@ -406,6 +407,37 @@ void TestMainWindow::undoAndRecordHistory()
     QCOMPARE(listed, 1);
     QCOMPARE(Record::Read(data + "/Kim.txt"), now);
     QTRY_COMPARE(window.Book->labName->text(), QStringLiteral("Kim"));
+}
+
+// After a restart Ctrl+Z takes back the save of the run before: the action is not dead while
+// nothing of the history is read yet, and reads it when pressed.
+void TestMainWindow::undoAfterRestart()
+{
+    const QString data = m_dir->filePath("PhoneData");
+    QDir().mkpath(data);
+    const QByteArray kim = "[data]\r\nHand=010-2\r\n";
+    TestFiles::write(data + "/Kim.txt", kim);
+    {
+        TfrmMainVR window;
+        QVERIFY(window.history);
+        window.history->Flush();
+        Record record = Record::Read(data + "/Kim.txt");
+        record.SetValue(u"Hand", QStringLiteral("010-9999"));
+        RecordStore::SaveRecord(data + "/Kim.txt", record);
+        window.history->Flush();
+    }
+    const QByteArray saved = TestFiles::read(data + "/Kim.txt");
+    QVERIFY(saved != kim);
+
+    TfrmMainVR window;
+    QVERIFY(window.actUndo->isEnabled());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(TestFiles::read(data + "/Kim.txt"), kim);
+    QTRY_VERIFY(window.actRedo->isEnabled());
+    QVERIFY(!window.actUndo->isEnabled());
+    QCOMPARE(window.actRedo->toolTip(), QStringLiteral("다시 실행: 자료 수정: Kim"));
 }
 
 void TestMainWindow::exitQuestion_data()

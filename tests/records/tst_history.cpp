@@ -7,6 +7,7 @@
 #include "support/FileTraps.h"
 #include "support/TestFiles.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QProcess>
@@ -16,6 +17,7 @@
 #include <QTest>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -58,6 +60,19 @@ const QByteArray Cards =
     "END:VCARD\r\nBEGIN:VCARD\r\nVERSION:3.0\r\nFN:최지우\r\n"
     "TEL;TYPE=WORK:02-777-8888\r\nEND:VCARD\r\n";
 
+// count cards (two or more): those of Cards and guests after them.
+QByteArray cardsFile(int count)
+{
+    QByteArray vcf = Cards;
+    for (int i = 2; i < count; ++i)
+        vcf += QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:손님 %1\r\nTEL:010-1000-%2\r\n"
+                              "END:VCARD\r\n")
+                   .arg(i)
+                   .arg(1000 + i)
+                   .toUtf8();
+    return vcf;
+}
+
 } // namespace
 
 // The data directory's history: commits, undo and redo through the store, a record's versions,
@@ -71,6 +86,9 @@ private slots:
     void cleanup();
     void undoRedo_data();
     void undoRedo();
+    void undoAfterRestart_data();
+    void undoAfterRestart();
+    void commandLineBesideWindow();
     void versionsFollowTheRecord_data();
     void versionsFollowTheRecord();
     void restoreOneField();
@@ -94,6 +112,8 @@ private:
         return QDir::toNativeSeparators(m_dir->filePath(rel));
     }
     void makeData();
+    // One operation through the store on the data of makeData.
+    void operate(const QString &operation);
 };
 
 void TestHistory::init()
@@ -118,6 +138,47 @@ void TestHistory::makeData()
     put(path("가족/표지.jpg"), "not a record"); // never kept
     put(path("가족/이영희.txt"), LeeBytes);
     QVERIFY(QDir().mkpath(path("빈 폴더")));
+}
+
+void TestHistory::operate(const QString &operation)
+{
+    QString warning;
+    if (operation == u"save") {
+        Record kim = Record::Read(path("친구/김철수.txt"));
+        kim.SetValue(u"Hand", QStringLiteral("010-9999-0000"));
+        RecordStore::SaveRecord(path("친구/김철수.txt"), kim);
+    } else if (operation == u"create") {
+        Record park;
+        park.SetValue(u"Name", QStringLiteral("박민수"));
+        RecordStore::CreateRecord(path("가족/박민수.txt"), park);
+    } else if (operation == u"folder") {
+        RecordStore::CreateFolder(path("거래처"), Record());
+    } else if (operation == u"rename") {
+        QCOMPARE(RecordStore::Rename(path("친구") + u'/', QStringLiteral("김철수"),
+                                     QStringLiteral("김영수"), true, &warning),
+                 QString());
+    } else if (operation == u"move") {
+        QVERIFY(RecordStore::Move(path("친구/김철수.txt"), path("가족")));
+    } else if (operation == u"rename folder") {
+        QCOMPARE(RecordStore::Rename(root() + u'/', QStringLiteral("친구"), QStringLiteral("동창"),
+                                     false, &warning),
+                 QString());
+    } else if (operation == u"move folder") {
+        QVERIFY(RecordStore::Move(path("가족"), path("친구")));
+    } else if (operation == u"delete") {
+        QVERIFY(RecordStore::DeletePath(path("친구/김철수.txt")));
+    } else if (operation == u"delete folder") {
+        QVERIFY(RecordStore::DeletePath(path("친구")));
+    } else if (operation.startsWith(u"import")) {
+        QTemporaryDir cards;
+        const int count = operation == u"import" ? 2 : 300;
+        put(cards.filePath("cards.vcf"), cardsFile(count));
+        const ContactReport report =
+            ContactImport::Import({cards.filePath("cards.vcf")}, path("가족/새로"), {}, root());
+        QCOMPARE(report.written, count);
+    } else {
+        QFAIL(qPrintable(operation));
+    }
 }
 
 void TestHistory::undoRedo_data()
@@ -165,35 +226,7 @@ void TestHistory::undoRedo()
     QVERIFY(!history.CanUndo());
     const Files before = snapshot(root());
 
-    if (operation == u"save") {
-        Record kim = Record::Read(path("친구/김철수.txt"));
-        kim.SetValue(u"Hand", QStringLiteral("010-9999-0000"));
-        RecordStore::SaveRecord(path("친구/김철수.txt"), kim);
-    } else if (operation == u"create") {
-        Record park;
-        park.SetValue(u"Name", QStringLiteral("박민수"));
-        RecordStore::CreateRecord(path("가족/박민수.txt"), park);
-    } else if (operation == u"folder") {
-        RecordStore::CreateFolder(path("거래처"), Record());
-    } else if (operation == u"rename") {
-        QString warning;
-        QCOMPARE(RecordStore::Rename(path("친구") + u'/', QStringLiteral("김철수"),
-                                     QStringLiteral("김영수"), true, &warning),
-                 QString());
-    } else if (operation == u"move") {
-        QVERIFY(RecordStore::Move(path("친구/김철수.txt"), path("가족")));
-    } else if (operation == u"rename folder") {
-        QString warning;
-        QCOMPARE(RecordStore::Rename(root() + u'/', QStringLiteral("친구"), QStringLiteral("동창"),
-                                     false, &warning),
-                 QString());
-    } else if (operation == u"move folder") {
-        QVERIFY(RecordStore::Move(path("가족"), path("친구")));
-    } else if (operation == u"delete") {
-        QVERIFY(RecordStore::DeletePath(path("친구/김철수.txt")));
-    } else if (operation == u"delete folder") {
-        QVERIFY(RecordStore::DeletePath(path("친구")));
-    } else if (operation == u"merge") {
+    if (operation == u"merge") {
         Record copy = Record::Read(path("친구/김철수.txt"));
         copy.SetUid(QString());
         copy.SetValue(u"Hand", QStringLiteral("010-9999-0000"));
@@ -216,21 +249,10 @@ void TestHistory::undoRedo()
         QCOMPARE(history.Redo(), QString());
         QVERIFY(!QFile::exists(path("가족/김철수.txt")));
         return;
-    } else if (operation.startsWith(u"import")) {
-        QTemporaryDir cards;
-        QByteArray vcf = Cards;
-        const int count = operation == u"import" ? 2 : 300;
-        for (int i = 2; i < count; ++i)
-            vcf += QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:손님 %1\r\nTEL:010-1000-%2\r\n"
-                                  "END:VCARD\r\n")
-                       .arg(i)
-                       .arg(1000 + i)
-                       .toUtf8();
-        put(cards.filePath("cards.vcf"), vcf);
-        const ContactReport report =
-            ContactImport::Import({cards.filePath("cards.vcf")}, path("가족/새로"), {}, root());
-        QCOMPARE(report.written, count);
     }
+    operate(operation);
+    if (QTest::currentTestFailed())
+        return;
     history.Flush();
     const Files after = snapshot(root());
     QVERIFY(after != before);
@@ -252,6 +274,177 @@ void TestHistory::undoRedo()
     // The redo is undone like the operation itself.
     QCOMPARE(history.Undo(), QString());
     QCOMPARE(snapshot(root()), before);
+}
+
+void TestHistory::undoAfterRestart_data()
+{
+    QTest::addColumn<QStringList>("operations");
+    QTest::newRow("save") << QStringList{"save"};
+    QTest::newRow("move, then its folder renamed") << QStringList{"move", "rename folder"};
+    QTest::newRow("delete, then an import") << QStringList{"delete", "import"};
+    // Another program changes the saved record before the restart.
+    QTest::newRow("save, then changed by another program") << QStringList{"save", "outside"};
+}
+
+// Undo and redo reach the operations of earlier runs, one after another, each after a restart:
+// the bytes on disk go back to what they were before each operation and forward again, and an
+// undo is never taken for an operation to undo.
+void TestHistory::undoAfterRestart()
+{
+    QFETCH(QStringList, operations);
+    makeData();
+    std::unique_ptr<History> history;
+    const auto restart = [&] {
+        history.reset();
+        history = std::make_unique<History>(root());
+    };
+    QList<Files> states{snapshot(root())}; // before each operation and after the last
+    const QByteArray others = "[data]\r\nName=김철수\r\nHand=010-4444-4444\r\n";
+    for (const QString &operation : std::as_const(operations)) {
+        restart();
+        history->Flush();
+        if (operation == u"outside") {
+            put(path("친구/김철수.txt"), others);
+            continue;
+        }
+        operate(operation);
+        if (QTest::currentTestFailed())
+            return;
+        history->Flush();
+        states << snapshot(root());
+    }
+
+    const qsizetype count = states.size() - 1;
+    for (qsizetype i = count; i > 0; --i) {
+        restart();
+        // Nothing read yet, and still the action is no dead one.
+        QVERIFY(history->CanUndo());
+        QCOMPARE(history->Undo(), QString());
+        QCOMPARE(snapshot(root()), states.at(i - 1));
+        if (i == count && operations.last() == u"outside") {
+            // What the other program wrote went into the history before the undo replaced it.
+            QCOMPARE(history->Log(2).value(1), QStringLiteral("밖에서 바뀜"));
+            const QList<History::Version> versions = history->Versions(path("친구/김철수.txt"));
+            QVERIFY(std::any_of(versions.cbegin(), versions.cend(), [&](const auto &v) {
+                return v.operation == u"밖에서 바뀜" && v.bytes == others;
+            }));
+        }
+    }
+    restart();
+    history->ReadUndo();
+    history->Flush();
+    QVERIFY(!history->CanUndo());
+    QCOMPARE(history->Undo(), QStringLiteral("실행 취소할 작업이 없습니다."));
+    QCOMPARE(snapshot(root()), states.at(0));
+
+    for (qsizetype i = 1; i <= count; ++i) {
+        restart();
+        QCOMPARE(history->Redo(), QString());
+        QCOMPARE(snapshot(root()), states.at(i));
+    }
+    restart();
+    history->ReadUndo();
+    history->Flush();
+    QVERIFY(!history->CanRedo());
+    QVERIFY(history->CanUndo());
+    // A redo is undone like the operation it made again.
+    QCOMPARE(history->Undo(), QString());
+    QCOMPARE(snapshot(root()), states.at(count - 1));
+}
+
+namespace {
+
+// The id git gives a file's bytes.
+QByteArray blobId(const QByteArray &bytes)
+{
+    return QCryptographicHash::hash("blob " + QByteArray::number(bytes.size()) + '\0' + bytes,
+                                    QCryptographicHash::Sha1)
+        .toHex();
+}
+
+// git's answer, or nothing when it failed.
+std::optional<QByteArray> runGit(const QStringList &args)
+{
+    QProcess git;
+    git.start(QStandardPaths::findExecutable(QStringLiteral("git")), args);
+    if (!git.waitForFinished(60000) || git.exitStatus() != QProcess::NormalExit
+        || git.exitCode() != 0)
+        return std::nullopt;
+    return git.readAllStandardOutput();
+}
+
+} // namespace
+
+// The command line imports while a history in this program has the same data directory open
+// and commits saves of its own in the same folder, and the watcher's looks come in between:
+// git finds every operation once and nothing taken for a change of others, the last commit
+// holds every kept file byte for byte as it is on disk, and undo takes back all of them, the
+// command line's too.
+void TestHistory::commandLineBesideWindow()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("git")).isEmpty())
+        QSKIP("git is not installed");
+    makeData();
+    History history(root());
+    history.Flush();
+    const Files before = snapshot(root());
+    QTemporaryDir cards;
+    const int count = 250; // written as one pack
+    put(cards.filePath("cards.vcf"), cardsFile(count));
+
+    QProcess cli;
+    cli.start(QStringLiteral(VANDREL_PROGRAM),
+              {QStringLiteral("--import"), cards.filePath("cards.vcf"), QStringLiteral("--into"),
+               QStringLiteral("가족"), QStringLiteral("--data"), root()});
+    QVERIFY(cli.waitForStarted());
+    Record lee = Record::Read(path("가족/이영희.txt"));
+    int saves = 0;
+    for (; saves < 3 || (cli.state() != QProcess::NotRunning && saves < 1000); ++saves) {
+        lee.SetValue(u"OPh1", QStringLiteral("02-555-%1").arg(1000 + saves));
+        RecordStore::SaveRecord(path("가족/이영희.txt"), lee);
+        // A commit reads the file as it is then: saves at a person's pace, not faster than
+        // their commits.
+        history.Flush();
+        if (saves % 20 == 10)
+            history.LookAt(path("가족")); // as the watcher tells it
+        cli.waitForFinished(5);
+    }
+    QVERIFY(cli.state() == QProcess::NotRunning || cli.waitForFinished(60000));
+    QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
+    history.LookAt(path("가족"));
+    history.Flush();
+
+    const QString gitDir = QStringLiteral("--git-dir=") + path(History::RepositoryName);
+    const std::optional<QByteArray> log =
+        runGit({gitDir, QStringLiteral("log"), QStringLiteral("--format=%s")});
+    QVERIFY(log);
+    const QStringList subjects = QString::fromUtf8(*log).split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(subjects.count(QStringLiteral("가져오기: %1개").arg(count)), 1);
+    QCOMPARE(subjects.count(QStringLiteral("자료 수정: 가족/이영희")), saves);
+    QCOMPARE(subjects.size(), saves + 2); // and the first commit
+
+    // The last commit's files, by their ids, are those on disk that the history keeps.
+    const std::optional<QByteArray> tree =
+        runGit({gitDir, QStringLiteral("ls-tree"), QStringLiteral("-r"), QStringLiteral("-z"),
+                QStringLiteral("HEAD")});
+    QVERIFY(tree);
+    QMap<QString, QByteArray> committed, onDisk;
+    for (const QByteArray &entry : tree->split('\0')) {
+        const qsizetype tab = entry.indexOf('\t');
+        if (tab > 0)
+            committed.insert(QString::fromUtf8(entry.mid(tab + 1)),
+                             entry.left(tab).split(' ').value(2));
+    }
+    const Files now = snapshot(root());
+    for (auto it = now.cbegin(); it != now.cend(); ++it)
+        if (!it.key().endsWith(u'/') && it.key() != u"가족/표지.jpg")
+            onDisk.insert(it.key(), blobId(it.value()));
+    QCOMPARE(committed, onDisk);
+
+    for (int i = 0; i < saves + 1; ++i)
+        QCOMPARE(history.Undo(), QString());
+    QCOMPARE(snapshot(root()), before);
+    QVERIFY(!history.CanUndo());
 }
 
 void TestHistory::versionsFollowTheRecord_data()
