@@ -149,6 +149,32 @@ Error NotMultistatus(int status, const QByteArray &body)
     return error;
 }
 
+// The response of a 207 answer for the resource asked about; none, and why, when the answer
+// is not one.
+class SelfAnswer
+{
+public:
+    template<typename Answer>
+    explicit SelfAnswer(const Answer &r)
+    {
+        if (r.status == 207)
+            m_ms = DavXml::ParseMultistatus(r.body);
+        if (const DavXml::Response *found = m_ms.valid ? ResponseFor(m_ms, r.url) : nullptr)
+            m_index = found - m_ms.responses.constData();
+        else
+            error = NotMultistatus(r.status, r.body);
+    }
+    explicit operator bool() const { return m_index >= 0; }
+    const DavXml::Response &operator*() const { return m_ms.responses.at(m_index); }
+    const DavXml::Response *operator->() const { return &m_ms.responses.at(m_index); }
+
+    Error error;
+
+private:
+    DavXml::Multistatus m_ms;
+    qsizetype m_index = -1;
+};
+
 template<typename Result>
 Result WithError(const Error &error)
 {
@@ -375,11 +401,9 @@ void Client::DiscoverAt(QUrl url, bool fromUser, const CancelCheck &cancel,
                  if (!r.error.Ok())
                      return done(WithError<Discovery>(r.error));
                  const bool atRoot = r.url.path() == u"/"_s;
-                 const DavXml::Multistatus ms =
-                     r.status == 207 ? DavXml::ParseMultistatus(r.body) : DavXml::Multistatus();
-                 const DavXml::Response *self = ms.valid ? ResponseFor(ms, r.url) : nullptr;
+                 const SelfAnswer self(r);
                  if (!self) {
-                     const Error error = NotMultistatus(r.status, r.body);
+                     const Error error = self.error;
                      // No well-known address: the server's root may still tell the principal.
                      if (!fromUser && !atRoot
                          && (error.kind == ErrorKind::NoCardDav
@@ -434,11 +458,9 @@ void Client::DiscoverPrincipal(const QUrl &principal, const CancelCheck &cancel,
              cancel, [this, principal, cancel, done](Response r) {
                  if (!r.error.Ok())
                      return done(WithError<Discovery>(r.error));
-                 const DavXml::Multistatus ms =
-                     r.status == 207 ? DavXml::ParseMultistatus(r.body) : DavXml::Multistatus();
-                 const DavXml::Response *self = ms.valid ? ResponseFor(ms, r.url) : nullptr;
+                 const SelfAnswer self(r);
                  if (!self)
-                     return done(WithError<Discovery>(NotMultistatus(r.status, r.body)));
+                     return done(WithError<Discovery>(self.error));
                  const QStringList homes = self->props.value(HomeSet).hrefs;
                  if (homes.isEmpty())
                      return done(WithError<Discovery>(
@@ -495,11 +517,9 @@ void Client::ReadCapabilities(const QUrl &book, const CancelCheck &cancel,
     Propfind(book, "0", body, cancel, [done](Response r) {
         if (!r.error.Ok())
             return done(WithError<Capabilities>(r.error));
-        const DavXml::Multistatus ms =
-            r.status == 207 ? DavXml::ParseMultistatus(r.body) : DavXml::Multistatus();
-        const DavXml::Response *self = ms.valid ? ResponseFor(ms, r.url) : nullptr;
+        const SelfAnswer self(r);
         if (!self)
-            return done(WithError<Capabilities>(NotMultistatus(r.status, r.body)));
+            return done(WithError<Capabilities>(self.error));
         if (!HasType(*self, AddressBookType))
             return done(WithError<Capabilities>(
                 Failure(ErrorKind::NoCardDav,
@@ -749,11 +769,9 @@ void Client::ReadEtag(const QUrl &card, const CancelCheck &cancel,
              [done](Response r) {
                  if (!r.error.Ok())
                      return done(WithError<Written>(r.error));
-                 const DavXml::Multistatus ms =
-                     r.status == 207 ? DavXml::ParseMultistatus(r.body) : DavXml::Multistatus();
-                 const DavXml::Response *self = ms.valid ? ResponseFor(ms, r.url) : nullptr;
+                 const SelfAnswer self(r);
                  if (!self)
-                     return done(WithError<Written>(NotMultistatus(r.status, r.body)));
+                     return done(WithError<Written>(self.error));
                  Written written;
                  written.etag = PropText(*self, GetEtag);
                  if (written.etag.isEmpty())
@@ -814,11 +832,9 @@ void Client::ReadTextProperties(const QUrl &url, const CancelCheck &cancel,
     Propfind(url, "0", DavXml::PropfindNames(), cancel, [this, url, cancel, done](Response r) {
         if (!r.error.Ok())
             return done(WithError<Properties>(r.error));
-        const DavXml::Multistatus ms =
-            r.status == 207 ? DavXml::ParseMultistatus(r.body) : DavXml::Multistatus();
-        const DavXml::Response *self = ms.valid ? ResponseFor(ms, r.url) : nullptr;
+        const SelfAnswer self(r);
         if (!self)
-            return done(WithError<Properties>(NotMultistatus(r.status, r.body)));
+            return done(WithError<Properties>(self.error));
         static const QSet<QString> kept = [] {
             QSet<QString> names;
             for (const QString &dav :
@@ -847,11 +863,9 @@ void Client::ReadTextProperties(const QUrl &url, const CancelCheck &cancel,
         Propfind(url, "0", DavXml::Propfind(ask), cancel, [done](Response r) {
             if (!r.error.Ok())
                 return done(WithError<Properties>(r.error));
-            const DavXml::Multistatus ms =
-                r.status == 207 ? DavXml::ParseMultistatus(r.body) : DavXml::Multistatus();
-            const DavXml::Response *self = ms.valid ? ResponseFor(ms, r.url) : nullptr;
+            const SelfAnswer self(r);
             if (!self)
-                return done(WithError<Properties>(NotMultistatus(r.status, r.body)));
+                return done(WithError<Properties>(self.error));
             Properties props;
             for (auto it = self->props.begin(); it != self->props.end(); ++it)
                 if (it.value().content.isEmpty())
