@@ -320,7 +320,7 @@ void TestAccessibility::dialogControlsAreNamed_data()
     }) << "lstVersions" << TabExceptions();
     QTest::newRow("sync settings") << MakeDialog([this](QWidget *parent) -> QWidget * {
         return new TfrmSyncSettings(m_info->settings(), parent);
-    }) << "edtName" << TabExceptions();
+    }) << "cmbAccount" << TabExceptions();
 }
 
 void TestAccessibility::dialogControlsAreNamed()
