@@ -59,6 +59,19 @@ void SyncRunner::RememberPassword(const QString &account, const QString &passwor
     SessionPasswords().insert(account, password);
 }
 
+void SyncRunner::MovePassword(const QString &from, const QString &to)
+{
+    if (SessionPasswords().contains(from))
+        SessionPasswords().insert(to, SessionPasswords().take(from));
+    else
+        SessionPasswords().remove(to);
+}
+
+void SyncRunner::ForgetPassword(const QString &account)
+{
+    SessionPasswords().remove(account);
+}
+
 void SyncRunner::Reschedule()
 {
     qDeleteAll(m_timers);

@@ -38,6 +38,9 @@ public:
 
     // A password typed for this session where no keyring keeps it.
     static void RememberPassword(const QString &account, const QString &password);
+    // The account's typed password goes with it to another name, or is forgotten.
+    static void MovePassword(const QString &from, const QString &to);
+    static void ForgetPassword(const QString &account);
 
 signals:
     // The last account of a run has synced (or failed).

@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPointer>
+#include <QSignalBlocker>
 #include <QSpinBox>
 
 using namespace Qt::StringLiterals;
@@ -39,6 +40,17 @@ W *Row(W *widget, const char *name, const QString &label, int top, QWidget *pare
     return widget;
 }
 
+TzuGradiButton *Button(const QString &caption, const char *name, const QString &description,
+                       int left, int width, QWidget *parent, TzuGradiColors *colors)
+{
+    auto *button = new TzuGradiButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->SetColors(colors);
+    button->setGeometry(left, 56, width, 21);
+    button->setAccessibleDescription(description);
+    return button;
+}
+
 } // namespace
 
 TfrmSyncSettings::TfrmSyncSettings(const Settings &settings, QWidget *parent)
@@ -47,73 +59,224 @@ TfrmSyncSettings::TfrmSyncSettings(const Settings &settings, QWidget *parent)
 {
     setObjectName(u"frmSyncSettings"_s);
     setWindowTitle(Caption);
-    SetClientSize(380, 300);
+    SetClientSize(380, 332);
     QWidget *area = ClientArea();
-    edtName = Row(new QLineEdit(area), "edtName", u"계정 이름(&A)"_s, 30, area);
-    edtServer = Row(new QLineEdit(area), "edtServer", u"서버 주소(&S)"_s, 56, area);
+    cmbAccount = Row(new QComboBox(area), "cmbAccount", u"계정(&A)"_s, 30, area);
+    btnAdd = Button(u"추가(&N)"_s, "btnAdd", u"동기화할 계정을 하나 더 만듭니다"_s, 104, 60, area,
+                    zuGradiColors1);
+    btnRename = Button(u"이름 바꾸기(&R)"_s, "btnRename", u"고른 계정의 이름을 바꿉니다"_s, 168,
+                       100, area, zuGradiColors1);
+    btnRemove = Button(u"삭제(&D)"_s, "btnRemove",
+                       u"고른 계정과 그 암호, 동기화 상태를 지웁니다. 연락처는 남습니다"_s, 272, 60,
+                       area, zuGradiColors1);
+    edtServer = Row(new QLineEdit(area), "edtServer", u"서버 주소(&S)"_s, 88, area);
     edtServer->setPlaceholderText(u"https://서버 주소"_s);
-    edtUser = Row(new QLineEdit(area), "edtUser", u"사용자(&U)"_s, 82, area);
-    edtPassword = Row(new QLineEdit(area), "edtPassword", u"암호(&P)"_s, 108, area);
+    edtUser = Row(new QLineEdit(area), "edtUser", u"사용자(&U)"_s, 114, area);
+    edtPassword = Row(new QLineEdit(area), "edtPassword", u"암호(&P)"_s, 140, area);
     edtPassword->setEchoMode(QLineEdit::Password);
-    cmbBook = Row(new QComboBox(area), "cmbBook", u"주소록(&B)"_s, 134, area, 190);
+    cmbBook = Row(new QComboBox(area), "cmbBook", u"주소록(&B)"_s, 166, area, 190);
     btnFind = new TzuGradiButton(u"찾기"_s, area);
     btnFind->setObjectName(u"btnFind"_s);
     btnFind->SetColors(zuGradiColors1);
-    btnFind->setGeometry(298, 134, 56, 21);
+    btnFind->setGeometry(298, 166, 56, 21);
     btnFind->setAccessibleDescription(u"서버에서 주소록을 찾습니다"_s);
-    edtFolder = Row(new QLineEdit(area), "edtFolder", u"폴더(&F)"_s, 160, area);
+    edtFolder = Row(new QLineEdit(area), "edtFolder", u"폴더(&F)"_s, 192, area);
     edtFolder->setPlaceholderText(u"자료 폴더 전체"_s);
     chkPeriodic = new QCheckBox(u"주기적으로 동기화(&T)"_s, area);
     chkPeriodic->setObjectName(u"chkPeriodic"_s);
-    chkPeriodic->setGeometry(12, 188, 170, 19);
+    chkPeriodic->setGeometry(12, 220, 170, 19);
     spnMinutes = new QSpinBox(area);
     spnMinutes->setObjectName(u"spnMinutes"_s);
-    spnMinutes->setGeometry(184, 187, 70, 21);
+    spnMinutes->setGeometry(184, 219, 70, 21);
     spnMinutes->setRange(Settings::entry(Settings::SyncMinutes).low,
                          Settings::entry(Settings::SyncMinutes).high);
     spnMinutes->setSuffix(u"분마다"_s);
     spnMinutes->setAccessibleName(u"동기화 간격 (분)"_s);
     lblKeyring = new QLabel(area);
     lblKeyring->setObjectName(u"lblKeyring"_s);
-    lblKeyring->setGeometry(12, 214, 356, 44);
+    lblKeyring->setGeometry(12, 246, 356, 44);
     lblKeyring->setWordWrap(true);
-    btnConfirm->setGeometry(235, 266, 65, btnConfirm->height());
-    btnCancel->setGeometry(302, 266, 65, btnCancel->height());
-    connect(btnFind, &QPushButton::clicked, this,
-            [this] { VandrelApplication::guarded([this] { btnFindClick(); }); });
+    btnConfirm->setGeometry(235, 298, 65, btnConfirm->height());
+    btnCancel->setGeometry(302, 298, 65, btnCancel->height());
+    const auto click = [this](TzuGradiButton *button, void (TfrmSyncSettings::*act)()) {
+        connect(button, &QPushButton::clicked, this,
+                [this, act] { VandrelApplication::guarded([this, act] { (this->*act)(); }); });
+    };
+    click(btnFind, &TfrmSyncSettings::btnFindClick);
+    click(btnAdd, &TfrmSyncSettings::btnAddClick);
+    click(btnRename, &TfrmSyncSettings::btnRenameClick);
+    click(btnRemove, &TfrmSyncSettings::btnRemoveClick);
     connect(chkPeriodic, &QCheckBox::toggled, spnMinutes, &QWidget::setEnabled);
-    SetTabChain({edtName, edtServer, edtUser, edtPassword, cmbBook, btnFind, edtFolder, chkPeriodic,
-                 spnMinutes, btnConfirm, btnCancel});
+    connect(cmbAccount, &QComboBox::currentIndexChanged, this, [this](int index) {
+        KeepAccount();
+        ShowAccount(index);
+    });
+    SetTabChain({cmbAccount, btnAdd, btnRename, btnRemove, edtServer, edtUser, edtPassword, cmbBook,
+                 btnFind, edtFolder, chkPeriodic, spnMinutes, btnConfirm, btnCancel});
 
-    const std::optional<SyncAccount> account = SyncAccount::Load(settings);
-    SyncAccount a;
-    a.name = u"주소록"_s;
-    if (account)
-        a = *account;
-    m_loadedName = account ? a.name : QString();
-    edtName->setText(a.name);
+    for (const QString &name : SyncAccount::Names(settings))
+        if (const std::optional<SyncAccount> a = SyncAccount::Load(settings, name)) {
+            m_entries.append({*a, name, {}});
+            m_stored.insert(name, *a);
+        }
+    if (m_entries.isEmpty()) {
+        // A first account, ready to be filled in.
+        Entry first;
+        first.account.name = u"주소록"_s;
+        m_entries.append(first);
+    }
+    FillAccounts(0);
+}
+
+void TfrmSyncSettings::FillAccounts(int current)
+{
+    {
+        const QSignalBlocker quiet(cmbAccount);
+        cmbAccount->clear();
+        for (const Entry &e : std::as_const(m_entries))
+            cmbAccount->addItem(e.account.name);
+        cmbAccount->setCurrentIndex(current);
+    }
+    ShowAccount(current);
+}
+
+void TfrmSyncSettings::ShowAccount(int index)
+{
+    m_current = index >= 0 && index < m_entries.size() ? index : -1;
+    const bool any = m_current >= 0;
+    const Entry e = any ? m_entries.at(m_current) : Entry();
+    const SyncAccount &a = e.account;
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{btnRename, btnRemove, edtServer, edtUser, edtPassword,
+                                          cmbBook, btnFind, edtFolder, chkPeriodic})
+        w->setEnabled(any);
     edtServer->setText(a.server);
     edtUser->setText(a.user);
+    edtPassword->setText(e.password);
+    edtPassword->setPlaceholderText(QString());
+    cmbBook->clear();
     if (!a.book.isEmpty())
         cmbBook->addItem(a.bookName.isEmpty() ? a.book : a.bookName, a.book);
     edtFolder->setText(a.folder);
     chkPeriodic->setChecked(a.periodic);
     spnMinutes->setValue(a.minutes);
-    spnMinutes->setEnabled(a.periodic);
-    // Whether a password is kept, or no keyring runs at all.
+    spnMinutes->setEnabled(any && a.periodic);
+    if (!any)
+        return;
+    // Whether a password is kept (under the name the keyring knows until OK), or no keyring
+    // runs at all.
+    SyncAccount kept;
+    kept.name = e.stored.isEmpty() ? a.name : e.stored;
+    const int shown = ++m_shown;
     QPointer<TfrmSyncSettings> self(this);
-    Keyring::current().read(a.KeyringEntry(), [self](const Keyring::Result &kept) {
-        if (!self)
-            return;
-        if (kept.ok())
-            self->edtPassword->setPlaceholderText(u"키링에 저장되어 있습니다"_s);
-        else if (kept.status != Keyring::Status::NotFound)
-            self->lblKeyring->setText(kept.message());
-    });
+    Keyring::current().read(
+        kept.KeyringEntry(), [self, shown, known = !e.stored.isEmpty()](const Keyring::Result &r) {
+            if (!self)
+                return;
+            self->lblKeyring->setText(
+                r.ok() || r.status == Keyring::Status::NotFound ? QString() : r.message());
+            // A new account's name may find a password left by an account long gone.
+            if (shown == self->m_shown && known && r.ok())
+                self->edtPassword->setPlaceholderText(u"키링에 저장되어 있습니다"_s);
+        });
+}
+
+void TfrmSyncSettings::KeepAccount()
+{
+    if (m_current < 0 || m_current >= m_entries.size())
+        return;
+    Entry &e = m_entries[m_current];
+    SyncAccount &a = e.account;
+    a.server = edtServer->text().trimmed();
+    a.user = edtUser->text().trimmed();
+    a.book = cmbBook->currentData().toString();
+    a.bookName = a.book.isEmpty() ? QString() : cmbBook->currentText();
+    a.folder = edtFolder->text().trimmed();
+    a.periodic = chkPeriodic->isChecked();
+    a.minutes = spnMinutes->value();
+    e.password = edtPassword->text();
+}
+
+std::optional<QString> TfrmSyncSettings::AskName(const QString &prompt, const QString &value,
+                                                 int own)
+{
+    DialogService::Input input;
+    input.parent = this;
+    input.caption = Caption;
+    input.prompt = prompt;
+    input.value = value;
+    const std::optional<QString> typed = DialogService::current().input(input);
+    if (!typed)
+        return std::nullopt;
+    const QString name = typed->trimmed();
+    if (!SyncAccount::ValidName(name)) {
+        ShowErrorMessage(this, Caption, u"계정 이름을 입력하세요 (|와 ]는 쓸 수 없습니다)."_s);
+        return std::nullopt;
+    }
+    // The settings file tells its sections apart regardless of letter case.
+    for (qsizetype i = 0; i < m_entries.size(); ++i)
+        if (i != own && m_entries.at(i).account.name.compare(name, Qt::CaseInsensitive) == 0) {
+            ShowErrorMessage(this, Caption,
+                             u"'%1' 계정이 이미 있습니다. 다른 이름을 입력하세요."_s.arg(
+                                 m_entries.at(i).account.name));
+            return std::nullopt;
+        }
+    return name;
+}
+
+void TfrmSyncSettings::btnAddClick()
+{
+    const std::optional<QString> name = AskName(u"새 계정의 이름:"_s, QString(), -1);
+    if (!name)
+        return;
+    KeepAccount();
+    Entry e;
+    e.account.name = *name;
+    m_entries.append(e);
+    FillAccounts(int(m_entries.size() - 1));
+    edtServer->setFocus();
+}
+
+void TfrmSyncSettings::btnRenameClick()
+{
+    if (m_current < 0)
+        return;
+    Entry &e = m_entries[m_current];
+    const std::optional<QString> name =
+        AskName(u"'%1' 계정의 새 이름:"_s.arg(e.account.name), e.account.name, m_current);
+    if (!name || *name == e.account.name)
+        return;
+    if (!e.stored.isEmpty())
+        m_steps.append({e.account.name, *name});
+    e.account.name = *name;
+    const QSignalBlocker quiet(cmbAccount);
+    cmbAccount->setItemText(m_current, *name);
+}
+
+void TfrmSyncSettings::btnRemoveClick()
+{
+    if (m_current < 0)
+        return;
+    const QString name = m_entries.at(m_current).account.name;
+    const DialogService::Button answer = DialogService::current().message(
+        {this, DialogService::Icon::Question, Caption,
+         u"'%1' 계정을 지울까요?\n키링의 암호와 동기화 상태도 지웁니다. 연락처는 그대로 "
+         u"남습니다."_s.arg(name),
+         DialogService::Yes | DialogService::No, DialogService::No});
+    if (answer != DialogService::Yes)
+        return;
+    if (!m_entries.at(m_current).stored.isEmpty())
+        m_steps.append({name, QString()});
+    m_entries.removeAt(m_current);
+    const int next = std::min(m_current, int(m_entries.size()) - 1);
+    m_current = -1; // gone: nothing of it to keep
+    FillAccounts(next);
 }
 
 void TfrmSyncSettings::btnFindClick()
 {
+    if (m_current < 0)
+        return;
     const QUrl address = CardDav::Client::AddressFromText(edtServer->text());
     if (const CardDav::Error bad = CardDav::Client::CheckAddress(address); !bad.Ok()) {
         ShowErrorMessage(this, Caption, bad.Message());
@@ -124,21 +287,24 @@ void TfrmSyncSettings::btnFindClick()
     account.address = address;
     account.user = edtUser->text().trimmed();
     account.password = edtPassword->text();
-    if (account.password.isEmpty()) {
+    if (const QString stored = m_entries.at(m_current).stored;
+        account.password.isEmpty() && !stored.isEmpty()) {
         // The kept one, where the user typed none.
-        const std::optional<SyncAccount> kept = SyncAccount::Load(m_settings, m_loadedName);
-        if (kept)
-            account.password = Keyring::current().readBlocking(kept->KeyringEntry()).password;
+        SyncAccount kept;
+        kept.name = stored;
+        account.password = Keyring::current().readBlocking(kept.KeyringEntry()).password;
     }
     auto *client = new CardDav::Client(account, this);
     btnFind->setEnabled(false);
     QPointer<TfrmSyncSettings> self(this);
-    client->Discover({}, [self, client](CardDav::Discovery discovery) {
+    client->Discover({}, [self, client, shown = m_shown](CardDav::Discovery discovery) {
         client->deleteLater();
         if (!self)
             return;
         self->btnFind->setEnabled(true);
-        if (!discovery.error.Ok()) {
+        if (shown != self->m_shown) {
+            // Another account is shown now; these books are not its.
+        } else if (!discovery.error.Ok()) {
             ShowErrorMessage(self, Caption, discovery.error.Message());
         } else if (discovery.addressBooks.isEmpty()) {
             ShowErrorMessage(self, Caption, u"이 서버에 주소록이 없습니다."_s);
@@ -153,56 +319,112 @@ void TfrmSyncSettings::btnFindClick()
     });
 }
 
+QStringList TfrmSyncSettings::MovePasswords()
+{
+    Keyring &keyring = Keyring::current();
+    QStringList problems;
+    const auto note = [&problems](const Keyring::Result &r) {
+        // Without a keyring there is nothing in it to move or remove.
+        if (r.status == Keyring::Status::Denied || r.status == Keyring::Status::Failed)
+            problems << r.message();
+    };
+    const auto entryOf = [](const QString &name) {
+        SyncAccount a;
+        a.name = name;
+        return a.KeyringEntry();
+    };
+    for (const Step &step : std::as_const(m_steps)) {
+        const QString from = entryOf(step.from);
+        if (step.to.isEmpty()) {
+            note(keyring.removeBlocking(from));
+            SyncRunner::ForgetPassword(from);
+            continue;
+        }
+        const QString to = entryOf(step.to);
+        SyncRunner::MovePassword(from, to);
+        const Keyring::Result kept = keyring.readBlocking(from);
+        if (kept.ok()) {
+            const Keyring::Result stored = keyring.storeBlocking(to, kept.password);
+            note(stored);
+            if (stored.ok())
+                note(keyring.removeBlocking(from));
+            else
+                SyncRunner::RememberPassword(to, kept.password);
+        } else if (kept.status == Keyring::Status::NotFound) {
+            // Nothing may be left there from an account of that name long gone.
+            note(keyring.removeBlocking(to));
+        } else {
+            note(kept);
+        }
+    }
+    return problems;
+}
+
 void TfrmSyncSettings::btnConfirmClick()
 {
-    SyncAccount a;
-    a.name = edtName->text().trimmed();
-    if (!SyncAccount::ValidName(a.name)) {
-        ShowErrorMessage(this, Caption, u"계정 이름을 입력하세요 (|와 ]는 쓸 수 없습니다)."_s);
-        return;
-    }
-    a.server = edtServer->text().trimmed();
-    if (const CardDav::Error bad =
-            CardDav::Client::CheckAddress(CardDav::Client::AddressFromText(a.server));
-        !bad.Ok()) {
-        ShowErrorMessage(this, Caption, bad.Message());
-        return;
-    }
-    a.user = edtUser->text().trimmed();
-    a.book = cmbBook->currentData().toString();
-    a.bookName = a.book.isEmpty() ? QString() : cmbBook->currentText();
-    a.folder = edtFolder->text().trimmed();
-    a.periodic = chkPeriodic->isChecked();
-    a.minutes = spnMinutes->value();
-    try {
-        // Another address book or folder: the next sync compares both sides afresh.
-        const std::optional<SyncAccount> before = SyncAccount::Load(m_settings, m_loadedName);
-        const QString folder = Paths::WithoutTrailingSeparator(QDir::toNativeSeparators(
-            a.folder.isEmpty() ? m_settings.dataDir()
-                               : Paths::Join(m_settings.dataDir(), a.folder)));
-        if (before
-            && (before->book != a.book || before->server != a.server || before->folder != a.folder
-                || SyncState::Load(before->StateFile(m_settings)).folder != folder)) {
-            QFile::remove(before->StateFile(m_settings));
-            QFile::remove(SyncState::JournalOf(before->StateFile(m_settings)));
+    KeepAccount();
+    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+        const CardDav::Error bad = CardDav::Client::CheckAddress(
+            CardDav::Client::AddressFromText(m_entries.at(i).account.server));
+        if (!bad.Ok()) {
+            cmbAccount->setCurrentIndex(int(i));
+            ShowErrorMessage(this, Caption, bad.Message());
+            return;
         }
-        if (!m_loadedName.isEmpty() && m_loadedName != a.name)
-            SyncAccount::Remove(m_settings, m_loadedName);
-        a.Save(m_settings);
+    }
+    try {
+        for (const Step &step : std::as_const(m_steps)) {
+            if (step.to.isEmpty())
+                SyncAccount::Remove(m_settings, step.from);
+            else
+                SyncAccount::Rename(m_settings, step.from, step.to);
+        }
+        for (const Entry &e : std::as_const(m_entries)) {
+            const SyncAccount &a = e.account;
+            // A new account starts clean; another address book or folder makes the next sync
+            // compare both sides afresh.
+            const SyncAccount before = m_stored.value(e.stored);
+            const QString folder = Paths::WithoutTrailingSeparator(QDir::toNativeSeparators(
+                a.folder.isEmpty() ? m_settings.dataDir()
+                                   : Paths::Join(m_settings.dataDir(), a.folder)));
+            if (e.stored.isEmpty() || before.book != a.book || before.server != a.server
+                || before.folder != a.folder
+                || SyncState::Load(a.StateFile(m_settings)).folder != folder)
+                a.DropState(m_settings);
+            a.Save(m_settings);
+        }
     } catch (const VandrelError &e) {
         ShowErrorMessage(this, Caption, e.message());
         return;
     }
-    if (!edtPassword->text().isEmpty()) {
-        const Keyring::Result stored =
-            Keyring::current().storeBlocking(a.KeyringEntry(), edtPassword->text());
+    QStringList problems = MovePasswords();
+    bool unsaved = false;
+    for (const Entry &e : std::as_const(m_entries)) {
+        const QString entry = e.account.KeyringEntry();
+        if (e.stored.isEmpty() && e.password.isEmpty()) {
+            // One left by an account of that name long gone is not this one's.
+            const Keyring::Result removed = Keyring::current().removeBlocking(entry);
+            if (removed.status == Keyring::Status::Denied
+                || removed.status == Keyring::Status::Failed)
+                problems << removed.message();
+            SyncRunner::ForgetPassword(entry);
+        }
+        if (e.password.isEmpty())
+            continue;
+        const Keyring::Result stored = Keyring::current().storeBlocking(entry, e.password);
         if (!stored.ok()) {
-            SyncRunner::RememberPassword(a.KeyringEntry(), edtPassword->text());
-            ShowWarningMessage(this, Caption,
-                               stored.message()
-                                   + u"\n암호는 저장하지 않았습니다. 동기화할 때마다 묻습니다."_s);
+            SyncRunner::RememberPassword(entry, e.password);
+            problems << stored.message();
+            unsaved = true;
         }
     }
+    problems.removeDuplicates();
+    if (!problems.isEmpty())
+        ShowWarningMessage(this, Caption,
+                           problems.join(u'\n')
+                               + (unsaved
+                                      ? u"\n암호는 저장하지 않았습니다. 동기화할 때마다 묻습니다."_s
+                                      : QString()));
     accept();
 }
 

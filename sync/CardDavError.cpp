@@ -40,8 +40,14 @@ QString Error::Message() const
     case ErrorKind::Timeout:
         return u"서버가 제시간에 응답하지 않았습니다. 잠시 후 다시 시도하세요."_s;
     case ErrorKind::Certificate:
+        // Qt trusts the system's certificate store alone (it ignores SSL_CERT_FILE), so the
+        // way out is that store or a certificate that needs none; checking stays on.
         return u"서버의 보안 인증서를 신뢰할 수 없어 연결하지 않았습니다: "_s
-               + (detail.isEmpty() ? u"보안 연결을 맺지 못했습니다"_s : detail) + u'.';
+               + (detail.isEmpty() ? u"보안 연결을 맺지 못했습니다"_s : detail)
+               + u". 서버의 인증서를 이 컴퓨터가 신뢰하는 인증서에 추가하거나"
+                 u"(Debian, Ubuntu: 인증서를 .crt 파일로 /usr/local/share/ca-certificates에 "
+                 u"복사한 뒤 sudo update-ca-certificates 실행), 서버에 공인 인증 기관이 발급한 "
+                 u"인증서를 쓰세요."_s;
     case ErrorKind::CardRejected:
         if (status == 413)
             return u"연락처 카드가 너무 커서 서버가 받지 않았습니다 (413)."_s;

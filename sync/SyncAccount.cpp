@@ -2,9 +2,11 @@
 
 #include "platform/Keyring.h"
 #include "platform/Settings.h"
+#include "sync/SyncState.h"
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 using namespace Qt::StringLiterals;
@@ -14,6 +16,19 @@ namespace {
 QStringList StoredNames(const Settings &settings)
 {
     return settings.text(Settings::SyncAccounts).split(u'|', Qt::SkipEmptyParts);
+}
+
+// The account's own section, not the list.
+void WriteKeys(const Settings &settings, const SyncAccount &a)
+{
+    settings.setText(Settings::SyncServer, a.name, a.server);
+    settings.setText(Settings::SyncUser, a.name, a.user);
+    settings.setText(Settings::SyncBook, a.name, a.book);
+    settings.setText(Settings::SyncBookName, a.name, a.bookName);
+    settings.setText(Settings::SyncFolder, a.name, a.folder);
+    settings.setFlag(Settings::SyncPeriodic, a.name, a.periodic);
+    settings.setInteger(Settings::SyncMinutes, a.name,
+                        Settings::bound(Settings::SyncMinutes, a.minutes));
 }
 
 } // namespace
@@ -49,14 +64,7 @@ void SyncAccount::Save(const Settings &settings) const
         names << name;
         settings.setText(Settings::SyncAccounts, names.join(u'|'));
     }
-    settings.setText(Settings::SyncServer, name, server);
-    settings.setText(Settings::SyncUser, name, user);
-    settings.setText(Settings::SyncBook, name, book);
-    settings.setText(Settings::SyncBookName, name, bookName);
-    settings.setText(Settings::SyncFolder, name, folder);
-    settings.setFlag(Settings::SyncPeriodic, name, periodic);
-    settings.setInteger(Settings::SyncMinutes, name,
-                        Settings::bound(Settings::SyncMinutes, minutes));
+    WriteKeys(settings, *this);
 }
 
 void SyncAccount::Remove(const Settings &settings, const QString &name)
@@ -65,6 +73,35 @@ void SyncAccount::Remove(const Settings &settings, const QString &name)
     names.removeAll(name);
     settings.setText(Settings::SyncAccounts, names.join(u'|'));
     settings.eraseGroup(Settings::SyncServer, name);
+    SyncAccount gone;
+    gone.name = name;
+    gone.DropState(settings);
+}
+
+void SyncAccount::Rename(const Settings &settings, const QString &from, const QString &to)
+{
+    Q_ASSERT(ValidName(to) && from != to);
+    SyncAccount source, target;
+    source.name = from;
+    target.name = to;
+    // A state left under the new name belongs to no account now; the account's own goes there.
+    target.DropState(settings);
+    QFile::rename(source.StateFile(settings), target.StateFile(settings));
+    QFile::rename(SyncState::JournalOf(source.StateFile(settings)),
+                  SyncState::JournalOf(target.StateFile(settings)));
+    std::optional<SyncAccount> a = Load(settings, from);
+    if (!a)
+        return;
+    a->name = to;
+    // The section first: a list naming an account without its keys would lose them.
+    WriteKeys(settings, *a);
+    QStringList names = StoredNames(settings);
+    names.removeAll(to);
+    names.replace(names.indexOf(from), to);
+    settings.setText(Settings::SyncAccounts, names.join(u'|'));
+    // Section names ignore letter case: "Work" to "work" keeps the one section.
+    if (from.compare(to, Qt::CaseInsensitive) != 0)
+        settings.eraseGroup(Settings::SyncServer, from);
 }
 
 bool SyncAccount::ValidName(const QString &name)
@@ -80,6 +117,12 @@ QString SyncAccount::StateFile(const Settings &settings) const
         QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
     return QFileInfo(settings.fileName()).absolutePath() + u"/Vandrel-sync-"_s
            + QString::fromLatin1(id) + u".state"_s;
+}
+
+void SyncAccount::DropState(const Settings &settings) const
+{
+    QFile::remove(StateFile(settings));
+    QFile::remove(SyncState::JournalOf(StateFile(settings)));
 }
 
 QString SyncAccount::KeyringEntry() const

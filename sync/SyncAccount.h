@@ -27,14 +27,21 @@ struct SyncAccount
     static QStringList Names(const Settings &settings);
     // The account of that name; nothing when there is none. An empty name gives the first.
     static std::optional<SyncAccount> Load(const Settings &settings, const QString &name = {});
-    // Adds or replaces it. Raises WriteError.
+    // Adds or replaces it; a new one goes to the end of the list. Raises WriteError.
     void Save(const Settings &settings) const;
+    // Gone from the settings, and its sync state with it, so that a later account of that
+    // name starts afresh. Its password is the caller's to remove. Raises WriteError.
     static void Remove(const Settings &settings, const QString &name);
+    // Gives the account of name from the name to, in its place in the list, with its sync
+    // state; to must be no account's. Its password is the caller's to move. Raises WriteError.
+    static void Rename(const Settings &settings, const QString &from, const QString &to);
     // A name the settings can hold: not empty, no "|", no line break, no "]".
     static bool ValidName(const QString &name);
 
     // Where its sync state lives: beside the settings file.
     QString StateFile(const Settings &settings) const;
+    // Removes its sync state: the next sync compares both sides afresh.
+    void DropState(const Settings &settings) const;
     // The entry in the keyring.
     QString KeyringEntry() const;
 

@@ -321,7 +321,7 @@ void TestAccessibility::dialogControlsAreNamed_data()
     }) << "lstVersions" << TabExceptions();
     QTest::newRow("sync settings") << MakeDialog([this](QWidget *parent) -> QWidget * {
         return new TfrmSyncSettings(m_info->settings(), parent);
-    }) << "edtName" << TabExceptions();
+    }) << "cmbAccount" << TabExceptions();
     QTest::newRow("deleted records") << MakeDialog([this](QWidget *parent) -> QWidget * {
         return new TfrmDeletedRecords(*m_window->history, parent);
     }) << "cboSince" << TabExceptions();

@@ -6,10 +6,10 @@
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
+#include <QHostInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QHostInfo>
 #include <QTest>
 #include <QThread>
 
@@ -1077,6 +1077,9 @@ void TestCardDav::certificateErrors()
     const QString message = found.error.Message();
     QVERIFY2(message.contains(problem), qPrintable(message));
     QVERIFY2(message.contains(subject.mid(4)), qPrintable(message));
+    // What the user can do about it comes after what is wrong.
+    QVERIFY2(message.indexOf(u"update-ca-certificates"_s) > message.indexOf(problem),
+             qPrintable(message));
     QVERIFY(found.addressBooks.isEmpty());
 }
 
