@@ -372,6 +372,28 @@ void TfrmSyncSettings::btnConfirmClick()
             return;
         }
     }
+    // A running sync writes the state a rename, a removal or another address book would move
+    // or drop under it.
+    QStringList touched;
+    for (const Step &step : std::as_const(m_steps))
+        touched << step.from;
+    for (const Entry &e : std::as_const(m_entries)) {
+        const SyncAccount before = m_stored.value(e.stored);
+        if (!e.stored.isEmpty()
+            && (before.book != e.account.book || before.server != e.account.server
+                || before.folder != e.account.folder))
+            touched << e.stored;
+    }
+    for (const QString &name : std::as_const(touched)) {
+        SyncAccount account;
+        account.name = name;
+        if (account.Syncing(m_settings)) {
+            ShowErrorMessage(this, Caption,
+                             u"'%1' 계정을 지금 동기화하고 있습니다. 동기화가 끝난 뒤 다시 "
+                             u"확인을 누르세요."_s.arg(name));
+            return;
+        }
+    }
     try {
         for (const Step &step : std::as_const(m_steps)) {
             if (step.to.isEmpty())

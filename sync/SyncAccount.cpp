@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 
 using namespace Qt::StringLiterals;
 
@@ -117,6 +118,13 @@ QString SyncAccount::StateFile(const Settings &settings) const
         QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
     return QFileInfo(settings.fileName()).absolutePath() + u"/Vandrel-sync-"_s
            + QString::fromLatin1(id) + u".state"_s;
+}
+
+bool SyncAccount::Syncing(const Settings &settings) const
+{
+    QLockFile lock(SyncState::LockOf(StateFile(settings)));
+    lock.setStaleLockTime(0);
+    return !lock.tryLock(0);
 }
 
 void SyncAccount::DropState(const Settings &settings) const

@@ -40,6 +40,8 @@ struct SyncAccount
 
     // Where its sync state lives: beside the settings file.
     QString StateFile(const Settings &settings) const;
+    // Whether a sync of it runs now, in this program or another.
+    bool Syncing(const Settings &settings) const;
     // Removes its sync state: the next sync compares both sides afresh.
     void DropState(const Settings &settings) const;
     // The entry in the keyring.

@@ -249,7 +249,7 @@ public:
             m_book = found.addressBooks.first().url;
         }
         // One sync per account at a time: the window's and the command line's.
-        QLockFile lock(m_r.stateFile + u".lock"_s);
+        QLockFile lock(SyncState::LockOf(m_r.stateFile));
         lock.setStaleLockTime(0);
         if (!lock.tryLock(0)) {
             m_report.failure = u"이 계정의 다른 동기화가 아직 실행 중입니다."_s;

@@ -109,6 +109,11 @@ QString SyncState::JournalOf(const QString &file)
     return file + u".journal"_s;
 }
 
+QString SyncState::LockOf(const QString &file)
+{
+    return file + u".lock"_s;
+}
+
 SyncState SyncState::Load(const QString &file)
 {
     SyncState state;

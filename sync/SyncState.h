@@ -74,6 +74,8 @@ public:
 
     QString FileName() const { return m_file; }
     static QString JournalOf(const QString &file);
+    // The lock a sync holds on its account's state while it runs.
+    static QString LockOf(const QString &file);
 
 private:
     void Apply(const QByteArray &line);

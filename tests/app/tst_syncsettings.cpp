@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QLockFile>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStandardPaths>
@@ -345,6 +346,25 @@ void TestSyncSettings::manageAccounts_data()
     QTest::newRow("add an empty name")
         << DialogAct([=](TfrmSyncSettings &d, ScriptedDialogs &s) { askAdd(d, s, u"  "_s); })
         << true << u"계정 이름을 입력하세요"_s << unchanged;
+    // Its sync (here or on the command line) would write the state under the old name.
+    QTest::newRow("rename while its sync runs")
+        << DialogAct([=](TfrmSyncSettings &d, ScriptedDialogs &s) {
+               rename(d, s, u"집"_s, u"본가"_s);
+               SyncAccount home;
+               home.name = u"집"_s;
+               const QString stateFile = home.StateFile(zuPrjInfo->settings());
+               const QByteArray ini = TestFiles::read(zuPrjInfo->settings().fileName());
+               {
+                   QLockFile syncing(SyncState::LockOf(stateFile));
+                   QVERIFY(syncing.tryLock(0));
+                   d.btnConfirm->click();
+               }
+               QVERIFY(d.isVisible() || d.result() != QDialog::Accepted);
+               QCOMPARE(TestFiles::read(zuPrjInfo->settings().fileName()), ini);
+               QVERIFY(QFile::exists(stateFile));
+           })
+        << true << u"'집' 계정을 지금 동기화하고 있습니다"_s
+        << QStringList{u"본가=집"_s, u"iCloud=iCloud"_s};
     QTest::newRow("cancel") << DialogAct([=](TfrmSyncSettings &d, ScriptedDialogs &s) {
         rename(d, s, u"집"_s, u"본가"_s);
         remove(d, s, u"iCloud"_s);
