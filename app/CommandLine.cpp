@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -46,7 +47,7 @@ const char *const HelpText = R"(사용법:
   --sync              동기화 설정의 CardDAV 주소록과 양쪽으로 동기화하고 보고를
                       출력합니다. 암호는 키링에서 읽고, 키링이 없거나 암호가 없으면
                       환경 변수 VANDREL_SYNC_PASSWORD에서 읽습니다.
-  --account 계정      동기화할 계정의 이름. 없으면 첫 계정.
+  --account 계정      동기화할 계정의 이름. 없으면 모든 계정을 차례로.
   --data 자료폴더     설정 파일의 자료 폴더 대신 쓸 폴더.
   --help              이 도움말.
 
@@ -108,22 +109,14 @@ private:
     History m_history;
 };
 
-// The sync of one account, with the settings beside the program.
-int runSync(const QString &accountName, const QString &dataArgument)
+// The sync of one account, with the settings beside the program; prefix goes before its
+// report where several accounts sync.
+int syncAccount(const Settings &settings, const SyncAccount &account, const QString &dataDir,
+                const QString &prefix)
 {
-    const Settings settings(QCoreApplication::applicationDirPath());
-    const std::optional<SyncAccount> account = SyncAccount::Load(settings, accountName);
-    if (!account) {
-        print(stderr,
-              accountName.isEmpty()
-                  ? QStringLiteral("vandrel: 동기화 계정이 없습니다. 파일 → 동기화 설정에서 "
-                                   "계정을 만드십시오.")
-                  : QStringLiteral("vandrel: 동기화 계정이 없습니다: %1").arg(accountName));
-        return 1;
-    }
     QString why;
     const std::optional<QString> password = SyncPassword(
-        *account,
+        account,
         [](const QString &) -> std::optional<QString> {
             if (!qEnvironmentVariableIsSet("VANDREL_SYNC_PASSWORD"))
                 return std::nullopt;
@@ -131,9 +124,50 @@ int runSync(const QString &accountName, const QString &dataArgument)
         },
         &why);
     if (!password) {
-        print(stderr, QStringLiteral("vandrel: 암호가 없습니다. %1 환경 변수 "
+        print(stderr, QStringLiteral("vandrel: %1암호가 없습니다. %2 환경 변수 "
                                      "VANDREL_SYNC_PASSWORD로 암호를 줄 수 있습니다.")
-                          .arg(why));
+                          .arg(prefix, why));
+        return 1;
+    }
+    const auto folder = relativeParts(account.folder);
+    if (!folder)
+        return print(stderr,
+                     QStringLiteral("vandrel: %1동기화할 폴더가 자료 폴더 밖에 있습니다: %2")
+                         .arg(prefix, account.folder)),
+               1;
+    SyncEngine::Request request;
+    request.dataDir = dataDir;
+    request.folder = folder->isEmpty()
+                         ? dataDir
+                         : Paths::Native(Paths::Join(dataDir, folder->join(QDir::separator())));
+    request.account = account.ClientAccount(*password);
+    request.stateFile = account.StateFile(settings);
+    request.book = QUrl(account.book);
+    const SyncReport report = SyncEngine::Run(request);
+    print(stdout, prefix + report.Text());
+    if (report.Failed() || report.cancelled) {
+        print(stderr, QStringLiteral("vandrel: %1동기화를 마치지 못했습니다.").arg(prefix));
+        return 1;
+    }
+    return 0;
+}
+
+// The named account, or every account in turn; 1 when any of them did not sync to its end.
+int runSync(const QString &accountName, const QString &dataArgument)
+{
+    const Settings settings(QCoreApplication::applicationDirPath());
+    const QStringList names =
+        accountName.isEmpty() ? SyncAccount::Names(settings) : QStringList{accountName};
+    QList<SyncAccount> accounts;
+    for (const QString &name : names)
+        if (const std::optional<SyncAccount> account = SyncAccount::Load(settings, name))
+            accounts << *account;
+    if (accounts.isEmpty()) {
+        print(stderr,
+              accountName.isEmpty()
+                  ? QStringLiteral("vandrel: 동기화 계정이 없습니다. 파일 → 동기화 설정에서 "
+                                   "계정을 만드십시오.")
+                  : QStringLiteral("vandrel: 동기화 계정이 없습니다: %1").arg(accountName));
         return 1;
     }
     QString dataDir =
@@ -141,27 +175,14 @@ int runSync(const QString &accountName, const QString &dataArgument)
     dataDir = Paths::WithoutTrailingSeparator(QDir::toNativeSeparators(dataDir));
     if (!RecordStore::IsDataDir(dataDir))
         return print(stderr, QStringLiteral("vandrel: 자료 폴더가 없습니다: %1").arg(dataDir)), 1;
-    const auto folder = relativeParts(account->folder);
-    if (!folder)
-        return print(stderr, QStringLiteral("vandrel: 동기화할 폴더가 자료 폴더 밖에 있습니다: %1")
-                                 .arg(account->folder)),
-               1;
     const RunHistory history(dataDir);
-    SyncEngine::Request request;
-    request.dataDir = dataDir;
-    request.folder = folder->isEmpty()
-                         ? dataDir
-                         : Paths::Native(Paths::Join(dataDir, folder->join(QDir::separator())));
-    request.account = account->ClientAccount(*password);
-    request.stateFile = account->StateFile(settings);
-    request.book = QUrl(account->book);
-    const SyncReport report = SyncEngine::Run(request);
-    print(stdout, report.Text());
-    if (report.Failed() || report.cancelled) {
-        print(stderr, QStringLiteral("vandrel: 동기화를 마치지 못했습니다."));
-        return 1;
+    int status = 0;
+    for (const SyncAccount &account : std::as_const(accounts)) {
+        const QString prefix =
+            accounts.size() > 1 ? account.name + QStringLiteral(": ") : QString();
+        status = std::max(status, syncAccount(settings, account, dataDir, prefix));
     }
-    return 0;
+    return status;
 }
 
 } // namespace

@@ -1082,22 +1082,30 @@ void TestSync::commandLine_data()
     QTest::addColumn<QString>("password");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("says");
+    QTest::addColumn<bool>("twoAccounts"); // a second one, 회사, for the folder 거래처
     QTest::newRow("synced") << QStringList{u"--sync"_s} << RadicaleServer::Password() << 0
-                            << u"올림 1, 받음 1"_s;
-    QTest::newRow("named account") << QStringList{u"--sync"_s, u"--account"_s, u"집"_s}
-                                   << RadicaleServer::Password() << 0 << u"올림 1, 받음 1"_s;
-    QTest::newRow("unknown account") << QStringList{u"--sync"_s, u"--account=회사"_s}
-                                     << RadicaleServer::Password() << 1 << u"계정이 없습니다"_s;
+                            << u"올림 1, 받음 1"_s << false;
+    QTest::newRow("every account") << QStringList{u"--sync"_s} << RadicaleServer::Password() << 0
+                                   << u"집: 올림 1, 받음 1.*\n회사: 올림 0, 받음 1"_s << true;
+    QTest::newRow("one of two accounts")
+        << QStringList{u"--sync"_s, u"--account"_s, u"회사"_s} << RadicaleServer::Password() << 0
+        << u"^올림 0, 받음 1"_s << true;
+    QTest::newRow("named account")
+        << QStringList{u"--sync"_s, u"--account"_s, u"집"_s} << RadicaleServer::Password() << 0
+        << u"올림 1, 받음 1"_s << false;
+    QTest::newRow("unknown account")
+        << QStringList{u"--sync"_s, u"--account=회사"_s} << RadicaleServer::Password() << 1
+        << u"계정이 없습니다"_s << false;
     QTest::newRow("wrong password")
-        << QStringList{u"--sync"_s} << u"틀림"_s << 1 << u"암호가 틀립니다"_s;
+        << QStringList{u"--sync"_s} << u"틀림"_s << 1 << u"암호가 틀립니다"_s << false;
     QTest::newRow("no password") << QStringList{u"--sync"_s} << QString() << 1
-                                 << u"VANDREL_SYNC_PASSWORD"_s;
+                                 << u"VANDREL_SYNC_PASSWORD"_s << false;
     QTest::newRow("account without sync")
-        << QStringList{u"--account"_s, u"집"_s} << QString() << 2 << u"--sync"_s;
-    QTest::newRow("sync with import")
-        << QStringList{u"--sync"_s, u"--import"_s, u"a.vcf"_s} << QString() << 2 << u"--sync"_s;
+        << QStringList{u"--account"_s, u"집"_s} << QString() << 2 << u"--sync"_s << false;
+    QTest::newRow("sync with import") << QStringList{u"--sync"_s, u"--import"_s, u"a.vcf"_s}
+                                      << QString() << 2 << u"--sync"_s << false;
     QTest::newRow("help") << QStringList{u"--help"_s} << QString() << 0
-                          << u"VANDREL_SYNC_PASSWORD"_s;
+                          << u"VANDREL_SYNC_PASSWORD"_s << false;
 }
 
 void TestSync::commandLine()
@@ -1106,19 +1114,36 @@ void TestSync::commandLine()
     QFETCH(QString, password);
     QFETCH(int, exitCode);
     QFETCH(QString, says);
+    QFETCH(bool, twoAccounts);
     START_RADICALE();
     MakeRecord(u"김철수.txt"_s, u"010-1111-2222"_s);
     PutServerCard(m_book.path() + u"p.vcf"_s,
                   PhoneCard(u"p"_s, u"이"_s, u"영희"_s, u"010-5555-6666"_s));
+    QString second;
+    if (twoAccounts) {
+        QString why;
+        const QUrl work = m_server->CreateAddressBook(u"work"_s, u"회사"_s, &why);
+        QVERIFY2(!work.isEmpty(), qPrintable(why));
+        QVERIFY(QDir().mkpath(Path(u"거래처"_s)));
+        CardDav::Client client(Account());
+        QVERIFY(client
+                    .PutCardBlocking(work, work.path() + u"w.vcf"_s,
+                                     PhoneCard(u"w"_s, u"박"_s, u"영수"_s, u"010-7777-8888"_s),
+                                     QString())
+                    .error.Ok());
+        second = u"[SyncAccount:회사]\r\nServer="_s + work.toString() + u"\r\nUser="_s
+                 + RadicaleServer::User() + u"\r\nAddressBook="_s + work.toString()
+                 + u"\r\nFolder=거래처\r\n"_s;
+    }
     const QString bin = m_dir->filePath(u"bin"_s);
     QVERIFY(QDir().mkpath(bin));
     QVERIFY(QFile::copy(QStringLiteral(VANDREL_PROGRAM), bin + u"/vandrel"_s));
     // Only the server's address: the address book is found.
     TestFiles::write(bin + u"/Vandrel.ini"_s,
-                     (u"[PROGRAM]\r\nDirData="_s + Data(0)
-                      + u"\r\n[Sync]\r\nAccounts=집\r\n[SyncAccount:집]\r\nServer="_s
-                      + m_server->BaseUrl().toString() + u"\r\nUser="_s + RadicaleServer::User()
-                      + u"\r\n"_s)
+                     (u"[PROGRAM]\r\nDirData="_s + Data(0) + u"\r\n[Sync]\r\nAccounts="_s
+                      + (twoAccounts ? u"집|회사"_s : u"집"_s)
+                      + u"\r\n[SyncAccount:집]\r\nServer="_s + m_server->BaseUrl().toString()
+                      + u"\r\nUser="_s + RadicaleServer::User() + u"\r\n"_s + second)
                          .toUtf8());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     if (!password.isEmpty())
@@ -1133,8 +1158,14 @@ void TestSync::commandLine()
     const QString out =
         QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError());
     QCOMPARE(p.exitCode(), exitCode);
-    QVERIFY2(out.contains(says), qPrintable(out));
-    QCOMPARE(Records().size(), exitCode == 0 && args.contains(u"--sync"_s) ? 2 : 1);
+    QVERIFY2(out.contains(
+                 QRegularExpression(says, QRegularExpression::MultilineOption
+                                              | QRegularExpression::DotMatchesEverythingOption)),
+             qPrintable(out));
+    // 집 takes 이영희 in; 회사 takes 박영수 into 거래처.
+    const bool home = exitCode == 0 && args.contains(u"--sync"_s) && !args.contains(u"회사"_s);
+    const bool work = exitCode == 0 && twoAccounts && !args.contains(u"집"_s);
+    QCOMPARE(Records().size(), 1 + int(home) + int(work));
 }
 
 QTEST_MAIN(TestSync)
