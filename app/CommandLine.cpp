@@ -67,19 +67,19 @@ int usageError(const QString &message)
     return 2;
 }
 
-// A folder given relative to the data directory; nothing when it leaves it.
-std::optional<QStringList> relativeParts(const QString &folder)
+// The data directory of the run: the one given, else the settings' (read alone: a running
+// window holds the instance lock, and this never waits for it or shows anything). Nothing,
+// said on stderr, when it is not there.
+std::optional<QString> dataDirOf(const QString &argument)
 {
-    if (QDir::isAbsolutePath(folder))
+    const QString dir = Paths::WithoutTrailingSeparator(QDir::toNativeSeparators(
+        argument.isEmpty() ? Settings(QCoreApplication::applicationDirPath()).dataDir()
+                           : QDir(argument).absolutePath()));
+    if (!RecordStore::IsDataDir(dir)) {
+        print(stderr, QStringLiteral("vandrel: 자료 폴더가 없습니다: %1").arg(dir));
         return std::nullopt;
-    QStringList parts;
-    for (const QString &part : QDir::fromNativeSeparators(folder).split(u'/', Qt::SkipEmptyParts)) {
-        if (part == u"..")
-            return std::nullopt;
-        if (part != u".")
-            parts << part;
     }
-    return parts;
+    return dir;
 }
 
 // The data directory's history for the run: what the command line changes there is a commit of
@@ -129,21 +129,14 @@ int syncAccount(const Settings &settings, const SyncAccount &account, const QStr
                           .arg(prefix, why));
         return 1;
     }
-    const auto folder = relativeParts(account.folder);
-    if (!folder)
+    const std::optional<SyncEngine::Request> request =
+        account.EngineRequest(settings, dataDir, *password);
+    if (!request)
         return print(stderr,
                      QStringLiteral("vandrel: %1동기화할 폴더가 자료 폴더 밖에 있습니다: %2")
                          .arg(prefix, account.folder)),
                1;
-    SyncEngine::Request request;
-    request.dataDir = dataDir;
-    request.folder = folder->isEmpty()
-                         ? dataDir
-                         : Paths::Native(Paths::Join(dataDir, folder->join(QDir::separator())));
-    request.account = account.ClientAccount(*password);
-    request.stateFile = account.StateFile(settings);
-    request.book = QUrl(account.book);
-    const SyncReport report = SyncEngine::Run(request);
+    const SyncReport report = SyncEngine::Run(*request);
     print(stdout, prefix + report.Text());
     if (report.Failed() || report.cancelled) {
         print(stderr, QStringLiteral("vandrel: %1동기화를 마치지 못했습니다.").arg(prefix));
@@ -170,17 +163,15 @@ int runSync(const QString &accountName, const QString &dataArgument)
                   : QStringLiteral("vandrel: 동기화 계정이 없습니다: %1").arg(accountName));
         return 1;
     }
-    QString dataDir =
-        dataArgument.isEmpty() ? settings.dataDir() : QDir(dataArgument).absolutePath();
-    dataDir = Paths::WithoutTrailingSeparator(QDir::toNativeSeparators(dataDir));
-    if (!RecordStore::IsDataDir(dataDir))
-        return print(stderr, QStringLiteral("vandrel: 자료 폴더가 없습니다: %1").arg(dataDir)), 1;
-    const RunHistory history(dataDir);
+    const std::optional<QString> dataDir = dataDirOf(dataArgument);
+    if (!dataDir)
+        return 1;
+    const RunHistory history(*dataDir);
     int status = 0;
     for (const SyncAccount &account : std::as_const(accounts)) {
         const QString prefix =
             accounts.size() > 1 ? account.name + QStringLiteral(": ") : QString();
-        status = std::max(status, syncAccount(settings, account, dataDir, prefix));
+        status = std::max(status, syncAccount(settings, account, *dataDir, prefix));
     }
     return status;
 }
@@ -248,20 +239,13 @@ int RunCommandLine(int &argc, char **argv)
     if (!importing && parser.isSet(into))
         return usageError(QStringLiteral("--into는 --import에만 씁니다."));
 
-    QString dataDir;
-    if (parser.isSet(data)) {
-        dataDir = QDir(parser.value(data)).absolutePath();
-    } else {
-        // The settings alone: a running window holds the instance lock, and this never waits
-        // for it or shows anything.
-        dataDir = Settings(QCoreApplication::applicationDirPath()).dataDir();
-    }
-    dataDir = Paths::WithoutTrailingSeparator(QDir::toNativeSeparators(dataDir));
-    if (!RecordStore::IsDataDir(dataDir))
-        return print(stderr, QStringLiteral("vandrel: 자료 폴더가 없습니다: %1").arg(dataDir)), 1;
+    const std::optional<QString> found = dataDirOf(parser.value(data));
+    if (!found)
+        return 1;
+    const QString dataDir = *found;
 
     const QString folderArgument = parser.value(importing ? into : from);
-    const auto folder = relativeParts(folderArgument);
+    const auto folder = Paths::RelativeParts(folderArgument);
     if (!folder)
         return usageError(
             QStringLiteral("폴더는 자료 폴더 안의 상대 경로로 주십시오: %1").arg(folderArgument));

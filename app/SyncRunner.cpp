@@ -3,11 +3,9 @@
 #include "platform/DialogService.h"
 #include "platform/Job.h"
 #include "platform/Keyring.h"
-#include "platform/Paths.h"
 #include "platform/Settings.h"
 #include "sync/SyncAccount.h"
 
-#include <QDir>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -26,14 +24,14 @@ QHash<QString, QString> &SessionPasswords()
 
 const QString Caption = u"동기화"_s;
 
-QStringList PeriodicAccounts(const Settings &settings)
+QList<SyncAccount> PeriodicAccounts(const Settings &settings)
 {
-    QStringList names;
+    QList<SyncAccount> accounts;
     for (const QString &name : SyncAccount::Names(settings))
         if (const std::optional<SyncAccount> a = SyncAccount::Load(settings, name);
             a && a->periodic)
-            names << name;
-    return names;
+            accounts << *a;
+    return accounts;
 }
 
 } // namespace
@@ -47,8 +45,12 @@ SyncRunner::SyncRunner(QWidget *owner, std::function<const Settings *()> setting
     // On start, the accounts whose user turned periodic sync on: once the window is up.
     if (!m_timers.isEmpty())
         QTimer::singleShot(3000, this, [this] {
-            if (const Settings *settings = m_settings ? m_settings() : nullptr)
-                Queue(PeriodicAccounts(*settings), false);
+            if (const Settings *settings = m_settings ? m_settings() : nullptr) {
+                QStringList names;
+                for (const SyncAccount &a : PeriodicAccounts(*settings))
+                    names << a.name;
+                Queue(names, false);
+            }
         });
 }
 
@@ -79,11 +81,11 @@ void SyncRunner::Reschedule()
     const Settings *settings = m_settings ? m_settings() : nullptr;
     if (!settings)
         return;
-    for (const QString &name : PeriodicAccounts(*settings)) {
+    for (const SyncAccount &a : PeriodicAccounts(*settings)) {
         auto *timer = new QTimer(this);
-        connect(timer, &QTimer::timeout, this, [this, name] { Queue({name}, false); });
-        timer->start(SyncAccount::Load(*settings, name)->minutes * 60 * 1000);
-        m_timers.insert(name, timer);
+        connect(timer, &QTimer::timeout, this, [this, name = a.name] { Queue({name}, false); });
+        timer->start(a.minutes * 60 * 1000);
+        m_timers.insert(a.name, timer);
     }
 }
 
@@ -187,22 +189,21 @@ void SyncRunner::Start(const SyncAccount &account, const QString &password)
         Done(account.name, report);
         return;
     }
-    const QString dataDir =
-        Paths::WithoutTrailingSeparator(QDir::toNativeSeparators(settings->dataDir()));
-    SyncEngine::Request request;
-    request.dataDir = dataDir;
-    request.folder = account.folder.isEmpty()
-                         ? dataDir
-                         : Paths::Join(dataDir, QDir::toNativeSeparators(account.folder));
-    request.account = account.ClientAccount(password);
-    request.stateFile = account.StateFile(*settings);
-    request.book = QUrl(account.book);
+    std::optional<SyncEngine::Request> made =
+        account.EngineRequest(*settings, settings->dataDir(), password);
+    if (!made) {
+        SyncReport report;
+        report.failure = u"동기화할 폴더가 자료 폴더 밖에 있습니다: %1"_s.arg(account.folder);
+        Done(account.name, report);
+        return;
+    }
     auto report = std::make_shared<SyncReport>();
-    Job *job = Job::start(u"동기화: "_s + account.name, [request, report](Job &job) mutable {
-        request.cancel = job.cancelFlag();
-        request.progress = [&job](qint64 done, qint64 total) { job.report(done, total); };
-        *report = SyncEngine::Run(request);
-    });
+    Job *job =
+        Job::start(u"동기화: "_s + account.name, [request = *made, report](Job &job) mutable {
+            request.cancel = job.cancelFlag();
+            request.progress = [&job](qint64 done, qint64 total) { job.report(done, total); };
+            *report = SyncEngine::Run(request);
+        });
     connect(job, &Job::finished, this,
             [this, report, name = account.name] { Done(name, *report); });
 }

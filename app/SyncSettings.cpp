@@ -5,7 +5,6 @@
 #include "platform/DialogService.h"
 #include "platform/Errors.h"
 #include "platform/Keyring.h"
-#include "platform/Paths.h"
 #include "platform/Settings.h"
 #include "sync/CardDavClient.h"
 #include "sync/SyncAccount.h"
@@ -14,7 +13,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPointer>
@@ -41,14 +39,27 @@ W *Row(W *widget, const char *name, const QString &label, int top, QWidget *pare
 }
 
 TzuGradiButton *Button(const QString &caption, const char *name, const QString &description,
-                       int left, int width, QWidget *parent, TzuGradiColors *colors)
+                       const QRect &place, QWidget *parent, TzuGradiColors *colors)
 {
     auto *button = new TzuGradiButton(caption, parent);
     button->setObjectName(QString::fromLatin1(name));
     button->SetColors(colors);
-    button->setGeometry(left, 56, width, 21);
+    button->setGeometry(place);
     button->setAccessibleDescription(description);
     return button;
+}
+
+// Another server, address book or folder than before: the next sync compares both sides afresh.
+bool PointsElsewhere(const SyncAccount &before, const SyncAccount &now)
+{
+    return before.book != now.book || before.server != now.server || before.folder != now.folder;
+}
+
+// A keyring that refused or failed is told; one that is not there has nothing to tell.
+void NoteKeyring(const Keyring::Result &r, QStringList &problems)
+{
+    if (r.status == Keyring::Status::Denied || r.status == Keyring::Status::Failed)
+        problems << r.message();
 }
 
 } // namespace
@@ -62,24 +73,21 @@ TfrmSyncSettings::TfrmSyncSettings(const Settings &settings, QWidget *parent)
     SetClientSize(380, 332);
     QWidget *area = ClientArea();
     cmbAccount = Row(new QComboBox(area), "cmbAccount", u"계정(&A)"_s, 30, area);
-    btnAdd = Button(u"추가(&N)"_s, "btnAdd", u"동기화할 계정을 하나 더 만듭니다"_s, 104, 60, area,
-                    zuGradiColors1);
-    btnRename = Button(u"이름 바꾸기(&R)"_s, "btnRename", u"고른 계정의 이름을 바꿉니다"_s, 168,
-                       100, area, zuGradiColors1);
+    btnAdd = Button(u"추가(&N)"_s, "btnAdd", u"동기화할 계정을 하나 더 만듭니다"_s,
+                    {104, 56, 60, 21}, area, zuGradiColors1);
+    btnRename = Button(u"이름 바꾸기(&R)"_s, "btnRename", u"고른 계정의 이름을 바꿉니다"_s,
+                       {168, 56, 100, 21}, area, zuGradiColors1);
     btnRemove = Button(u"삭제(&D)"_s, "btnRemove",
-                       u"고른 계정과 그 암호, 동기화 상태를 지웁니다. 연락처는 남습니다"_s, 272, 60,
-                       area, zuGradiColors1);
+                       u"고른 계정과 그 암호, 동기화 상태를 지웁니다. 연락처는 남습니다"_s,
+                       {272, 56, 60, 21}, area, zuGradiColors1);
     edtServer = Row(new QLineEdit(area), "edtServer", u"서버 주소(&S)"_s, 88, area);
     edtServer->setPlaceholderText(u"https://서버 주소"_s);
     edtUser = Row(new QLineEdit(area), "edtUser", u"사용자(&U)"_s, 114, area);
     edtPassword = Row(new QLineEdit(area), "edtPassword", u"암호(&P)"_s, 140, area);
     edtPassword->setEchoMode(QLineEdit::Password);
     cmbBook = Row(new QComboBox(area), "cmbBook", u"주소록(&B)"_s, 166, area, 190);
-    btnFind = new TzuGradiButton(u"찾기"_s, area);
-    btnFind->setObjectName(u"btnFind"_s);
-    btnFind->SetColors(zuGradiColors1);
-    btnFind->setGeometry(298, 166, 56, 21);
-    btnFind->setAccessibleDescription(u"서버에서 주소록을 찾습니다"_s);
+    btnFind = Button(u"찾기"_s, "btnFind", u"서버에서 주소록을 찾습니다"_s, {298, 166, 56, 21},
+                     area, zuGradiColors1);
     edtFolder = Row(new QLineEdit(area), "edtFolder", u"폴더(&F)"_s, 192, area);
     edtFolder->setPlaceholderText(u"자료 폴더 전체"_s);
     chkPeriodic = new QCheckBox(u"주기적으로 동기화(&T)"_s, area);
@@ -323,11 +331,7 @@ QStringList TfrmSyncSettings::MovePasswords()
 {
     Keyring &keyring = Keyring::current();
     QStringList problems;
-    const auto note = [&problems](const Keyring::Result &r) {
-        // Without a keyring there is nothing in it to move or remove.
-        if (r.status == Keyring::Status::Denied || r.status == Keyring::Status::Failed)
-            problems << r.message();
-    };
+    const auto note = [&problems](const Keyring::Result &r) { NoteKeyring(r, problems); };
     const auto entryOf = [](const QString &name) {
         SyncAccount a;
         a.name = name;
@@ -371,19 +375,22 @@ void TfrmSyncSettings::btnConfirmClick()
             ShowErrorMessage(this, Caption, bad.Message());
             return;
         }
+        if (!m_entries.at(i).account.SyncedFolder(m_settings.dataDir())) {
+            cmbAccount->setCurrentIndex(int(i));
+            ShowErrorMessage(this, Caption,
+                             u"동기화할 폴더는 자료 폴더 안의 상대 경로로 적으십시오: %1"_s.arg(
+                                 m_entries.at(i).account.folder));
+            return;
+        }
     }
     // A running sync writes the state a rename, a removal or another address book would move
     // or drop under it.
     QStringList touched;
     for (const Step &step : std::as_const(m_steps))
         touched << step.from;
-    for (const Entry &e : std::as_const(m_entries)) {
-        const SyncAccount before = m_stored.value(e.stored);
-        if (!e.stored.isEmpty()
-            && (before.book != e.account.book || before.server != e.account.server
-                || before.folder != e.account.folder))
+    for (const Entry &e : std::as_const(m_entries))
+        if (!e.stored.isEmpty() && PointsElsewhere(m_stored.value(e.stored), e.account))
             touched << e.stored;
-    }
     for (const QString &name : std::as_const(touched)) {
         SyncAccount account;
         account.name = name;
@@ -403,14 +410,10 @@ void TfrmSyncSettings::btnConfirmClick()
         }
         for (const Entry &e : std::as_const(m_entries)) {
             const SyncAccount &a = e.account;
-            // A new account starts clean; another address book or folder makes the next sync
-            // compare both sides afresh.
-            const SyncAccount before = m_stored.value(e.stored);
-            const QString folder = Paths::WithoutTrailingSeparator(QDir::toNativeSeparators(
-                a.folder.isEmpty() ? m_settings.dataDir()
-                                   : Paths::Join(m_settings.dataDir(), a.folder)));
-            if (e.stored.isEmpty() || before.book != a.book || before.server != a.server
-                || before.folder != a.folder
+            // A new account starts clean, and so does one that points elsewhere now (also a
+            // data directory switched under it).
+            const QString folder = a.SyncedFolder(m_settings.dataDir()).value_or(QString());
+            if (e.stored.isEmpty() || PointsElsewhere(m_stored.value(e.stored), a)
                 || SyncState::Load(a.StateFile(m_settings)).folder != folder)
                 a.DropState(m_settings);
             a.Save(m_settings);
@@ -425,10 +428,7 @@ void TfrmSyncSettings::btnConfirmClick()
         const QString entry = e.account.KeyringEntry();
         if (e.stored.isEmpty() && e.password.isEmpty()) {
             // One left by an account of that name long gone is not this one's.
-            const Keyring::Result removed = Keyring::current().removeBlocking(entry);
-            if (removed.status == Keyring::Status::Denied
-                || removed.status == Keyring::Status::Failed)
-                problems << removed.message();
+            NoteKeyring(Keyring::current().removeBlocking(entry), problems);
             SyncRunner::ForgetPassword(entry);
         }
         if (e.password.isEmpty())

@@ -13,6 +13,20 @@ QChar Separator()
 #endif
 }
 
+std::optional<QStringList> RelativeParts(const QString &path)
+{
+    if (QDir::isAbsolutePath(path))
+        return std::nullopt;
+    QStringList parts;
+    for (const QString &part : QDir::fromNativeSeparators(path).split(u'/', Qt::SkipEmptyParts)) {
+        if (part == u"..")
+            return std::nullopt;
+        if (part != u".")
+            parts << part;
+    }
+    return parts;
+}
+
 QString Native(const QString &path)
 {
     return QDir::toNativeSeparators(path);

@@ -2,6 +2,9 @@
 
 #include <QChar>
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 // The path rules of the program, in one place: which characters separate components, how a
 // folder path ends, how a name joins a folder, and how names compare when letter case is aside.
@@ -28,6 +31,10 @@ QString WithoutTrailingSeparator(const QString &dir);
 
 // path without any trailing separators.
 QString WithoutTrailingSeparators(QString path);
+
+// The names of a path given relative to a folder ("a/b", "./a", either separator); nothing
+// when it is absolute or leaves the folder through "..".
+std::optional<QStringList> RelativeParts(const QString &path);
 
 // name inside dir, with one separator between them.
 QString Join(const QString &dir, const QString &name);

@@ -1,6 +1,7 @@
 #include "SyncAccount.h"
 
 #include "platform/Keyring.h"
+#include "platform/Paths.h"
 #include "platform/Settings.h"
 #include "sync/SyncState.h"
 
@@ -136,6 +137,31 @@ void SyncAccount::DropState(const Settings &settings) const
 QString SyncAccount::KeyringEntry() const
 {
     return u"sync:"_s + name;
+}
+
+std::optional<QString> SyncAccount::SyncedFolder(const QString &dataDir) const
+{
+    const QString dir = Paths::WithoutTrailingSeparator(Paths::Native(dataDir));
+    const std::optional<QStringList> parts = Paths::RelativeParts(folder);
+    if (!parts)
+        return std::nullopt;
+    return parts->isEmpty() ? dir : Paths::Join(dir, parts->join(Paths::Separator()));
+}
+
+std::optional<SyncEngine::Request> SyncAccount::EngineRequest(const Settings &settings,
+                                                              const QString &dataDir,
+                                                              const QString &password) const
+{
+    const std::optional<QString> synced = SyncedFolder(dataDir);
+    if (!synced)
+        return std::nullopt;
+    SyncEngine::Request request;
+    request.dataDir = Paths::WithoutTrailingSeparator(Paths::Native(dataDir));
+    request.folder = *synced;
+    request.account = ClientAccount(password);
+    request.stateFile = StateFile(settings);
+    request.book = QUrl(book);
+    return request;
 }
 
 CardDav::Account SyncAccount::ClientAccount(const QString &password) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sync/CardDavClient.h"
+#include "sync/SyncEngine.h"
 
 #include <QString>
 #include <QStringList>
@@ -46,6 +47,13 @@ struct SyncAccount
     void DropState(const Settings &settings) const;
     // The entry in the keyring.
     QString KeyringEntry() const;
+
+    // The folder it syncs, below dataDir (native separators, none at the end); nothing when
+    // its folder leaves the data directory.
+    std::optional<QString> SyncedFolder(const QString &dataDir) const;
+    // What the sync engine is given to sync it; nothing when its folder leaves dataDir.
+    std::optional<SyncEngine::Request>
+    EngineRequest(const Settings &settings, const QString &dataDir, const QString &password) const;
 
     // The client's account; the password filled in by the caller.
     CardDav::Account ClientAccount(const QString &password) const;
