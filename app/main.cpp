@@ -319,23 +319,21 @@ void TfrmMainVR::UpdateEditActions()
 
 void TfrmMainVR::actUndoExecute()
 {
-    if (!history)
-        return;
-    const QString why = history->Undo();
-    if (!why.isEmpty())
-        ShowWarningMessage(this, QStringLiteral("실행 취소"), why);
-    if (RecordTree && RecordTree->SelectedNode())
-        Book->ShowRecord(RecordTree->SelectedFile);
-    UpdateEditActions();
+    UndoOrRedo(&History::Undo, QStringLiteral("실행 취소"));
 }
 
 void TfrmMainVR::actRedoExecute()
 {
+    UndoOrRedo(&History::Redo, QStringLiteral("다시 실행"));
+}
+
+void TfrmMainVR::UndoOrRedo(QString (History::*step)(), const QString &caption)
+{
     if (!history)
         return;
-    const QString why = history->Redo();
+    const QString why = (history->*step)();
     if (!why.isEmpty())
-        ShowWarningMessage(this, QStringLiteral("다시 실행"), why);
+        ShowWarningMessage(this, caption, why);
     if (RecordTree && RecordTree->SelectedNode())
         Book->ShowRecord(RecordTree->SelectedFile);
     UpdateEditActions();

@@ -47,6 +47,7 @@ public:
     void OpenHistory(const QString &dir);
     void actUndoExecute();
     void actRedoExecute();
+    void UndoOrRedo(QString (History::*step)(), const QString &caption);
     void actDeletedRecordsExecute();
     void ShowRecordHistory(const QString &path);
     void UpdateEditActions();
