@@ -67,6 +67,15 @@ private:
     QString m_skip;
 };
 
+// radicale with the address book m_book, or the test skips where radicale cannot start.
+#define START_BOOK()                                                                               \
+    do {                                                                                           \
+        if (!m_server->Start(&m_skip))                                                             \
+            QSKIP(qPrintable(m_skip));                                                             \
+        m_book = m_server->CreateAddressBook(u"book"_s, u"연락처"_s, &m_skip);                     \
+        QVERIFY2(!m_book.isEmpty(), qPrintable(m_skip));                                           \
+    } while (false)
+
 void TestSyncSettings::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
@@ -101,10 +110,7 @@ void TestSyncSettings::fillAndStore_data()
 void TestSyncSettings::fillAndStore()
 {
     QFETCH(bool, keyring);
-    if (!m_server->Start(&m_skip))
-        QSKIP(qPrintable(m_skip));
-    m_book = m_server->CreateAddressBook(u"book"_s, u"연락처"_s, &m_skip);
-    QVERIFY2(!m_book.isEmpty(), qPrintable(m_skip));
+    START_BOOK();
     FakeKeyring keys;
     keys.running = keyring;
     ScriptedDialogs dialogs;
@@ -453,10 +459,7 @@ void TestSyncSettings::syncNow_data()
 void TestSyncSettings::syncNow()
 {
     QFETCH(bool, keyring);
-    if (!m_server->Start(&m_skip))
-        QSKIP(qPrintable(m_skip));
-    m_book = m_server->CreateAddressBook(u"book"_s, u"연락처"_s, &m_skip);
-    QVERIFY2(!m_book.isEmpty(), qPrintable(m_skip));
+    START_BOOK();
     FakeKeyring keys;
     keys.running = keyring;
     ScriptedDialogs dialogs;
