@@ -371,6 +371,18 @@ void TestSyncSettings::manageAccounts_data()
            })
         << true << u"'집' 계정을 지금 동기화하고 있습니다"_s
         << QStringList{u"본가=집"_s, u"iCloud=iCloud"_s};
+    // Its records would be looked for outside the data directory.
+    QTest::newRow("a folder outside the data directory")
+        << DialogAct([=](TfrmSyncSettings &d, ScriptedDialogs &) {
+               select(d, u"집"_s);
+               const QString folder = d.edtFolder->text();
+               const QByteArray ini = TestFiles::read(zuPrjInfo->settings().fileName());
+               d.edtFolder->setText(u"../밖"_s);
+               d.btnConfirm->click();
+               QCOMPARE(TestFiles::read(zuPrjInfo->settings().fileName()), ini);
+               d.edtFolder->setText(folder);
+           })
+        << true << u"자료 폴더 안의 상대 경로"_s << unchanged;
     QTest::newRow("cancel") << DialogAct([=](TfrmSyncSettings &d, ScriptedDialogs &s) {
         rename(d, s, u"집"_s, u"본가"_s);
         remove(d, s, u"iCloud"_s);
