@@ -167,13 +167,6 @@ QString joinRel(const QString &dir, const QString &name)
     return dir.isEmpty() ? name : name.isEmpty() ? dir : dir + u'/' + name;
 }
 
-QString companionOf(const QString &rel)
-{
-    const QString name = nameOf(rel);
-    const qsizetype dot = name.lastIndexOf(u'.');
-    return joinRel(parentOf(rel), QStringLiteral("__") + (dot < 0 ? name : name.left(dot)));
-}
-
 bool isRecordFile(const QString &rel)
 {
     return RecordStore::IsRecordFileName(nameOf(rel));
@@ -1526,7 +1519,7 @@ struct History::Impl
             case K::Removed:
                 edits << removal(c.path);
                 if (!c.folder && isRecordFile(c.path))
-                    edits << removal(companionOf(c.path));
+                    edits << removal(RecordStore::CompanionFolder(c.path));
                 break;
             case K::Renamed:
                 if (c.folder) {
@@ -1540,12 +1533,13 @@ struct History::Impl
                     edits << removal(c.oldPath);
                     fromDisk(c.path);
                     if (isRecordFile(c.oldPath))
-                        edits << removal(companionOf(c.oldPath));
+                        edits << removal(RecordStore::CompanionFolder(c.oldPath));
                     if (isRecordFile(c.path)) {
-                        if (QFileInfo(absOf(companionOf(c.path))).isDir())
-                            fromDisk(companionOf(c.path));
+                        const QString companion = RecordStore::CompanionFolder(c.path);
+                        if (QFileInfo(absOf(companion)).isDir())
+                            fromDisk(companion);
                         else
-                            edits << removal(companionOf(c.path));
+                            edits << removal(companion);
                     }
                 }
                 break;
@@ -1584,7 +1578,7 @@ struct History::Impl
                         continue;
                     skip << p;
                     if (isRecordFile(p))
-                        skip << companionOf(p);
+                        skip << RecordStore::CompanionFolder(p);
                     folders << parentOf(p);
                 }
             // The operation's own files are as it left them: what the last run did not commit
@@ -2241,7 +2235,7 @@ QString History::RestoreDeleted(const Deleted &record, QString *restored)
         bytes = d->blobBytes(*blob);
         TreeEntry entry;
         Tree sub;
-        const QByteArray dir = companionOf(record.path).toUtf8();
+        const QByteArray dir = RecordStore::CompanionFolder(record.path).toUtf8();
         if (git_tree_entry_bypath(entry.out(), tree, dir.constData()) == 0
             && git_tree_entry_type(entry) == GIT_OBJECT_TREE
             && git_tree_lookup(sub.out(), d->repo, git_tree_entry_id(entry)) == 0) {
