@@ -703,13 +703,18 @@ struct History::Impl
         setAside(failure.message);
     }
 
+    // Opens the history's repository itself, never one around it; libgit2's code.
+    int openRepo(Repo &into) const
+    {
+        return git_repository_open_ext(into.out(), repoPath.toUtf8().constData(),
+                                       GIT_REPOSITORY_OPEN_NO_SEARCH | GIT_REPOSITORY_OPEN_BARE,
+                                       nullptr);
+    }
+
     bool readable() const
     {
         Repo fresh;
-        if (git_repository_open_ext(fresh.out(), repoPath.toUtf8().constData(),
-                                    GIT_REPOSITORY_OPEN_NO_SEARCH | GIT_REPOSITORY_OPEN_BARE,
-                                    nullptr)
-            < 0)
+        if (openRepo(fresh) < 0)
             return false;
         git_oid id;
         const int rc = git_reference_name_to_id(&id, fresh, "HEAD");
@@ -875,10 +880,7 @@ struct History::Impl
             if (guard.lock() && !scanSessions())
                 removeStaleLocks();
         }
-        if (git_repository_open_ext(repo.out(), repoPath.toUtf8().constData(),
-                                    GIT_REPOSITORY_OPEN_NO_SEARCH | GIT_REPOSITORY_OPEN_BARE,
-                                    nullptr)
-            < 0) {
+        if (openRepo(repo) < 0) {
             const git_error *e = git_error_last();
             setAside(e ? QString::fromUtf8(e->message) : QString());
             return opened;
@@ -1032,9 +1034,7 @@ struct History::Impl
 
     void beginBulk()
     {
-        check(git_repository_open_ext(bulkRepo.out(), repoPath.toUtf8().constData(),
-                                      GIT_REPOSITORY_OPEN_NO_SEARCH | GIT_REPOSITORY_OPEN_BARE,
-                                      nullptr));
+        check(openRepo(bulkRepo));
         Odb odb;
         check(git_repository_odb(odb.out(), bulkRepo));
         check(git_mempack_new(&mempack));
