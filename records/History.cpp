@@ -894,12 +894,9 @@ struct History::Impl
         }
         try {
             check(rc);
-            Commit commit;
-            check(git_commit_lookup(commit.out(), repo, &head));
-            headTree = *git_commit_tree_id(commit);
+            setHead(head);
             Tree tree;
             check(git_tree_lookup(tree.out(), repo, &headTree));
-            hasHead = true;
             opened = true;
         } catch (const GitFailure &f) {
             setAside(f.message);
@@ -1287,8 +1284,13 @@ struct History::Impl
             return;
         }
         check(rc);
-        if (hasHead && git_oid_equal(&id, &head))
-            return;
+        if (!hasHead || !git_oid_equal(&id, &head))
+            setHead(id);
+    }
+
+    // The commit id is the head from now on.
+    void setHead(const git_oid &id)
+    {
         Commit commit;
         check(git_commit_lookup(commit.out(), repo, &id));
         head = id;
@@ -1321,11 +1323,7 @@ struct History::Impl
             check(rc);
             break;
         }
-        Commit commit;
-        check(git_commit_lookup(commit.out(), repo, &id));
-        head = id;
-        headTree = *git_commit_tree_id(commit);
-        hasHead = true;
+        setHead(id);
         return true;
     }
 
