@@ -1485,10 +1485,7 @@ struct History::Impl
             return std::nullopt;
         Tree top;
         check(git_tree_lookup(top.out(), w, &headTree));
-        TreeEntry entry;
-        if (git_tree_entry_bypath(entry.out(), top, rel.toUtf8().constData()) < 0)
-            return std::nullopt;
-        return *git_tree_entry_id(entry);
+        return idAt(top, rel);
     }
 
     QList<Edit> operationEdits(const QList<RelChange> &changes)
