@@ -530,18 +530,11 @@ struct History::Impl
         return hasHead;
     }
 
-    void look(const QStringList &paths, bool atOnce)
+    // Queues a look at the folders (or the folders of the files) rels: at once, or after a
+    // moment in which the store tells its own writes.
+    void look(const QStringList &rels, bool atOnce)
     {
-        if (!on || !worker.joinable())
-            return;
-        QStringList rels;
-        for (const QString &path : paths) {
-            const QString rel = relOf(path);
-            if ((!rel.isEmpty() || QDir::cleanPath(QDir::fromNativeSeparators(path)) == root)
-                && !hiddenRel(rel))
-                rels << rel;
-        }
-        if (rels.isEmpty())
+        if (!on || !worker.joinable() || rels.isEmpty())
             return;
         Task task{Task::Look, {}, {}, 0, rels};
         task.now = atOnce;
@@ -1812,10 +1805,7 @@ struct History::Impl
         if (!p)
             return why;
         // What others changed there is kept before it is overwritten.
-        QStringList folders;
-        for (const QString &folder : std::as_const(p->folders))
-            folders << absOf(folder);
-        look(folders, true);
+        look(p->folders, true);
         q->Flush();
         const int tag = back ? 1 : 2;
         const QString description = (back ? UndoPrefix : RedoPrefix) + target->text;
@@ -2032,7 +2022,14 @@ void History::LookAt(const QString &path)
 
 void History::LookAt(const QStringList &paths)
 {
-    d->look(paths, false);
+    QStringList rels;
+    for (const QString &path : paths) {
+        const QString rel = d->relOf(path);
+        if ((!rel.isEmpty() || QDir::cleanPath(QDir::fromNativeSeparators(path)) == d->root)
+            && !hiddenRel(rel))
+            rels << rel;
+    }
+    d->look(rels, false);
 }
 
 void History::Receive(const QList<RecordStore::Change> &changes, const QString &description)
