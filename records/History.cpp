@@ -788,16 +788,26 @@ struct History::Impl
         return out;
     }
 
-    // Something other than this history in the folder of open histories, or what a program
-    // of the time before it left: worth a look by the worker at the start.
-    bool othersMayBeThere() const
+    // The histories other than this one in the folder of open ones, by their names there: a
+    // lock, or the journal a killed history left; not what QLockFile makes beside a lock.
+    QSet<QString> otherTokens() const
     {
+        QSet<QString> out;
         for (QString name : QDir(sessions).entryList(QDir::Files | QDir::Hidden)) {
             if (name.endsWith(QStringLiteral(".pending")))
                 name.chop(8);
             if (isToken(name) && name != token)
-                return true;
+                out << name;
         }
+        return out;
+    }
+
+    // Something other than this history in the folder of open histories, or what a program
+    // of the time before it left: worth a look by the worker at the start.
+    bool othersMayBeThere() const
+    {
+        if (!otherTokens().isEmpty())
+            return true;
         for (const char *old : {"vandrel-pending", "vandrel-pending.killed", "vandrel-open"})
             if (QFileInfo::exists(repoPath + u'/' + QLatin1String(old)))
                 return true;
@@ -811,14 +821,8 @@ struct History::Impl
     bool scanSessions()
     {
         bool others = false;
-        QSet<QString> tokens;
-        for (QString name : QDir(sessions).entryList(QDir::Files | QDir::Hidden)) {
-            // A lock, or the journal a killed history left; not what QLockFile makes beside.
-            if (name.endsWith(QStringLiteral(".pending")))
-                name.chop(8);
-            if (isToken(name) && name != token && !adoptedTokens.contains(name))
-                tokens << name;
-        }
+        QSet<QString> tokens = otherTokens();
+        tokens.subtract(adoptedTokens);
         for (const QString &t : std::as_const(tokens)) {
             auto lock = std::make_unique<QLockFile>(sessions + u'/' + t);
             // Taken only when its program is gone; the lock then keeps others off it.
