@@ -547,9 +547,8 @@ void TestHistory::restoreOneField()
 void TestHistory::deletedRecords_data()
 {
     QTest::addColumn<QString>("deleted");
-    QTest::addColumn<bool>("emptyTrash");
-    QTest::newRow("record, trash emptied") << "친구/김철수.txt" << true;
-    QTest::newRow("its folder") << "친구" << true;
+    QTest::newRow("record, trash emptied") << "친구/김철수.txt";
+    QTest::newRow("its folder") << "친구";
 }
 
 // A deleted record comes back into its folder with its companion folder, also after the trash
