@@ -167,13 +167,6 @@ QString joinRel(const QString &dir, const QString &name)
     return dir.isEmpty() ? name : name.isEmpty() ? dir : dir + u'/' + name;
 }
 
-QString companionOf(const QString &rel)
-{
-    const QString name = nameOf(rel);
-    const qsizetype dot = name.lastIndexOf(u'.');
-    return joinRel(parentOf(rel), QStringLiteral("__") + (dot < 0 ? name : name.left(dot)));
-}
-
 bool isRecordFile(const QString &rel)
 {
     return RecordStore::IsRecordFileName(nameOf(rel));
@@ -537,18 +530,11 @@ struct History::Impl
         return hasHead;
     }
 
-    void look(const QStringList &paths, bool atOnce)
+    // Queues a look at the folders (or the folders of the files) rels: at once, or after a
+    // moment in which the store tells its own writes.
+    void look(const QStringList &rels, bool atOnce)
     {
-        if (!on || !worker.joinable())
-            return;
-        QStringList rels;
-        for (const QString &path : paths) {
-            const QString rel = relOf(path);
-            if ((!rel.isEmpty() || QDir::cleanPath(QDir::fromNativeSeparators(path)) == root)
-                && !hiddenRel(rel))
-                rels << rel;
-        }
-        if (rels.isEmpty())
+        if (!on || !worker.joinable() || rels.isEmpty())
             return;
         Task task{Task::Look, {}, {}, 0, rels};
         task.now = atOnce;
@@ -710,13 +696,18 @@ struct History::Impl
         setAside(failure.message);
     }
 
+    // Opens the history's repository itself, never one around it; libgit2's code.
+    int openRepo(Repo &into) const
+    {
+        return git_repository_open_ext(into.out(), repoPath.toUtf8().constData(),
+                                       GIT_REPOSITORY_OPEN_NO_SEARCH | GIT_REPOSITORY_OPEN_BARE,
+                                       nullptr);
+    }
+
     bool readable() const
     {
         Repo fresh;
-        if (git_repository_open_ext(fresh.out(), repoPath.toUtf8().constData(),
-                                    GIT_REPOSITORY_OPEN_NO_SEARCH | GIT_REPOSITORY_OPEN_BARE,
-                                    nullptr)
-            < 0)
+        if (openRepo(fresh) < 0)
             return false;
         git_oid id;
         const int rc = git_reference_name_to_id(&id, fresh, "HEAD");
@@ -797,16 +788,26 @@ struct History::Impl
         return out;
     }
 
-    // Something other than this history in the folder of open histories, or what a program
-    // of the time before it left: worth a look by the worker at the start.
-    bool othersMayBeThere() const
+    // The histories other than this one in the folder of open ones, by their names there: a
+    // lock, or the journal a killed history left; not what QLockFile makes beside a lock.
+    QSet<QString> otherTokens() const
     {
+        QSet<QString> out;
         for (QString name : QDir(sessions).entryList(QDir::Files | QDir::Hidden)) {
             if (name.endsWith(QStringLiteral(".pending")))
                 name.chop(8);
             if (isToken(name) && name != token)
-                return true;
+                out << name;
         }
+        return out;
+    }
+
+    // Something other than this history in the folder of open histories, or what a program
+    // of the time before it left: worth a look by the worker at the start.
+    bool othersMayBeThere() const
+    {
+        if (!otherTokens().isEmpty())
+            return true;
         for (const char *old : {"vandrel-pending", "vandrel-pending.killed", "vandrel-open"})
             if (QFileInfo::exists(repoPath + u'/' + QLatin1String(old)))
                 return true;
@@ -820,14 +821,8 @@ struct History::Impl
     bool scanSessions()
     {
         bool others = false;
-        QSet<QString> tokens;
-        for (QString name : QDir(sessions).entryList(QDir::Files | QDir::Hidden)) {
-            // A lock, or the journal a killed history left; not what QLockFile makes beside.
-            if (name.endsWith(QStringLiteral(".pending")))
-                name.chop(8);
-            if (isToken(name) && name != token && !adoptedTokens.contains(name))
-                tokens << name;
-        }
+        QSet<QString> tokens = otherTokens();
+        tokens.subtract(adoptedTokens);
         for (const QString &t : std::as_const(tokens)) {
             auto lock = std::make_unique<QLockFile>(sessions + u'/' + t);
             // Taken only when its program is gone; the lock then keeps others off it.
@@ -882,10 +877,7 @@ struct History::Impl
             if (guard.lock() && !scanSessions())
                 removeStaleLocks();
         }
-        if (git_repository_open_ext(repo.out(), repoPath.toUtf8().constData(),
-                                    GIT_REPOSITORY_OPEN_NO_SEARCH | GIT_REPOSITORY_OPEN_BARE,
-                                    nullptr)
-            < 0) {
+        if (openRepo(repo) < 0) {
             const git_error *e = git_error_last();
             setAside(e ? QString::fromUtf8(e->message) : QString());
             return opened;
@@ -899,12 +891,9 @@ struct History::Impl
         }
         try {
             check(rc);
-            Commit commit;
-            check(git_commit_lookup(commit.out(), repo, &head));
-            headTree = *git_commit_tree_id(commit);
+            setHead(head);
             Tree tree;
             check(git_tree_lookup(tree.out(), repo, &headTree));
-            hasHead = true;
             opened = true;
         } catch (const GitFailure &f) {
             setAside(f.message);
@@ -1039,9 +1028,7 @@ struct History::Impl
 
     void beginBulk()
     {
-        check(git_repository_open_ext(bulkRepo.out(), repoPath.toUtf8().constData(),
-                                      GIT_REPOSITORY_OPEN_NO_SEARCH | GIT_REPOSITORY_OPEN_BARE,
-                                      nullptr));
+        check(openRepo(bulkRepo));
         Odb odb;
         check(git_repository_odb(odb.out(), bulkRepo));
         check(git_mempack_new(&mempack));
@@ -1294,8 +1281,13 @@ struct History::Impl
             return;
         }
         check(rc);
-        if (hasHead && git_oid_equal(&id, &head))
-            return;
+        if (!hasHead || !git_oid_equal(&id, &head))
+            setHead(id);
+    }
+
+    // The commit id is the head from now on.
+    void setHead(const git_oid &id)
+    {
         Commit commit;
         check(git_commit_lookup(commit.out(), repo, &id));
         head = id;
@@ -1328,11 +1320,7 @@ struct History::Impl
             check(rc);
             break;
         }
-        Commit commit;
-        check(git_commit_lookup(commit.out(), repo, &id));
-        head = id;
-        headTree = *git_commit_tree_id(commit);
-        hasHead = true;
+        setHead(id);
         return true;
     }
 
@@ -1494,10 +1482,7 @@ struct History::Impl
             return std::nullopt;
         Tree top;
         check(git_tree_lookup(top.out(), w, &headTree));
-        TreeEntry entry;
-        if (git_tree_entry_bypath(entry.out(), top, rel.toUtf8().constData()) < 0)
-            return std::nullopt;
-        return *git_tree_entry_id(entry);
+        return idAt(top, rel);
     }
 
     QList<Edit> operationEdits(const QList<RelChange> &changes)
@@ -1526,7 +1511,7 @@ struct History::Impl
             case K::Removed:
                 edits << removal(c.path);
                 if (!c.folder && isRecordFile(c.path))
-                    edits << removal(companionOf(c.path));
+                    edits << removal(RecordStore::CompanionFolder(c.path));
                 break;
             case K::Renamed:
                 if (c.folder) {
@@ -1540,12 +1525,13 @@ struct History::Impl
                     edits << removal(c.oldPath);
                     fromDisk(c.path);
                     if (isRecordFile(c.oldPath))
-                        edits << removal(companionOf(c.oldPath));
+                        edits << removal(RecordStore::CompanionFolder(c.oldPath));
                     if (isRecordFile(c.path)) {
-                        if (QFileInfo(absOf(companionOf(c.path))).isDir())
-                            fromDisk(companionOf(c.path));
+                        const QString companion = RecordStore::CompanionFolder(c.path);
+                        if (QFileInfo(absOf(companion)).isDir())
+                            fromDisk(companion);
                         else
-                            edits << removal(companionOf(c.path));
+                            edits << removal(companion);
                     }
                 }
                 break;
@@ -1584,7 +1570,7 @@ struct History::Impl
                         continue;
                     skip << p;
                     if (isRecordFile(p))
-                        skip << companionOf(p);
+                        skip << RecordStore::CompanionFolder(p);
                     folders << parentOf(p);
                 }
             // The operation's own files are as it left them: what the last run did not commit
@@ -1823,10 +1809,7 @@ struct History::Impl
         if (!p)
             return why;
         // What others changed there is kept before it is overwritten.
-        QStringList folders;
-        for (const QString &folder : std::as_const(p->folders))
-            folders << absOf(folder);
-        look(folders, true);
+        look(p->folders, true);
         q->Flush();
         const int tag = back ? 1 : 2;
         const QString description = (back ? UndoPrefix : RedoPrefix) + target->text;
@@ -2043,7 +2026,14 @@ void History::LookAt(const QString &path)
 
 void History::LookAt(const QStringList &paths)
 {
-    d->look(paths, false);
+    QStringList rels;
+    for (const QString &path : paths) {
+        const QString rel = d->relOf(path);
+        if ((!rel.isEmpty() || QDir::cleanPath(QDir::fromNativeSeparators(path)) == d->root)
+            && !hiddenRel(rel))
+            rels << rel;
+    }
+    d->look(rels, false);
 }
 
 void History::Receive(const QList<RecordStore::Change> &changes, const QString &description)
@@ -2241,7 +2231,7 @@ QString History::RestoreDeleted(const Deleted &record, QString *restored)
         bytes = d->blobBytes(*blob);
         TreeEntry entry;
         Tree sub;
-        const QByteArray dir = companionOf(record.path).toUtf8();
+        const QByteArray dir = RecordStore::CompanionFolder(record.path).toUtf8();
         if (git_tree_entry_bypath(entry.out(), tree, dir.constData()) == 0
             && git_tree_entry_type(entry) == GIT_OBJECT_TREE
             && git_tree_lookup(sub.out(), d->repo, git_tree_entry_id(entry)) == 0) {

@@ -4,7 +4,6 @@
 #include "Record.h"
 #include "RecordStore.h"
 #include "platform/Application.h"
-#include "platform/DialogService.h"
 #include "widgets/funcs.h"
 
 #include <QComboBox>
@@ -118,16 +117,12 @@ void TfrmRecordHistory::LoadVersions()
     ShowDifferences();
 }
 
-QByteArray TfrmRecordHistory::OtherBytes() const
+Record TfrmRecordHistory::Other() const
 {
     const int other = cboOther->currentIndex();
     if (other > 0 && other - 1 < m_versions.size())
-        return m_versions.at(other - 1).bytes;
-    QByteArray now;
-    QFile file(m_path);
-    if (file.open(QIODevice::ReadOnly))
-        now = file.readAll();
-    return now;
+        return Record::FromBytes(m_versions.at(other - 1).bytes);
+    return Record::Read(m_path);
 }
 
 void TfrmRecordHistory::ShowDifferences()
@@ -139,7 +134,7 @@ void TfrmRecordHistory::ShowDifferences()
     if (row < 0 || row >= m_versions.size())
         return;
     const Record mine = Record::FromBytes(m_versions.at(row).bytes);
-    const Record other = Record::FromBytes(OtherBytes());
+    const Record other = Other();
     for (int field = 0; field < RecordFieldCount; ++field) {
         const QString a = mine.Text(field), b = other.Text(field);
         if (a == b)

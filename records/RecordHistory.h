@@ -1,6 +1,7 @@
 #pragma once
 
 #include "History.h"
+#include "Record.h"
 #include "widgets/BlueDialog.h"
 
 class QComboBox;
@@ -35,7 +36,8 @@ public:
 
 private:
     void ShowDifferences();
-    QByteArray OtherBytes() const;
+    // What the chosen version is compared with: another version, or the record as it is now.
+    Record Other() const;
 
     History &m_history;
     QString m_path;
