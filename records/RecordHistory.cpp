@@ -1,5 +1,7 @@
 #include "RecordHistory.h"
 
+#include "PhoneFun.h"
+
 #include "FieldTable.h"
 #include "Record.h"
 #include "RecordStore.h"
@@ -7,7 +9,6 @@
 #include "widgets/funcs.h"
 
 #include <QComboBox>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
@@ -29,7 +30,7 @@ TfrmRecordHistory::TfrmRecordHistory(History &history, const QString &path, QWid
     , m_path(path)
 {
     setObjectName(QStringLiteral("frmRecordHistory"));
-    setWindowTitle(QStringLiteral("자료 이력 - ") + QFileInfo(path).completeBaseName());
+    setWindowTitle(QStringLiteral("자료 이력 - ") + RecordDisplayName(path));
     SetClientSize(700, 440);
 
     auto *versions = new QLabel(QStringLiteral("버전(&V)"), ClientArea());

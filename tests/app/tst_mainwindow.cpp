@@ -9,6 +9,7 @@
 #include "records/DeletedRecords.h"
 #include "records/History.h"
 #include "records/ModifyData.h"
+#include "records/PhoneFun.h"
 #include "records/RecordHistory.h"
 #include "records/book.h"
 #include "support/ScriptedDialogs.h"
@@ -388,6 +389,11 @@ void TestMainWindow::undoAndRecordHistory()
     QCOMPARE(now.Value(u"EMail"), QStringLiteral("kim@example.org"));
     // In the tree's popup menu too.
     QVERIFY(RecordTree->PopupMenu->actions().contains(window.mnuHistory));
+    // A folder's record is named after its folder.
+    QVERIFY(QDir().mkpath(data + "/친구"));
+    TestFiles::write(data + "/친구/" + FolderRecordName, "[data]\r\n");
+    QCOMPARE(TfrmRecordHistory(*window.history, data + "/친구/" + FolderRecordName).windowTitle(),
+             QStringLiteral("자료 이력 - 친구"));
 
     // Deleted for good (the trash emptied), then brought back from 지운 자료 and shown.
     ShellFiles::SetTrashFunction(
