@@ -73,6 +73,9 @@ private:
     {
         return QDir::toNativeSeparators(Data(device) + u'/' + rel);
     }
+    QString StateFile(int device = 0) const { return m_dir->filePath(u"state%1"_s.arg(device)); }
+    // A sync of a data directory with the address book, through the proxy when there is one.
+    SyncEngine::Request SyncRequest(int device = 0, const QString &password = QString()) const;
     SyncReport Sync(int device = 0, const QString &password = QString());
     CardDav::Account Account(const QString &password = QString()) const;
     // The syncs go through a proxy from now on; hiding sync-collection or not.
@@ -85,6 +88,10 @@ private:
     // The cards on the server: href -> card bytes.
     QMap<QString, QByteArray> ServerCards();
     void PutServerCard(const QString &href, const QByteArray &vcard, const QString &etag = {});
+    // A phone's card (PhoneCard) put at uid.vcf in the address book, or put there again; its
+    // href.
+    QString PutPhoneCard(const QString &uid, const QString &family, const QString &given,
+                         const QString &mobile, const QString &extra = QString());
     // Every record below a data directory, relative, "/" between names.
     QStringList Records(int device = 0) const;
     // How many PUT requests to path (a pattern) the server's log tells of, or answers with
@@ -185,7 +192,7 @@ CardDav::Account TestSync::Account(const QString &password) const
     return account;
 }
 
-SyncReport TestSync::Sync(int device, const QString &password)
+SyncEngine::Request TestSync::SyncRequest(int device, const QString &password) const
 {
     SyncEngine::Request r;
     r.dataDir = Data(device);
@@ -193,7 +200,13 @@ SyncReport TestSync::Sync(int device, const QString &password)
     r.book = m_proxy ? m_proxy->Via(m_book) : m_book;
     r.account = Account(password);
     r.account.address = r.book;
-    r.stateFile = m_dir->filePath(u"state%1"_s.arg(device));
+    r.stateFile = StateFile(device);
+    return r;
+}
+
+SyncReport TestSync::Sync(int device, const QString &password)
+{
+    SyncEngine::Request r = SyncRequest(device, password);
     r.batchSize = 7; // several multigets even for a few cards
     return SyncEngine::Run(r);
 }
@@ -251,6 +264,14 @@ void TestSync::PutServerCard(const QString &href, const QByteArray &vcard, const
     QVERIFY2(w.error.Ok(), qPrintable(w.error.Message()));
 }
 
+QString TestSync::PutPhoneCard(const QString &uid, const QString &family, const QString &given,
+                               const QString &mobile, const QString &extra)
+{
+    const QString href = m_book.path() + uid + u".vcf"_s;
+    PutServerCard(href, PhoneCard(uid, family, given, mobile, extra));
+    return href;
+}
+
 QStringList TestSync::Records(int device) const
 {
     QStringList out;
@@ -281,11 +302,10 @@ void TestSync::firstSyncBothWays()
     QVERIFY(QDir().mkpath(Path(u"__김철수"_s)));
     TestFiles::write(Path(u"__김철수/사진.jpg"_s), jpeg);
     const QByteArray phonePhoto("\xFF\xD8\xFF\xE0 the phone's picture", 26);
-    const QString phoneHref = m_book.path() + u"phone-1.vcf"_s;
-    PutServerCard(phoneHref,
-                  PhoneCard(u"phone-1"_s, u"이"_s, u"영희"_s, u"+82 10-5555-6666"_s,
-                            u"EMAIL;TYPE=INTERNET:lee@example.com\r\nPHOTO;ENCODING=b;TYPE=JPEG:"_s
-                                + QString::fromLatin1(phonePhoto.toBase64()) + u"\r\n"_s));
+    const QString phoneHref =
+        PutPhoneCard(u"phone-1"_s, u"이"_s, u"영희"_s, u"+82 10-5555-6666"_s,
+                     u"EMAIL;TYPE=INTERNET:lee@example.com\r\nPHOTO;ENCODING=b;TYPE=JPEG:"_s
+                         + QString::fromLatin1(phonePhoto.toBase64()) + u"\r\n"_s);
 
     const SyncReport first = Sync();
     QVERIFY2(!first.Failed(), qPrintable(first.Text()));
@@ -460,7 +480,7 @@ void TestSync::changes()
         PutServerCard(leeHref, card);
     } else if (change == u"stale etag") {
         editHere(u"EMail"_s, u"lee@work.example"_s);
-        const QString file = m_dir->filePath(u"state0"_s);
+        const QString file = StateFile();
         QJsonObject state = QJsonDocument::fromJson(TestFiles::read(file)).object();
         QJsonArray items = state.value(u"items"_s).toArray();
         for (QJsonValueRef item : items)
@@ -472,7 +492,7 @@ void TestSync::changes()
         state.insert(u"items"_s, items);
         TestFiles::write(file, QJsonDocument(state).toJson());
     } else if (change == u"lose state") {
-        TestFiles::write(m_dir->filePath(u"state0"_s), "{ broken");
+        TestFiles::write(StateFile(), "{ broken");
     }
 
     QSignalSpy told(&RecordStore::Notifier::Instance(), &RecordStore::Notifier::changed);
@@ -663,11 +683,7 @@ void TestSync::guards()
     MakeRecord(u"김철수.txt"_s, u"010-1111-2222"_s);
     MakeRecord(u"이영희.txt"_s, u"010-3333-4444"_s);
     QVERIFY(!Sync().Failed());
-    SyncEngine::Request r;
-    r.dataDir = r.folder = Data(0);
-    r.book = m_book;
-    r.account = Account();
-    r.stateFile = m_dir->filePath(u"state0"_s);
+    SyncEngine::Request r = SyncRequest();
     QLockFile other(r.stateFile + u".lock"_s);
     if (what == u"switch") {
         r.dataDir = r.folder = Data(1);
@@ -745,17 +761,12 @@ void TestSync::wholeBookUpload()
     for (int i = 0; i < Count; ++i)
         MakeRecord(u"폴더%1/사람%2.txt"_s.arg(i % 3).arg(i),
                    u"010-2000-%1"_s.arg(i, 4, 10, QChar(u'0')));
-    SyncEngine::Request r;
-    r.dataDir = r.folder = Data(0);
-    r.book = m_book;
-    r.account = Account();
-    r.stateFile = m_dir->filePath(u"state0"_s);
+    SyncEngine::Request r = SyncRequest();
     bool added = false;
     r.progress = [&](qint64, qint64) {
         if (addedMeanwhile && !added) {
             added = true;
-            PutServerCard(m_book.path() + u"phone-1.vcf"_s,
-                          PhoneCard(u"phone-1"_s, u"이"_s, u"영희"_s, u"010-5555-6666"_s));
+            PutPhoneCard(u"phone-1"_s, u"이"_s, u"영희"_s, u"010-5555-6666"_s);
         }
     };
     const SyncReport first = SyncEngine::Run(r);
@@ -827,8 +838,7 @@ void TestSync::refusedCard()
     QVERIFY(QDir().mkpath(Path(u"__김철수"_s)));
     const QString picture = Path(u"__김철수/사진.jpg"_s);
     TestFiles::write(picture, "\xFF\xD8\xFF\xE0" + QByteArray(pictureBytes, 'p'));
-    PutServerCard(m_book.path() + u"phone-1.vcf"_s,
-                  PhoneCard(u"phone-1"_s, u"박"_s, u"영수"_s, u"010-5555-6666"_s));
+    PutPhoneCard(u"phone-1"_s, u"박"_s, u"영수"_s, u"010-5555-6666"_s);
     const QStringList all{u"김철수.txt"_s, u"박영수.txt"_s, u"이영희.txt"_s};
 
     // Twice while the cause lasts: told each time, nothing twice on either side.
@@ -897,8 +907,7 @@ void TestSync::untrustedCertificate()
     QCOMPARE(m_book.scheme(), u"https"_s);
     MakeRecord(u"김철수.txt"_s, u"010-1111-2222"_s);
     MakeRecord(u"이영희.txt"_s, u"010-3333-4444"_s);
-    PutServerCard(m_book.path() + u"phone-1.vcf"_s,
-                  PhoneCard(u"phone-1"_s, u"박"_s, u"영수"_s, u"010-5555-6666"_s));
+    PutPhoneCard(u"phone-1"_s, u"박"_s, u"영수"_s, u"010-5555-6666"_s);
     QVERIFY2(!Sync().Failed(), "first sync");
 
     // A change on each side waits for the next sync.
@@ -906,13 +915,12 @@ void TestSync::untrustedCertificate()
     Record r = Record::Read(lee);
     r.SetValue(u"EMail", u"lee@work.example"_s);
     RecordStore::SaveRecord(lee, r);
-    const QString phoneHref = m_book.path() + u"phone-1.vcf"_s;
-    PutServerCard(phoneHref, PhoneCard(u"phone-1"_s, u"박"_s, u"영수"_s, u"010-5555-7777"_s));
+    PutPhoneCard(u"phone-1"_s, u"박"_s, u"영수"_s, u"010-5555-7777"_s);
     const QMap<QString, QByteArray> server = ServerCards();
     QMap<QString, QByteArray> here;
     for (const QString &rel : Records())
         here.insert(rel, TestFiles::read(Path(rel)));
-    const QString stateFile = m_dir->filePath(u"state0"_s);
+    const QString stateFile = StateFile();
     const QByteArray state = TestFiles::read(stateFile);
 
     trust(false);
@@ -969,8 +977,7 @@ void TestSync::interrupted()
     // A card already there makes the records go up card by card.
     const int extra = download || wholeBook ? 0 : 1;
     if (extra)
-        PutServerCard(m_book.path() + u"phone-x.vcf"_s,
-                      PhoneCard(u"phone-x"_s, u"최"_s, u"민수"_s, u"010-9999-0000"_s));
+        PutPhoneCard(u"phone-x"_s, u"최"_s, u"민수"_s, u"010-9999-0000"_s);
     if (download) {
         CardDav::Client client(Account());
         for (int i = 0; i < Count; ++i) {
@@ -1117,8 +1124,7 @@ void TestSync::commandLine()
     QFETCH(bool, twoAccounts);
     START_RADICALE();
     MakeRecord(u"김철수.txt"_s, u"010-1111-2222"_s);
-    PutServerCard(m_book.path() + u"p.vcf"_s,
-                  PhoneCard(u"p"_s, u"이"_s, u"영희"_s, u"010-5555-6666"_s));
+    PutPhoneCard(u"p"_s, u"이"_s, u"영희"_s, u"010-5555-6666"_s);
     QString second;
     if (twoAccounts) {
         QString why;
