@@ -98,6 +98,12 @@ private:
     // status (a pattern).
     int PutsTo(const QString &path, const QString &status = QString()) const;
     QString BookName();
+    // The program copied into Bin() beside settings naming the data directory and the accounts
+    // (sections made by AccountSection), and started there with password in the environment
+    // (none when empty) and no keyring.
+    QString Bin() const { return m_dir->filePath(u"bin"_s); }
+    bool InstallProgram(const QStringList &accounts, const QString &sections);
+    void Launch(QProcess &process, const QStringList &args, const QString &password) const;
 
     std::unique_ptr<RadicaleServer> m_server;
     std::unique_ptr<DavProxy> m_proxy;
@@ -133,6 +139,16 @@ QString Property(const QByteArray &card, const QByteArray &name)
         if (line.startsWith(name + ':') || line.startsWith(name + ';'))
             return QString::fromUtf8(line.mid(line.indexOf(':') + 1)).trimmed();
     return {};
+}
+
+// An account's section of the settings file.
+QString AccountSection(const QString &name, const QString &server, const QString &book = {},
+                       const QString &folder = {})
+{
+    return u"[SyncAccount:%1]\r\nServer=%2\r\nUser=%3\r\n"_s.arg(name, server,
+                                                                 RadicaleServer::User())
+           + (book.isEmpty() ? QString() : u"AddressBook=%1\r\n"_s.arg(book))
+           + (folder.isEmpty() ? QString() : u"Folder=%1\r\n"_s.arg(folder));
 }
 
 QStringList Fns(const QMap<QString, QByteArray> &cards)
@@ -665,6 +681,30 @@ QString TestSync::BookName()
     return client.ReadCapabilitiesBlocking(m_book).displayName;
 }
 
+bool TestSync::InstallProgram(const QStringList &accounts, const QString &sections)
+{
+    if (!QDir().mkpath(Bin())
+        || !QFile::copy(QStringLiteral(VANDREL_PROGRAM), Bin() + u"/vandrel"_s))
+        return false;
+    TestFiles::write(Bin() + u"/Vandrel.ini"_s,
+                     (u"[PROGRAM]\r\nDirData="_s + Data(0) + u"\r\n[Sync]\r\nAccounts="_s
+                      + accounts.join(u'|') + u"\r\n"_s + sections)
+                         .toUtf8());
+    return true;
+}
+
+void TestSync::Launch(QProcess &process, const QStringList &args, const QString &password) const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!password.isEmpty())
+        env.insert(u"VANDREL_SYNC_PASSWORD"_s, password);
+    else
+        env.remove(u"VANDREL_SYNC_PASSWORD"_s);
+    env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, u"unix:path=/nonexistent"_s); // no keyring
+    process.setProcessEnvironment(env);
+    process.start(Bin() + u"/vandrel"_s, args);
+}
+
 void TestSync::guards_data()
 {
     QTest::addColumn<QString>("what");
@@ -995,31 +1035,16 @@ void TestSync::interrupted()
                        u"010-1000-%1"_s.arg(i, 4, 10, QChar(u'0')));
     }
     // The program itself, with settings beside it naming the account.
-    const QString bin = m_dir->filePath(u"bin"_s);
-    QVERIFY(QDir().mkpath(bin));
-    QVERIFY(QFile::copy(QStringLiteral(VANDREL_PROGRAM), bin + u"/vandrel"_s));
-    TestFiles::write(bin + u"/Vandrel.ini"_s,
-                     (u"[PROGRAM]\r\nDirData="_s + Data(0)
-                      + u"\r\n[Sync]\r\nAccounts=집\r\n"
-                        u"[SyncAccount:집]\r\nServer="_s
-                      + m_book.toString() + u"\r\nUser="_s + RadicaleServer::User()
-                      + u"\r\nAddressBook="_s + m_book.toString() + u"\r\n"_s)
-                         .toUtf8());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"VANDREL_SYNC_PASSWORD"_s, RadicaleServer::Password());
-    env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, u"unix:path=/nonexistent"_s); // no keyring
-    const auto start = [&](QProcess &p) {
-        p.setProcessEnvironment(env);
-        p.start(bin + u"/vandrel"_s, {u"--sync"_s});
-        return p.waitForStarted();
-    };
+    QVERIFY(
+        InstallProgram({u"집"_s}, AccountSection(u"집"_s, m_book.toString(), m_book.toString())));
     QProcess first;
-    QVERIFY(start(first));
+    Launch(first, {u"--sync"_s}, RadicaleServer::Password());
+    QVERIFY(first.waitForStarted());
     // Wait until part of the records has gone up, as the journal tells, or the whole book
     // has reached the server.
     const QString bookPut = u"PUT request for '"_s + m_book.path() + u"'"_s;
     const bool reached = [&] {
-        QDir d(bin);
+        QDir d(Bin());
         QElapsedTimer t;
         t.start();
         while (t.elapsed() < 60000) {
@@ -1065,7 +1090,8 @@ void TestSync::interrupted()
     }
 
     QProcess second;
-    QVERIFY(start(second));
+    Launch(second, {u"--sync"_s}, RadicaleServer::Password());
+    QVERIFY(second.waitForStarted());
     QVERIFY(second.waitForFinished(120000));
     const QString out = QString::fromLocal8Bit(second.readAllStandardOutput());
     QVERIFY2(second.exitCode() == 0, qPrintable(out + second.readAllStandardError()));
@@ -1137,29 +1163,13 @@ void TestSync::commandLine()
                                      PhoneCard(u"w"_s, u"박"_s, u"영수"_s, u"010-7777-8888"_s),
                                      QString())
                     .error.Ok());
-        second = u"[SyncAccount:회사]\r\nServer="_s + work.toString() + u"\r\nUser="_s
-                 + RadicaleServer::User() + u"\r\nAddressBook="_s + work.toString()
-                 + u"\r\nFolder=거래처\r\n"_s;
+        second = AccountSection(u"회사"_s, work.toString(), work.toString(), u"거래처"_s);
     }
-    const QString bin = m_dir->filePath(u"bin"_s);
-    QVERIFY(QDir().mkpath(bin));
-    QVERIFY(QFile::copy(QStringLiteral(VANDREL_PROGRAM), bin + u"/vandrel"_s));
     // Only the server's address: the address book is found.
-    TestFiles::write(bin + u"/Vandrel.ini"_s,
-                     (u"[PROGRAM]\r\nDirData="_s + Data(0) + u"\r\n[Sync]\r\nAccounts="_s
-                      + (twoAccounts ? u"집|회사"_s : u"집"_s)
-                      + u"\r\n[SyncAccount:집]\r\nServer="_s + m_server->BaseUrl().toString()
-                      + u"\r\nUser="_s + RadicaleServer::User() + u"\r\n"_s + second)
-                         .toUtf8());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    if (!password.isEmpty())
-        env.insert(u"VANDREL_SYNC_PASSWORD"_s, password);
-    else
-        env.remove(u"VANDREL_SYNC_PASSWORD"_s);
-    env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, u"unix:path=/nonexistent"_s);
+    QVERIFY(InstallProgram(twoAccounts ? QStringList{u"집"_s, u"회사"_s} : QStringList{u"집"_s},
+                           AccountSection(u"집"_s, m_server->BaseUrl().toString()) + second));
     QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(bin + u"/vandrel"_s, args);
+    Launch(p, args, password);
     QVERIFY(p.waitForFinished(60000));
     const QString out =
         QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError());
