@@ -89,38 +89,14 @@ QByteArray HashOf(const QByteArray &card)
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex();
 }
 
-bool IsImageName(const QString &name)
-{
-    static const QStringList types = {u"jpg"_s, u"jpeg"_s, u"png"_s,  u"gif"_s,
-                                      u"bmp"_s, u"webp"_s, u"heic"_s, u"heif"_s};
-    return !name.startsWith(u'.') && types.contains(name.section(u'.', -1).toLower());
-}
-
-// The picture the export would send: one named 사진 or photo first, else the first image.
+// The picture the export would send.
 void AddPhoto(const QString &path, Contact &c)
 {
-    const QString dir = FileSystem::resolve(RecordStore::CompanionFolder(path));
-    if (!QFileInfo(dir).isDir())
-        return;
-    QStringList images;
-    DirectoryListing::forEach(dir, [&](const DirectoryListing::Entry &e) {
-        if (e.isFile && e.rawName.isEmpty() && IsImageName(e.name))
-            images << e.name;
-        return true;
-    });
-    if (images.isEmpty())
-        return;
-    const auto named = [](const QString &n) {
-        return n.startsWith(u"사진"_s) || n.startsWith(u"photo"_s, Qt::CaseInsensitive);
-    };
-    std::sort(images.begin(), images.end(), [&](const QString &a, const QString &b) {
-        return named(a) != named(b) ? named(a) : a < b;
-    });
-    const QString file = Paths::Join(dir, images.first());
+    const QString file = ContactExport::PhotoFile(path);
     QByteArray bytes;
-    if (QFileInfo(file).size() <= ContactExport::MaxPhotoBytes
+    if (!file.isEmpty() && QFileInfo(file).size() <= ContactExport::MaxPhotoBytes
         && FileSystem::readListed(file, bytes))
-        c.attachments.append({images.first(), bytes});
+        c.attachments.append({Paths::FileName(file), bytes});
 }
 
 // A record as it stands here, with the card the server gets of it.
