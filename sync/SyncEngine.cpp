@@ -1,7 +1,6 @@
 #include "SyncEngine.h"
 
 #include "SyncState.h"
-#include "platform/DirectoryListing.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
@@ -581,14 +580,11 @@ private:
             for (const RecordWalk::Unreadable &u : f.unreadable)
                 if (u.isDir || RecordStore::IsRecordFileName(u.name))
                     m_unreadable = true;
-            // The companion folders, from one listing: a lookup per record would list the
-            // folder once per record.
+            // The companion folders, from the walk's listing: a lookup per record would list
+            // the folder once per record.
             QSet<QString> companions;
-            DirectoryListing::forEach(dir, [&](const DirectoryListing::Entry &e) {
-                if (e.isDir && e.name.startsWith(u"__"_s))
-                    companions.insert(Paths::AsciiLower(e.name));
-                return true;
-            });
+            for (const QString &name : f.companions)
+                companions.insert(Paths::AsciiLower(name));
             for (const QString &name : f.Records()) {
                 const QString path = Paths::Join(dir, name);
                 const bool companion = companions.contains(
