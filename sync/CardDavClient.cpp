@@ -848,12 +848,9 @@ void Client::ReadTextProperties(const QUrl &url, const CancelCheck &cancel,
             return names;
         }();
         DavXml::PropNames ask;
-        for (auto it = self->props.begin(); it != self->props.end(); ++it) {
-            if (kept.contains(it.key()))
-                continue;
-            const qsizetype close = it.key().indexOf(u'}');
-            ask.append({it.key().mid(1, close - 1), it.key().mid(close + 1)});
-        }
+        for (auto it = self->props.begin(); it != self->props.end(); ++it)
+            if (!kept.contains(it.key()))
+                ask.append(DavXml::SplitName(it.key()));
         if (ask.isEmpty())
             return done(Properties{});
         Propfind(url, "0", DavXml::Propfind(ask), cancel, [done](Response r) {
@@ -882,10 +879,7 @@ void Client::SetProperties(const QUrl &url, const QMap<QString, QString> &props,
     Request request;
     request.verb = "PROPPATCH";
     request.url = url;
-    QList<QPair<QString, QString>> list;
-    for (auto it = props.begin(); it != props.end(); ++it)
-        list.append({it.key(), it.value()});
-    request.body = DavXml::Proppatch(list);
+    request.body = DavXml::Proppatch(props);
     request.contentType = "application/xml; charset=utf-8";
     Send(request, cancel, [done](Response r) {
         if (!r.error.Ok())
