@@ -116,12 +116,6 @@ private:
     QString m_password = RadicaleServer::Password();
 };
 
-#define START_RADICALE()                                                                           \
-    do {                                                                                           \
-        if (!StartServer())                                                                        \
-            QSKIP(qPrintable(m_skip));                                                             \
-    } while (false)
-
 namespace {
 
 QByteArray PhoneCard(const QString &uid, const QString &family, const QString &given,
