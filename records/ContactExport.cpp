@@ -232,29 +232,12 @@ private:
         m_uids.insert(uid, path);
     }
 
-    // The picture of the record's companion folder: one named 사진 or photo first, else the
-    // first image there.
+    // The picture of the record's companion folder (PhotoFile).
     void addPhoto(const QString &path, Contact &c)
     {
-        const QString dir = FileSystem::resolve(RecordStore::CompanionFolder(path));
-        if (!QFileInfo(dir).isDir())
+        const QString file = PhotoFile(path);
+        if (file.isEmpty())
             return;
-        QStringList images;
-        DirectoryListing::forEach(dir, [&](const DirectoryListing::Entry &e) {
-            if (e.isFile && e.rawName.isEmpty() && isImageName(e.name))
-                images << e.name;
-            return true;
-        });
-        if (images.isEmpty())
-            return;
-        const auto named = [](const QString &n) {
-            return n.startsWith(QStringLiteral("사진"))
-                   || n.startsWith(QStringLiteral("photo"), Qt::CaseInsensitive);
-        };
-        std::sort(images.begin(), images.end(), [&](const QString &a, const QString &b) {
-            return named(a) != named(b) ? named(a) : a < b;
-        });
-        const QString file = Paths::Join(dir, images.first());
         if (QFileInfo(file).size() > MaxPhotoBytes) {
             m_report.warnings << QStringLiteral("%1: 사진이 %2 MB보다 커서 넣지 않았습니다.")
                                      .arg(Paths::Native(file))
@@ -263,7 +246,7 @@ private:
         }
         QByteArray bytes;
         if (FileSystem::readListed(file, bytes))
-            c.attachments.append({images.first(), bytes});
+            c.attachments.append({Paths::FileName(file), bytes});
         else
             m_report.warnings
                 << QStringLiteral("%1: 사진을 읽을 수 없습니다.").arg(Paths::Native(file));
@@ -496,6 +479,29 @@ private:
 };
 
 } // namespace
+
+QString PhotoFile(const QString &recordPath)
+{
+    const QString dir = FileSystem::resolve(RecordStore::CompanionFolder(recordPath));
+    if (!QFileInfo(dir).isDir())
+        return QString();
+    QStringList images;
+    DirectoryListing::forEach(dir, [&](const DirectoryListing::Entry &e) {
+        if (e.isFile && e.rawName.isEmpty() && isImageName(e.name))
+            images << e.name;
+        return true;
+    });
+    if (images.isEmpty())
+        return QString();
+    const auto named = [](const QString &n) {
+        return n.startsWith(QStringLiteral("사진"))
+               || n.startsWith(QStringLiteral("photo"), Qt::CaseInsensitive);
+    };
+    std::sort(images.begin(), images.end(), [&](const QString &a, const QString &b) {
+        return named(a) != named(b) ? named(a) : a < b;
+    });
+    return Paths::Join(dir, images.first());
+}
 
 QString RecordUid(const QString &relativePath)
 {

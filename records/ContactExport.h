@@ -40,6 +40,10 @@ QString CardFileName(const QString &uid);
 // What the vCard folder keeps about the files this program wrote into it.
 inline const QString FolderStateFile = QStringLiteral(".vandrel-export");
 
+// The picture of a record's companion folder that goes out with it: one named 사진 or photo
+// first, else the first image there; empty when there is none.
+QString PhotoFile(const QString &recordPath);
+
 // Larger pictures stay out of the cards.
 inline constexpr qint64 MaxPhotoBytes = qint64(10) * 1024 * 1024;
 

@@ -60,6 +60,8 @@ Folder List(const QString &dir, const Options &options)
         } else if (e.isDir) {
             if (options.companionFolders || !e.name.startsWith(u"__"))
                 folder.folders << e.name;
+            else
+                folder.companions << e.name;
         } else if (e.isFile) {
             folder.files << e.name;
         }

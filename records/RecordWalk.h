@@ -26,9 +26,10 @@ struct Unreadable
 // One folder as the walk found it.
 struct Folder
 {
-    QString rel;         // below the root, native separators; empty for the root itself
-    QStringList files;   // regular files (or links to them), in listing order unless sorted
-    QStringList folders; // the folders inside it that the walk went into, in the same order
+    QString rel;            // below the root, native separators; empty for the root itself
+    QStringList files;      // regular files (or links to them), in listing order unless sorted
+    QStringList folders;    // the folders inside it that the walk went into, in the same order
+    QStringList companions; // the folders beginning with "__" it did not go into
     QList<Unreadable> unreadable;
 
     bool HasFolderRecord() const;

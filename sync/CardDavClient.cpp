@@ -715,15 +715,11 @@ void Client::PutCard(const QUrl &book, const QString &href, const QByteArray &vc
         if (r.cut) {
             // A server refusing a body too large for it (413) may answer before reading it and
             // close the connection, and the reset can overtake the answer.
-            return StillAnswers(r.url, cancel, [done, r](bool answers) {
-                Error error = r.error;
-                if (answers) {
-                    error = Failure(ErrorKind::CardRejected,
-                                    u"서버가 카드를 받다가 연결을 끊었습니다. 카드가 너무 클 수 "
-                                    u"있습니다"_s);
-                }
-                done(WithError<Written>(error));
-            });
+            return CutOff(r,
+                          Failure(ErrorKind::CardRejected,
+                                  u"서버가 카드를 받다가 연결을 끊었습니다. 카드가 너무 클 수 "
+                                  u"있습니다"_s),
+                          cancel, done);
         }
         if (!r.error.Ok())
             return done(WithError<Written>(r.error));
@@ -753,13 +749,15 @@ void Client::PutCard(const QUrl &book, const QString &href, const QByteArray &vc
     });
 }
 
-void Client::StillAnswers(const QUrl &url, const CancelCheck &cancel,
-                          std::function<void(bool)> done)
+void Client::CutOff(const Response &r, const Error &refused, const CancelCheck &cancel,
+                    std::function<void(Written)> done)
 {
     Request request;
     request.verb = "OPTIONS";
-    request.url = url;
-    Send(request, cancel, [done](Response r) { done(r.status != 0); });
+    request.url = r.url;
+    Send(request, cancel, [done, refused, gone = r.error](Response answer) {
+        done(WithError<Written>(answer.status != 0 ? refused : gone));
+    });
 }
 
 void Client::ReadEtag(const QUrl &card, const CancelCheck &cancel,
@@ -801,9 +799,7 @@ void Client::PutAddressBook(const QUrl &book, const QByteArray &vcards, const QS
         if (r.cut) {
             // Refused too large before it was read, the answer lost to the reset (see PutCard):
             // told as the 413 it was.
-            return StillAnswers(r.url, cancel, [done, r](bool answers) {
-                done(WithError<Written>(answers ? Error::FromStatus(413) : r.error));
-            });
+            return CutOff(r, Error::FromStatus(413), cancel, done);
         }
         if (!r.error.Ok())
             return done(WithError<Written>(r.error));
@@ -852,12 +848,9 @@ void Client::ReadTextProperties(const QUrl &url, const CancelCheck &cancel,
             return names;
         }();
         DavXml::PropNames ask;
-        for (auto it = self->props.begin(); it != self->props.end(); ++it) {
-            if (kept.contains(it.key()))
-                continue;
-            const qsizetype close = it.key().indexOf(u'}');
-            ask.append({it.key().mid(1, close - 1), it.key().mid(close + 1)});
-        }
+        for (auto it = self->props.begin(); it != self->props.end(); ++it)
+            if (!kept.contains(it.key()))
+                ask.append(DavXml::SplitName(it.key()));
         if (ask.isEmpty())
             return done(Properties{});
         Propfind(url, "0", DavXml::Propfind(ask), cancel, [done](Response r) {
@@ -886,10 +879,7 @@ void Client::SetProperties(const QUrl &url, const QMap<QString, QString> &props,
     Request request;
     request.verb = "PROPPATCH";
     request.url = url;
-    QList<QPair<QString, QString>> list;
-    for (auto it = props.begin(); it != props.end(); ++it)
-        list.append({it.key(), it.value()});
-    request.body = DavXml::Proppatch(list);
+    request.body = DavXml::Proppatch(props);
     request.contentType = "application/xml; charset=utf-8";
     Send(request, cancel, [done](Response r) {
         if (!r.error.Ok())

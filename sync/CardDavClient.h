@@ -235,9 +235,10 @@ private:
     void FetchBatch(const QUrl &book, QStringList hrefs, int from, int batchSize, Cards cards,
                     const CancelCheck &cancel, std::function<void(Cards)> done,
                     std::function<void(int, int)> progress);
-    // Whether the server answers a small request at url: after a request with a body was cut
-    // off, that tells a server that refused the body from one that is gone.
-    void StillAnswers(const QUrl &url, const CancelCheck &cancel, std::function<void(bool)> done);
+    // After a request whose body the server cut off (r.cut): refused when the server still
+    // answers a small request there (it refused the body), else r's own error (it is gone).
+    void CutOff(const Response &r, const Error &refused, const CancelCheck &cancel,
+                std::function<void(Written)> done);
     void ReadEtag(const QUrl &card, const CancelCheck &cancel, std::function<void(Written)> done);
 
     Account m_account;

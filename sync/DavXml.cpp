@@ -96,6 +96,13 @@ QString Name(const QString &ns, const QString &local)
     return u'{' + ns + u'}' + local;
 }
 
+QPair<QString, QString> SplitName(const QString &name)
+{
+    const qsizetype close = name.indexOf(u'}');
+    return {name.startsWith(u'{') && close > 0 ? name.mid(1, close - 1) : QString(),
+            name.mid(close + 1)};
+}
+
 Multistatus ParseMultistatus(const QByteArray &xml)
 {
     Multistatus result;
@@ -184,18 +191,16 @@ QByteArray PropfindNames()
     return out;
 }
 
-QByteArray Proppatch(const QList<QPair<QString, QString>> &props)
+QByteArray Proppatch(const QMap<QString, QString> &props)
 {
     QByteArray out;
     QXmlStreamWriter w(&out);
     Begin(w, Dav, u"propertyupdate"_s);
     w.writeStartElement(Dav, u"set"_s);
     w.writeStartElement(Dav, u"prop"_s);
-    for (const auto &[name, text] : props) {
-        // "{namespace}local"
-        const qsizetype close = name.indexOf(u'}');
-        const QString ns = name.startsWith(u'{') && close > 0 ? name.mid(1, close - 1) : QString();
-        w.writeTextElement(ns, name.mid(close + 1), text);
+    for (auto it = props.begin(); it != props.end(); ++it) {
+        const auto [ns, local] = SplitName(it.key());
+        w.writeTextElement(ns, local, it.value());
     }
     w.writeEndDocument();
     return out;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QMap>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -18,6 +19,8 @@ inline const QString CalendarServer = QStringLiteral("http://calendarserver.org/
 
 // "{DAV:}getetag" for (Dav, "getetag").
 QString Name(const QString &ns, const QString &local);
+// (Dav, "getetag") for "{DAV:}getetag"; no namespace for a name without one.
+QPair<QString, QString> SplitName(const QString &name);
 
 // One property of a response, as found under a propstat whose status is 2xx.
 struct Prop
@@ -59,7 +62,7 @@ QByteArray Propfind(const PropNames &props);
 // A PROPFIND body asking for the names of every property (propname).
 QByteArray PropfindNames();
 // A PROPPATCH body setting each property (Clark name) to its text.
-QByteArray Proppatch(const QList<QPair<QString, QString>> &props);
+QByteArray Proppatch(const QMap<QString, QString> &props);
 // A sync-collection REPORT body (sync-level 1, asking for getetag); an empty token asks for
 // every member.
 QByteArray SyncCollection(const QString &token);

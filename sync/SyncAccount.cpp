@@ -15,11 +15,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QStringList StoredNames(const Settings &settings)
-{
-    return settings.text(Settings::SyncAccounts).split(u'|', Qt::SkipEmptyParts);
-}
-
 // The account's own section, not the list.
 void WriteKeys(const Settings &settings, const SyncAccount &a)
 {
@@ -37,12 +32,12 @@ void WriteKeys(const Settings &settings, const SyncAccount &a)
 
 QStringList SyncAccount::Names(const Settings &settings)
 {
-    return StoredNames(settings);
+    return settings.text(Settings::SyncAccounts).split(u'|', Qt::SkipEmptyParts);
 }
 
 std::optional<SyncAccount> SyncAccount::Load(const Settings &settings, const QString &name)
 {
-    const QStringList names = StoredNames(settings);
+    const QStringList names = Names(settings);
     const QString wanted = name.isEmpty() ? names.value(0) : name;
     if (wanted.isEmpty() || !names.contains(wanted))
         return std::nullopt;
@@ -61,7 +56,7 @@ std::optional<SyncAccount> SyncAccount::Load(const Settings &settings, const QSt
 void SyncAccount::Save(const Settings &settings) const
 {
     Q_ASSERT(ValidName(name));
-    QStringList names = StoredNames(settings);
+    QStringList names = Names(settings);
     if (!names.contains(name)) {
         names << name;
         settings.setText(Settings::SyncAccounts, names.join(u'|'));
@@ -71,7 +66,7 @@ void SyncAccount::Save(const Settings &settings) const
 
 void SyncAccount::Remove(const Settings &settings, const QString &name)
 {
-    QStringList names = StoredNames(settings);
+    QStringList names = Names(settings);
     names.removeAll(name);
     settings.setText(Settings::SyncAccounts, names.join(u'|'));
     settings.eraseGroup(Settings::SyncServer, name);
@@ -97,7 +92,7 @@ void SyncAccount::Rename(const Settings &settings, const QString &from, const QS
     a->name = to;
     // The section first: a list naming an account without its keys would lose them.
     WriteKeys(settings, *a);
-    QStringList names = StoredNames(settings);
+    QStringList names = Names(settings);
     names.removeAll(to);
     names.replace(names.indexOf(from), to);
     settings.setText(Settings::SyncAccounts, names.join(u'|'));

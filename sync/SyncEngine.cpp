@@ -1,7 +1,6 @@
 #include "SyncEngine.h"
 
 #include "SyncState.h"
-#include "platform/DirectoryListing.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
@@ -79,6 +78,15 @@ QByteArray CardBytes(const Contact &c)
     return writer.take();
 }
 
+// The contact of a vCard that holds exactly one card; none otherwise.
+std::optional<CardContact> OneCard(const QByteArray &vcard)
+{
+    const VCard::Document doc = VCard::Parse(vcard);
+    if (doc.cards.size() != 1)
+        return std::nullopt;
+    return ContactFromCard(doc.cards.first());
+}
+
 // The program's version in PRODID does not make a record changed.
 QByteArray HashOf(const QByteArray &card)
 {
@@ -89,38 +97,14 @@ QByteArray HashOf(const QByteArray &card)
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex();
 }
 
-bool IsImageName(const QString &name)
-{
-    static const QStringList types = {u"jpg"_s, u"jpeg"_s, u"png"_s,  u"gif"_s,
-                                      u"bmp"_s, u"webp"_s, u"heic"_s, u"heif"_s};
-    return !name.startsWith(u'.') && types.contains(name.section(u'.', -1).toLower());
-}
-
-// The picture the export would send: one named 사진 or photo first, else the first image.
+// The picture the export would send.
 void AddPhoto(const QString &path, Contact &c)
 {
-    const QString dir = FileSystem::resolve(RecordStore::CompanionFolder(path));
-    if (!QFileInfo(dir).isDir())
-        return;
-    QStringList images;
-    DirectoryListing::forEach(dir, [&](const DirectoryListing::Entry &e) {
-        if (e.isFile && e.rawName.isEmpty() && IsImageName(e.name))
-            images << e.name;
-        return true;
-    });
-    if (images.isEmpty())
-        return;
-    const auto named = [](const QString &n) {
-        return n.startsWith(u"사진"_s) || n.startsWith(u"photo"_s, Qt::CaseInsensitive);
-    };
-    std::sort(images.begin(), images.end(), [&](const QString &a, const QString &b) {
-        return named(a) != named(b) ? named(a) : a < b;
-    });
-    const QString file = Paths::Join(dir, images.first());
+    const QString file = ContactExport::PhotoFile(path);
     QByteArray bytes;
-    if (QFileInfo(file).size() <= ContactExport::MaxPhotoBytes
+    if (!file.isEmpty() && QFileInfo(file).size() <= ContactExport::MaxPhotoBytes
         && FileSystem::readListed(file, bytes))
-        c.attachments.append({images.first(), bytes});
+        c.attachments.append({Paths::FileName(file), bytes});
 }
 
 // A record as it stands here, with the card the server gets of it.
@@ -273,8 +257,7 @@ public:
             return m_report;
         }
         if (!m_state.SetOwner(book, m_folder))
-            m_report.failure =
-                u"동기화 상태 파일을 쓸 수 없습니다: %1"_s.arg(Paths::Native(m_r.stateFile));
+            m_report.failure = StateUnwritable();
         if (!m_report.failure.isEmpty())
             return m_report;
         // Changes here go out as one, when the sync ends.
@@ -305,6 +288,11 @@ public:
     }
 
 private:
+    QString StateUnwritable() const
+    {
+        return u"동기화 상태 파일을 쓸 수 없습니다: %1"_s.arg(Paths::Native(m_r.stateFile));
+    }
+
     void Check(const CardDav::Error &error)
     {
         if (!error.Ok())
@@ -331,17 +319,9 @@ private:
         QSet<QString> removed;
         bool full = false;
         if (caps.syncCollection) {
-            full = m_state.token.isEmpty();
-            if (!ReadChanges(m_state.token, changed, removed, m_newToken)) {
-                full = true;
-                changed.clear();
-                removed.clear();
-                ReadChanges(QString(), changed, removed, m_newToken);
-            }
+            full = ReadChanges(m_state.token, changed, removed, m_newToken);
         } else if (m_state.ctag.isEmpty() || caps.ctag != m_state.ctag || m_state.Lost()) {
-            const CardDav::Listing listing = m_client->ListCardsBlocking(m_book, m_cancel);
-            Check(listing.error);
-            changed = listing.etags;
+            changed = ListCards();
             full = true;
             m_newCtag = caps.ctag;
         } else {
@@ -385,15 +365,9 @@ private:
         QMap<QString, QString> changed;
         QSet<QString> removed;
         if (m_syncCollection) {
-            if (!ReadChanges(m_newToken, changed, removed, m_newToken)) {
-                changed.clear();
-                removed.clear();
-                ReadChanges(QString(), changed, removed, m_newToken);
-            }
+            ReadChanges(m_newToken, changed, removed, m_newToken);
         } else {
-            const CardDav::Listing listing = m_client->ListCardsBlocking(m_book, m_cancel);
-            Check(listing.error);
-            changed = listing.etags;
+            changed = ListCards();
             m_newCtag.clear();
         }
         const QStringList fetch = ToFetch(changed);
@@ -403,16 +377,22 @@ private:
             RemovedOnServer(href);
     }
 
-    // The sync-collection answers from token on (everything from an empty one), truncated ones
-    // asked on; false when the server no longer knows the token.
+    // The sync-collection answers from token on (everything from an empty one, or from a token
+    // the server no longer knows), truncated ones asked on; true when that was everything.
     bool ReadChanges(const QString &from, QMap<QString, QString> &changed, QSet<QString> &removed,
                      QString &newToken)
     {
         QString token = from;
+        bool everything = token.isEmpty();
         for (;;) {
             const CardDav::Changes ch = m_client->ReadChangesBlocking(m_book, token, m_cancel);
-            if (ch.error.kind == ErrorKind::SyncTokenRejected && !token.isEmpty())
-                return false;
+            if (ch.error.kind == ErrorKind::SyncTokenRejected && !token.isEmpty()) {
+                changed.clear();
+                removed.clear();
+                token.clear();
+                everything = true;
+                continue;
+            }
             Check(ch.error);
             for (auto it = ch.changed.begin(); it != ch.changed.end(); ++it) {
                 changed.insert(it.key(), it.value());
@@ -428,7 +408,24 @@ private:
                 break;
         }
         newToken = token;
-        return true;
+        return everything;
+    }
+
+    // Every card's href and ETag.
+    QMap<QString, QString> ListCards()
+    {
+        const CardDav::Listing listing = m_client->ListCardsBlocking(m_book, m_cancel);
+        Check(listing.error);
+        return listing.etags;
+    }
+
+    // The card at href as it is now; none when it is gone.
+    std::optional<CardDav::Card> FetchOne(const QString &href)
+    {
+        const CardDav::Cards cards = m_client->FetchCardsBlocking(m_book, {href}, 1, m_cancel);
+        Check(cards.error);
+        const auto it = cards.cards.constFind(href);
+        return it == cards.cards.cend() ? std::nullopt : std::optional<CardDav::Card>(*it);
     }
 
     // Gives the address book back its own properties (its name) after an upload replaced it
@@ -460,8 +457,7 @@ private:
                     it.key(), it.value());
         }
         if (!m_state.SetRestoreProps({}))
-            throw VandrelError(
-                u"동기화 상태 파일을 쓸 수 없습니다: %1"_s.arg(Paths::Native(m_r.stateFile)));
+            throw VandrelError(StateUnwritable());
     }
 
     // The first upload into an empty address book goes up in one request where the server takes
@@ -495,8 +491,7 @@ private:
         Check(own.error);
         // Replacing the book loses its name; the state keeps it until it is given back.
         if (!m_state.SetRestoreProps(own.text))
-            throw VandrelError(
-                u"동기화 상태 파일을 쓸 수 없습니다: %1"_s.arg(Paths::Native(m_r.stateFile)));
+            throw VandrelError(StateUnwritable());
         if (m_r.progress)
             m_r.progress(m_done, std::max(m_done, m_total));
         // The server parses every card before it answers.
@@ -521,9 +516,7 @@ private:
             QSet<QString> gone;
             ReadChanges(QString(), listed, gone, token);
         } else {
-            const CardDav::Listing listing = m_client->ListCardsBlocking(m_book, m_cancel);
-            Check(listing.error);
-            listed = listing.etags;
+            listed = ListCards();
         }
         // Our own name for each card, or the server's own choice of its UID as the name.
         QHash<QString, Local *> byHref;
@@ -550,10 +543,8 @@ private:
                 m_client->FetchCardsBlocking(m_book, others, std::max(1, m_r.batchSize), m_cancel);
             Check(read.error);
             for (auto it = read.cards.begin(); it != read.cards.end(); ++it) {
-                const VCard::Document doc = VCard::Parse(it->vcard);
-                const QString uid = doc.cards.size() == 1
-                                        ? ContactFromCard(doc.cards.first()).contact.record.Uid()
-                                        : QString();
+                const std::optional<CardContact> one = OneCard(it->vcard);
+                const QString uid = one ? one->contact.record.Uid() : QString();
                 if (Local *local = byUid.take(uid)) {
                     Uploaded(*local, it.key(), it->etag);
                     others.removeOne(it.key());
@@ -589,14 +580,11 @@ private:
             for (const RecordWalk::Unreadable &u : f.unreadable)
                 if (u.isDir || RecordStore::IsRecordFileName(u.name))
                     m_unreadable = true;
-            // The companion folders, from one listing: a lookup per record would list the
-            // folder once per record.
+            // The companion folders, from the walk's listing: a lookup per record would list
+            // the folder once per record.
             QSet<QString> companions;
-            DirectoryListing::forEach(dir, [&](const DirectoryListing::Entry &e) {
-                if (e.isDir && e.name.startsWith(u"__"_s))
-                    companions.insert(Paths::AsciiLower(e.name));
-                return true;
-            });
+            for (const QString &name : f.companions)
+                companions.insert(Paths::AsciiLower(name));
             for (const QString &name : f.Records()) {
                 const QString path = Paths::Join(dir, name);
                 const bool companion = companions.contains(
@@ -618,23 +606,21 @@ private:
             }
         }
         for (const auto &[path, companion] : std::as_const(rest)) {
-            {
-                Local local = LocalOf(path, companion);
-                QString uid = local.contact.record.Uid();
-                if (uid.isEmpty() || m_locals.contains(uid)) {
-                    uid = uid.isEmpty() ? ContactExport::RecordUid(Relative(m_dataDir, path))
-                                        : Record::NewUid();
-                    try {
-                        RecordStore::SaveUid(path, uid);
-                    } catch (const VandrelError &e) {
-                        m_report.skipped << u"%1: UID를 적지 못해 동기화하지 않았습니다 (%2)"_s.arg(
-                            Paths::Native(path), e.message());
-                        continue;
-                    }
-                    local = LocalOf(path);
+            Local local = LocalOf(path, companion);
+            QString uid = local.contact.record.Uid();
+            if (uid.isEmpty() || m_locals.contains(uid)) {
+                uid = uid.isEmpty() ? ContactExport::RecordUid(Relative(m_dataDir, path))
+                                    : Record::NewUid();
+                try {
+                    RecordStore::SaveUid(path, uid);
+                } catch (const VandrelError &e) {
+                    m_report.skipped << u"%1: UID를 적지 못해 동기화하지 않았습니다 (%2)"_s.arg(
+                        Paths::Native(path), e.message());
+                    continue;
                 }
-                m_locals.insert(uid, local);
+                local = LocalOf(path);
             }
+            m_locals.insert(uid, local);
         }
         if (m_unreadable)
             m_report.warnings << u"이름이 UTF-8이 아닌 자료가 있어 이번에는 서버의 카드를 "
@@ -704,13 +690,13 @@ private:
     // A card that is new or changed on the server.
     void ServerCard(const QString &href, const CardDav::Card &card)
     {
-        const VCard::Document doc = VCard::Parse(card.vcard);
-        if (doc.cards.size() != 1) {
+        std::optional<CardContact> one = OneCard(card.vcard);
+        if (!one) {
             m_report.skipped << u"서버의 %1: vCard 카드 하나가 아니어서 건너뛰었습니다."_s.arg(
                 href);
             return;
         }
-        CardContact read = ContactFromCard(doc.cards.first());
+        CardContact read = std::move(*one);
         if (!read.error.isEmpty()) {
             m_report.skipped << u"서버의 %1: %2"_s.arg(href, read.error);
             return;
@@ -780,19 +766,17 @@ private:
                 m_client->PutCardBlocking(m_book, href, local.card, etag, m_cancel);
             if (w.error.kind == ErrorKind::PreconditionFailed && attempt < 3) {
                 // Changed again meanwhile: read it anew and merge once more.
-                const CardDav::Cards again =
-                    m_client->FetchCardsBlocking(m_book, {href}, 1, m_cancel);
-                Check(again.error);
-                if (!again.cards.contains(href)) {
+                const std::optional<CardDav::Card> again = FetchOne(href);
+                if (!again) {
                     m_state.Remove(uid);
                     return; // gone: the upload of new records puts it back
                 }
-                const VCard::Document doc = VCard::Parse(again.cards.value(href).vcard);
-                if (doc.cards.size() != 1)
+                std::optional<CardContact> one = OneCard(again->vcard);
+                if (!one)
                     return;
-                read = ContactFromCard(doc.cards.first());
+                read = std::move(*one);
                 read.contact.record.SetUid(uid);
-                etag = again.cards.value(href).etag;
+                etag = again->etag;
                 continue;
             }
             if (Rejected(w.error, local.path))
@@ -841,8 +825,7 @@ private:
         item.local = here;
         item.server = there;
         if (!m_state.Put(item))
-            throw VandrelError(
-                u"동기화 상태 파일을 쓸 수 없습니다: %1"_s.arg(Paths::Native(m_r.stateFile)));
+            throw VandrelError(StateUnwritable());
     }
 
     // A card with no record here: a new record in the folder the card names (or where the
@@ -981,22 +964,16 @@ private:
             if (w.error.kind == ErrorKind::PreconditionFailed) {
                 // There is a card at that place (an upload the last sync could not record, or
                 // a change on the server since): read it and merge.
-                const CardDav::Cards cards =
-                    m_client->FetchCardsBlocking(m_book, {href}, 1, m_cancel);
-                Check(cards.error);
-                if (cards.cards.contains(href)) {
-                    const CardDav::Card card = cards.cards.value(href);
-                    const VCard::Document doc = VCard::Parse(card.vcard);
-                    CardContact read =
-                        doc.cards.size() == 1 ? ContactFromCard(doc.cards.first()) : CardContact{};
-                    if (!read.error.isEmpty() || doc.cards.size() != 1) {
+                if (const std::optional<CardDav::Card> card = FetchOne(href)) {
+                    std::optional<CardContact> read = OneCard(card->vcard);
+                    if (!read || !read->error.isEmpty()) {
                         m_report.skipped
                             << u"서버의 %1: 읽을 수 없는 카드라서 덮어쓰지 않았습니다."_s.arg(href);
                     } else {
-                        read.contact.record.SetUid(uid);
+                        read->contact.record.SetUid(uid);
                         const SyncState::Item *same =
                             known && known->href == href ? known : nullptr;
-                        Reconcile(local, same, href, card.etag, read);
+                        Reconcile(local, same, href, card->etag, std::move(*read));
                     }
                 } else if (known) {
                     m_state.Remove(uid); // gone meanwhile: up as new next time
@@ -1034,11 +1011,8 @@ private:
             const CardDav::Deleted d =
                 m_client->DeleteCardBlocking(m_book, item.href, item.etag, m_cancel);
             if (d.error.kind == ErrorKind::PreconditionFailed) {
-                const CardDav::Cards cards =
-                    m_client->FetchCardsBlocking(m_book, {item.href}, 1, m_cancel);
-                Check(cards.error);
-                if (cards.cards.contains(item.href))
-                    ServerCard(item.href, cards.cards.value(item.href));
+                if (const std::optional<CardDav::Card> card = FetchOne(item.href))
+                    ServerCard(item.href, *card);
                 else
                     m_state.Remove(item.uid);
                 Tick();

@@ -177,8 +177,7 @@ const SyncState::Item *SyncState::Find(const QString &uid) const
 
 void SyncState::Insert(const Item &item)
 {
-    if (const Item *old = Find(item.uid); old && m_byHref.value(old->href) == item.uid)
-        m_byHref.remove(old->href);
+    Erase(item.uid);
     m_items.insert(item.uid, item);
     m_byHref.insert(item.href, item.uid);
 }
@@ -190,30 +189,26 @@ void SyncState::Erase(const QString &uid)
     m_items.remove(uid);
 }
 
-bool SyncState::Append(const QByteArray &line)
+bool SyncState::Append(const QJsonObject &entry)
 {
     QFile journal(JournalOf(m_file));
     if (!journal.open(QIODevice::WriteOnly | QIODevice::Append))
         return false;
     // A line of its own even after a line a kill cut short.
-    const QByteArray whole = '\n' + line + '\n';
+    const QByteArray whole = '\n' + QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
     return journal.write(whole) == whole.size() && journal.flush();
 }
 
 bool SyncState::Put(const Item &item)
 {
     Insert(item);
-    QJsonObject o;
-    o.insert(u"put"_s, ItemToJson(item));
-    return Append(QJsonDocument(o).toJson(QJsonDocument::Compact));
+    return Append({{u"put"_s, ItemToJson(item)}});
 }
 
 bool SyncState::Remove(const QString &uid)
 {
     Erase(uid);
-    QJsonObject o;
-    o.insert(u"remove"_s, uid);
-    return Append(QJsonDocument(o).toJson(QJsonDocument::Compact));
+    return Append({{u"remove"_s, uid}});
 }
 
 bool SyncState::SetOwner(const QString &toBook, const QString &toFolder)
@@ -224,18 +219,13 @@ bool SyncState::SetOwner(const QString &toBook, const QString &toFolder)
         Clear();
     book = toBook;
     folder = toFolder;
-    QJsonObject o;
-    o.insert(u"book"_s, book);
-    o.insert(u"folder"_s, folder);
-    return Append(QJsonDocument(o).toJson(QJsonDocument::Compact));
+    return Append({{u"book"_s, book}, {u"folder"_s, folder}});
 }
 
 bool SyncState::SetRestoreProps(const QMap<QString, QString> &props)
 {
     restoreProps = props;
-    QJsonObject o;
-    o.insert(u"props"_s, PropsToJson(props));
-    return Append(QJsonDocument(o).toJson(QJsonDocument::Compact));
+    return Append({{u"props"_s, PropsToJson(props)}});
 }
 
 void SyncState::Clear()

@@ -7,6 +7,8 @@
 #include <QMap>
 #include <QString>
 
+class QJsonObject;
+
 // What one account knows about its last sync, in a small file beside the settings: the
 // address book's sync token or ctag, and for every record's UID the card's href and ETag, the
 // record's place, and the values both sides had when they last agreed, against which the next
@@ -81,7 +83,7 @@ private:
     void Apply(const QByteArray &line);
     void Insert(const Item &item);
     void Erase(const QString &uid);
-    bool Append(const QByteArray &line);
+    bool Append(const QJsonObject &entry);
 
     QString m_file;
     bool m_lost = false;

@@ -3,7 +3,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QXmlStreamReader>
 
@@ -46,38 +45,17 @@ QByteArray Reason(int status)
 } // namespace
 
 DavProxy::DavProxy(const QUrl &upstream, QObject *parent)
-    : QObject(parent)
+    : LoopbackHttpServer(parent)
     , m_upstream(upstream)
-    , m_server(new QTcpServer(this))
     , m_network(new QNetworkAccessManager(this))
-{
-    connect(m_server, &QTcpServer::newConnection, this, [this] {
-        while (QTcpSocket *socket = m_server->nextPendingConnection())
-            Serve(socket);
-    });
-}
-
-bool DavProxy::Listen()
-{
-    return m_server->listen(QHostAddress::LocalHost, 0);
-}
-
-QUrl DavProxy::BaseUrl() const
-{
-    QUrl url;
-    url.setScheme(u"http"_s);
-    url.setHost(u"127.0.0.1"_s);
-    url.setPort(m_server->serverPort());
-    url.setPath(u"/"_s);
-    return url;
-}
+{}
 
 QUrl DavProxy::Via(const QUrl &url) const
 {
     QUrl via = url;
     via.setScheme(u"http"_s);
     via.setHost(u"127.0.0.1"_s);
-    via.setPort(m_server->serverPort());
+    via.setPort(BaseUrl().port());
     return via;
 }
 
@@ -124,60 +102,33 @@ QByteArray DavProxy::WithoutSyncCollection(const QByteArray &multistatus)
     return out.toUtf8();
 }
 
-void DavProxy::Serve(QTcpSocket *socket)
+void DavProxy::Serve(QTcpSocket *socket, const Request &request)
 {
-    socket->setParent(this);
-    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-    connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-        QByteArray buffer = socket->property("buffer").toByteArray() + socket->readAll();
-        socket->setProperty("buffer", buffer);
-        if (socket->property("taken").toBool())
+    Seen seen;
+    seen.verb = request.verb;
+    seen.path = request.path;
+    seen.depth = request.headers.value("depth");
+    if (seen.verb == "REPORT" && IsSyncCollectionReport(request.body)) {
+        seen.syncCollection = true;
+        if (hideSyncCollection) {
+            // What RFC 3253 has a server answer for a report it does not offer.
+            Answer(socket, seen, 403, {{"Content-Type", "application/xml; charset=utf-8"}},
+                   "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                   "<D:error xmlns:D=\"DAV:\"><D:supported-report/></D:error>");
             return;
-        const qsizetype end = buffer.indexOf("\r\n\r\n");
-        if (end < 0)
+        }
+    }
+    if (seen.verb == "PUT" && refusePut) {
+        if (const int status = refusePut(seen.path, request.body)) {
+            Answer(socket, seen, status, {{"Content-Type", "text/plain"}},
+                   "refused by the test's proxy");
             return;
-        QList<QByteArray> lines = buffer.left(end).split('\n');
-        for (QByteArray &line : lines)
-            line = line.trimmed();
-        const QList<QByteArray> first = lines.takeFirst().split(' ');
-        Seen seen;
-        seen.verb = first.value(0);
-        seen.path = first.value(1);
-        qsizetype length = 0;
-        for (const QByteArray &line : std::as_const(lines)) {
-            const qsizetype colon = line.indexOf(':');
-            const QByteArray name = line.left(colon).trimmed().toLower();
-            if (name == "content-length")
-                length = line.mid(colon + 1).trimmed().toLongLong();
-            else if (name == "depth")
-                seen.depth = line.mid(colon + 1).trimmed();
         }
-        if (buffer.size() < end + 4 + length)
-            return;
-        socket->setProperty("taken", true);
-        const QByteArray body = buffer.mid(end + 4, length);
-        if (seen.verb == "REPORT" && IsSyncCollectionReport(body)) {
-            seen.syncCollection = true;
-            if (hideSyncCollection) {
-                // What RFC 3253 has a server answer for a report it does not offer.
-                Answer(socket, seen, 403, {{"Content-Type", "application/xml; charset=utf-8"}},
-                       "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-                       "<D:error xmlns:D=\"DAV:\"><D:supported-report/></D:error>");
-                return;
-            }
-        }
-        if (seen.verb == "PUT" && refusePut) {
-            if (const int status = refusePut(seen.path, body)) {
-                Answer(socket, seen, status, {{"Content-Type", "text/plain"}},
-                       "refused by the test's proxy");
-                return;
-            }
-        }
-        Forward(socket, seen, lines, body);
-    });
+    }
+    Forward(socket, seen, request.headerLines, request.body);
 }
 
-void DavProxy::Forward(QTcpSocket *socket, Seen seen, const QList<QByteArray> &headerLines,
+void DavProxy::Forward(QTcpSocket *socket, Seen seen, const Headers &headerLines,
                        const QByteArray &body, int attempts)
 {
     QUrl url = m_upstream.resolved(QUrl::fromEncoded(seen.path));
@@ -187,12 +138,9 @@ void DavProxy::Forward(QTcpSocket *socket, Seen seen, const QList<QByteArray> &h
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
     request.setTransferTimeout(30000);
-    for (const QByteArray &line : headerLines) {
-        const qsizetype colon = line.indexOf(':');
-        const QByteArray name = line.left(colon).trimmed();
-        if (colon > 0 && !HopByHop(name))
-            request.setRawHeader(name, line.mid(colon + 1).trimmed());
-    }
+    for (const auto &[name, value] : headerLines)
+        if (!HopByHop(name))
+            request.setRawHeader(name, value);
     QNetworkReply *reply = m_network->sendCustomRequest(request, seen.verb, body);
     connect(reply, &QNetworkReply::finished, socket,
             [this, socket, reply, seen, headerLines, body, attempts] {
@@ -210,7 +158,7 @@ void DavProxy::Forward(QTcpSocket *socket, Seen seen, const QList<QByteArray> &h
                     Answer(socket, seen, 502, {}, reply->errorString().toUtf8());
                     return;
                 }
-                QList<QPair<QByteArray, QByteArray>> headers;
+                Headers headers;
                 const QByteArray upstream = m_upstream.adjusted(QUrl::RemovePath).toEncoded();
                 const QByteArray here = BaseUrl().adjusted(QUrl::RemovePath).toEncoded();
                 for (const auto &[name, value] : reply->rawHeaderPairs()) {
@@ -228,16 +176,10 @@ void DavProxy::Forward(QTcpSocket *socket, Seen seen, const QList<QByteArray> &h
             });
 }
 
-void DavProxy::Answer(QTcpSocket *socket, Seen seen, int status,
-                      const QList<QPair<QByteArray, QByteArray>> &headers, const QByteArray &body)
+void DavProxy::Answer(QTcpSocket *socket, Seen seen, int status, const Headers &headers,
+                      const QByteArray &body)
 {
     seen.status = status;
     this->seen.append(seen);
-    QByteArray out = "HTTP/1.1 " + QByteArray::number(status) + ' ' + Reason(status) + "\r\n";
-    for (const auto &[name, value] : headers)
-        out += name + ": " + value + "\r\n";
-    out += "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n"
-           + body;
-    socket->write(out);
-    socket->disconnectFromHost();
+    Respond(socket, status, Reason(status), headers, body);
 }

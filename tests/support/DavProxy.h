@@ -1,30 +1,22 @@
 #pragma once
 
-#include <QByteArray>
-#include <QList>
-#include <QObject>
-#include <QUrl>
+#include "LoopbackHttpServer.h"
 
 #include <functional>
 
 class QNetworkAccessManager;
-class QTcpServer;
-class QTcpSocket;
 
 // A forwarding HTTP proxy on 127.0.0.1, in the test's own thread, in front of a real server
 // (radicale): every request goes through as it came, unless the test makes it play a server
 // that lacks the sync-collection REPORT (taken out of PROPFIND answers, the REPORT refused) or
 // that refuses some card's upload. One request per connection. Unlike radicale, it reads a
 // request's whole body before it answers, so a refusal always reaches the client.
-class DavProxy : public QObject
+class DavProxy : public LoopbackHttpServer
 {
     Q_OBJECT
 public:
     explicit DavProxy(const QUrl &upstream, QObject *parent = nullptr);
 
-    // Listens on a free port; false when it cannot.
-    bool Listen();
-    QUrl BaseUrl() const;
     // url of the upstream server, reached through the proxy.
     QUrl Via(const QUrl &url) const;
 
@@ -48,13 +40,12 @@ public:
     static QByteArray WithoutSyncCollection(const QByteArray &multistatus);
 
 private:
-    void Serve(QTcpSocket *socket);
-    void Forward(QTcpSocket *socket, Seen seen, const QList<QByteArray> &headerLines,
-                 const QByteArray &body, int attempts = 5);
-    void Answer(QTcpSocket *socket, Seen seen, int status,
-                const QList<QPair<QByteArray, QByteArray>> &headers, const QByteArray &body);
+    void Serve(QTcpSocket *socket, const Request &request) override;
+    void Forward(QTcpSocket *socket, Seen seen, const Headers &headerLines, const QByteArray &body,
+                 int attempts = 5);
+    void Answer(QTcpSocket *socket, Seen seen, int status, const Headers &headers,
+                const QByteArray &body);
 
     QUrl m_upstream;
-    QTcpServer *m_server;
     QNetworkAccessManager *m_network;
 };

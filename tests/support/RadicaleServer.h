@@ -11,6 +11,14 @@
 
 class QProcess;
 
+// In a test function (QSKIP must run there): the test's StartServer(), or the test skipped with
+// the reason it left in m_skip (radicale missing, say).
+#define START_RADICALE()                                                                           \
+    do {                                                                                           \
+        if (!StartServer())                                                                        \
+            QSKIP(qPrintable(m_skip));                                                             \
+    } while (false)
+
 // Debian's radicale (build.sh test installs it) on 127.0.0.1, on a free port, with its own
 // storage, settings and htpasswd users in a temporary folder; stopped when it goes out of
 // scope, a failed test included. Plain http: the client accepts http for this computer only.

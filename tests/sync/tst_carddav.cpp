@@ -83,13 +83,6 @@ private:
     QString m_skip;
 };
 
-// QSKIP must run in the test function itself.
-#define START_RADICALE()                                                                           \
-    do {                                                                                           \
-        if (!StartServer())                                                                        \
-            QSKIP(qPrintable(m_skip));                                                             \
-    } while (false)
-
 namespace {
 
 QByteArray VCard(const QString &uid, const QString &name, const QString &extra = QString())

@@ -73,6 +73,9 @@ private:
     {
         return QDir::toNativeSeparators(Data(device) + u'/' + rel);
     }
+    QString StateFile(int device = 0) const { return m_dir->filePath(u"state%1"_s.arg(device)); }
+    // A sync of a data directory with the address book, through the proxy when there is one.
+    SyncEngine::Request SyncRequest(int device = 0, const QString &password = QString()) const;
     SyncReport Sync(int device = 0, const QString &password = QString());
     CardDav::Account Account(const QString &password = QString()) const;
     // The syncs go through a proxy from now on; hiding sync-collection or not.
@@ -85,12 +88,22 @@ private:
     // The cards on the server: href -> card bytes.
     QMap<QString, QByteArray> ServerCards();
     void PutServerCard(const QString &href, const QByteArray &vcard, const QString &etag = {});
+    // A phone's card (PhoneCard) put at uid.vcf in the address book, or put there again; its
+    // href.
+    QString PutPhoneCard(const QString &uid, const QString &family, const QString &given,
+                         const QString &mobile, const QString &extra = QString());
     // Every record below a data directory, relative, "/" between names.
     QStringList Records(int device = 0) const;
     // How many PUT requests to path (a pattern) the server's log tells of, or answers with
     // status (a pattern).
     int PutsTo(const QString &path, const QString &status = QString()) const;
     QString BookName();
+    // The program copied into Bin() beside settings naming the data directory and the accounts
+    // (sections made by AccountSection), and started there with password in the environment
+    // (none when empty) and no keyring.
+    QString Bin() const { return m_dir->filePath(u"bin"_s); }
+    bool InstallProgram(const QStringList &accounts, const QString &sections);
+    void Launch(QProcess &process, const QStringList &args, const QString &password) const;
 
     std::unique_ptr<RadicaleServer> m_server;
     std::unique_ptr<DavProxy> m_proxy;
@@ -102,12 +115,6 @@ private:
     QString m_user = RadicaleServer::User();
     QString m_password = RadicaleServer::Password();
 };
-
-#define START_RADICALE()                                                                           \
-    do {                                                                                           \
-        if (!StartServer())                                                                        \
-            QSKIP(qPrintable(m_skip));                                                             \
-    } while (false)
 
 namespace {
 
@@ -126,6 +133,16 @@ QString Property(const QByteArray &card, const QByteArray &name)
         if (line.startsWith(name + ':') || line.startsWith(name + ';'))
             return QString::fromUtf8(line.mid(line.indexOf(':') + 1)).trimmed();
     return {};
+}
+
+// An account's section of the settings file.
+QString AccountSection(const QString &name, const QString &server, const QString &book = {},
+                       const QString &folder = {})
+{
+    return u"[SyncAccount:%1]\r\nServer=%2\r\nUser=%3\r\n"_s.arg(name, server,
+                                                                 RadicaleServer::User())
+           + (book.isEmpty() ? QString() : u"AddressBook=%1\r\n"_s.arg(book))
+           + (folder.isEmpty() ? QString() : u"Folder=%1\r\n"_s.arg(folder));
 }
 
 QStringList Fns(const QMap<QString, QByteArray> &cards)
@@ -185,7 +202,7 @@ CardDav::Account TestSync::Account(const QString &password) const
     return account;
 }
 
-SyncReport TestSync::Sync(int device, const QString &password)
+SyncEngine::Request TestSync::SyncRequest(int device, const QString &password) const
 {
     SyncEngine::Request r;
     r.dataDir = Data(device);
@@ -193,7 +210,13 @@ SyncReport TestSync::Sync(int device, const QString &password)
     r.book = m_proxy ? m_proxy->Via(m_book) : m_book;
     r.account = Account(password);
     r.account.address = r.book;
-    r.stateFile = m_dir->filePath(u"state%1"_s.arg(device));
+    r.stateFile = StateFile(device);
+    return r;
+}
+
+SyncReport TestSync::Sync(int device, const QString &password)
+{
+    SyncEngine::Request r = SyncRequest(device, password);
     r.batchSize = 7; // several multigets even for a few cards
     return SyncEngine::Run(r);
 }
@@ -251,6 +274,14 @@ void TestSync::PutServerCard(const QString &href, const QByteArray &vcard, const
     QVERIFY2(w.error.Ok(), qPrintable(w.error.Message()));
 }
 
+QString TestSync::PutPhoneCard(const QString &uid, const QString &family, const QString &given,
+                               const QString &mobile, const QString &extra)
+{
+    const QString href = m_book.path() + uid + u".vcf"_s;
+    PutServerCard(href, PhoneCard(uid, family, given, mobile, extra));
+    return href;
+}
+
 QStringList TestSync::Records(int device) const
 {
     QStringList out;
@@ -281,11 +312,10 @@ void TestSync::firstSyncBothWays()
     QVERIFY(QDir().mkpath(Path(u"__김철수"_s)));
     TestFiles::write(Path(u"__김철수/사진.jpg"_s), jpeg);
     const QByteArray phonePhoto("\xFF\xD8\xFF\xE0 the phone's picture", 26);
-    const QString phoneHref = m_book.path() + u"phone-1.vcf"_s;
-    PutServerCard(phoneHref,
-                  PhoneCard(u"phone-1"_s, u"이"_s, u"영희"_s, u"+82 10-5555-6666"_s,
-                            u"EMAIL;TYPE=INTERNET:lee@example.com\r\nPHOTO;ENCODING=b;TYPE=JPEG:"_s
-                                + QString::fromLatin1(phonePhoto.toBase64()) + u"\r\n"_s));
+    const QString phoneHref =
+        PutPhoneCard(u"phone-1"_s, u"이"_s, u"영희"_s, u"+82 10-5555-6666"_s,
+                     u"EMAIL;TYPE=INTERNET:lee@example.com\r\nPHOTO;ENCODING=b;TYPE=JPEG:"_s
+                         + QString::fromLatin1(phonePhoto.toBase64()) + u"\r\n"_s);
 
     const SyncReport first = Sync();
     QVERIFY2(!first.Failed(), qPrintable(first.Text()));
@@ -460,7 +490,7 @@ void TestSync::changes()
         PutServerCard(leeHref, card);
     } else if (change == u"stale etag") {
         editHere(u"EMail"_s, u"lee@work.example"_s);
-        const QString file = m_dir->filePath(u"state0"_s);
+        const QString file = StateFile();
         QJsonObject state = QJsonDocument::fromJson(TestFiles::read(file)).object();
         QJsonArray items = state.value(u"items"_s).toArray();
         for (QJsonValueRef item : items)
@@ -472,7 +502,7 @@ void TestSync::changes()
         state.insert(u"items"_s, items);
         TestFiles::write(file, QJsonDocument(state).toJson());
     } else if (change == u"lose state") {
-        TestFiles::write(m_dir->filePath(u"state0"_s), "{ broken");
+        TestFiles::write(StateFile(), "{ broken");
     }
 
     QSignalSpy told(&RecordStore::Notifier::Instance(), &RecordStore::Notifier::changed);
@@ -645,6 +675,30 @@ QString TestSync::BookName()
     return client.ReadCapabilitiesBlocking(m_book).displayName;
 }
 
+bool TestSync::InstallProgram(const QStringList &accounts, const QString &sections)
+{
+    if (!QDir().mkpath(Bin())
+        || !QFile::copy(QStringLiteral(VANDREL_PROGRAM), Bin() + u"/vandrel"_s))
+        return false;
+    TestFiles::write(Bin() + u"/Vandrel.ini"_s,
+                     (u"[PROGRAM]\r\nDirData="_s + Data(0) + u"\r\n[Sync]\r\nAccounts="_s
+                      + accounts.join(u'|') + u"\r\n"_s + sections)
+                         .toUtf8());
+    return true;
+}
+
+void TestSync::Launch(QProcess &process, const QStringList &args, const QString &password) const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!password.isEmpty())
+        env.insert(u"VANDREL_SYNC_PASSWORD"_s, password);
+    else
+        env.remove(u"VANDREL_SYNC_PASSWORD"_s);
+    env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, u"unix:path=/nonexistent"_s); // no keyring
+    process.setProcessEnvironment(env);
+    process.start(Bin() + u"/vandrel"_s, args);
+}
+
 void TestSync::guards_data()
 {
     QTest::addColumn<QString>("what");
@@ -663,11 +717,7 @@ void TestSync::guards()
     MakeRecord(u"김철수.txt"_s, u"010-1111-2222"_s);
     MakeRecord(u"이영희.txt"_s, u"010-3333-4444"_s);
     QVERIFY(!Sync().Failed());
-    SyncEngine::Request r;
-    r.dataDir = r.folder = Data(0);
-    r.book = m_book;
-    r.account = Account();
-    r.stateFile = m_dir->filePath(u"state0"_s);
+    SyncEngine::Request r = SyncRequest();
     QLockFile other(r.stateFile + u".lock"_s);
     if (what == u"switch") {
         r.dataDir = r.folder = Data(1);
@@ -745,17 +795,12 @@ void TestSync::wholeBookUpload()
     for (int i = 0; i < Count; ++i)
         MakeRecord(u"폴더%1/사람%2.txt"_s.arg(i % 3).arg(i),
                    u"010-2000-%1"_s.arg(i, 4, 10, QChar(u'0')));
-    SyncEngine::Request r;
-    r.dataDir = r.folder = Data(0);
-    r.book = m_book;
-    r.account = Account();
-    r.stateFile = m_dir->filePath(u"state0"_s);
+    SyncEngine::Request r = SyncRequest();
     bool added = false;
     r.progress = [&](qint64, qint64) {
         if (addedMeanwhile && !added) {
             added = true;
-            PutServerCard(m_book.path() + u"phone-1.vcf"_s,
-                          PhoneCard(u"phone-1"_s, u"이"_s, u"영희"_s, u"010-5555-6666"_s));
+            PutPhoneCard(u"phone-1"_s, u"이"_s, u"영희"_s, u"010-5555-6666"_s);
         }
     };
     const SyncReport first = SyncEngine::Run(r);
@@ -827,8 +872,7 @@ void TestSync::refusedCard()
     QVERIFY(QDir().mkpath(Path(u"__김철수"_s)));
     const QString picture = Path(u"__김철수/사진.jpg"_s);
     TestFiles::write(picture, "\xFF\xD8\xFF\xE0" + QByteArray(pictureBytes, 'p'));
-    PutServerCard(m_book.path() + u"phone-1.vcf"_s,
-                  PhoneCard(u"phone-1"_s, u"박"_s, u"영수"_s, u"010-5555-6666"_s));
+    PutPhoneCard(u"phone-1"_s, u"박"_s, u"영수"_s, u"010-5555-6666"_s);
     const QStringList all{u"김철수.txt"_s, u"박영수.txt"_s, u"이영희.txt"_s};
 
     // Twice while the cause lasts: told each time, nothing twice on either side.
@@ -897,8 +941,7 @@ void TestSync::untrustedCertificate()
     QCOMPARE(m_book.scheme(), u"https"_s);
     MakeRecord(u"김철수.txt"_s, u"010-1111-2222"_s);
     MakeRecord(u"이영희.txt"_s, u"010-3333-4444"_s);
-    PutServerCard(m_book.path() + u"phone-1.vcf"_s,
-                  PhoneCard(u"phone-1"_s, u"박"_s, u"영수"_s, u"010-5555-6666"_s));
+    PutPhoneCard(u"phone-1"_s, u"박"_s, u"영수"_s, u"010-5555-6666"_s);
     QVERIFY2(!Sync().Failed(), "first sync");
 
     // A change on each side waits for the next sync.
@@ -906,13 +949,12 @@ void TestSync::untrustedCertificate()
     Record r = Record::Read(lee);
     r.SetValue(u"EMail", u"lee@work.example"_s);
     RecordStore::SaveRecord(lee, r);
-    const QString phoneHref = m_book.path() + u"phone-1.vcf"_s;
-    PutServerCard(phoneHref, PhoneCard(u"phone-1"_s, u"박"_s, u"영수"_s, u"010-5555-7777"_s));
+    PutPhoneCard(u"phone-1"_s, u"박"_s, u"영수"_s, u"010-5555-7777"_s);
     const QMap<QString, QByteArray> server = ServerCards();
     QMap<QString, QByteArray> here;
     for (const QString &rel : Records())
         here.insert(rel, TestFiles::read(Path(rel)));
-    const QString stateFile = m_dir->filePath(u"state0"_s);
+    const QString stateFile = StateFile();
     const QByteArray state = TestFiles::read(stateFile);
 
     trust(false);
@@ -969,8 +1011,7 @@ void TestSync::interrupted()
     // A card already there makes the records go up card by card.
     const int extra = download || wholeBook ? 0 : 1;
     if (extra)
-        PutServerCard(m_book.path() + u"phone-x.vcf"_s,
-                      PhoneCard(u"phone-x"_s, u"최"_s, u"민수"_s, u"010-9999-0000"_s));
+        PutPhoneCard(u"phone-x"_s, u"최"_s, u"민수"_s, u"010-9999-0000"_s);
     if (download) {
         CardDav::Client client(Account());
         for (int i = 0; i < Count; ++i) {
@@ -988,31 +1029,16 @@ void TestSync::interrupted()
                        u"010-1000-%1"_s.arg(i, 4, 10, QChar(u'0')));
     }
     // The program itself, with settings beside it naming the account.
-    const QString bin = m_dir->filePath(u"bin"_s);
-    QVERIFY(QDir().mkpath(bin));
-    QVERIFY(QFile::copy(QStringLiteral(VANDREL_PROGRAM), bin + u"/vandrel"_s));
-    TestFiles::write(bin + u"/Vandrel.ini"_s,
-                     (u"[PROGRAM]\r\nDirData="_s + Data(0)
-                      + u"\r\n[Sync]\r\nAccounts=집\r\n"
-                        u"[SyncAccount:집]\r\nServer="_s
-                      + m_book.toString() + u"\r\nUser="_s + RadicaleServer::User()
-                      + u"\r\nAddressBook="_s + m_book.toString() + u"\r\n"_s)
-                         .toUtf8());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"VANDREL_SYNC_PASSWORD"_s, RadicaleServer::Password());
-    env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, u"unix:path=/nonexistent"_s); // no keyring
-    const auto start = [&](QProcess &p) {
-        p.setProcessEnvironment(env);
-        p.start(bin + u"/vandrel"_s, {u"--sync"_s});
-        return p.waitForStarted();
-    };
+    QVERIFY(
+        InstallProgram({u"집"_s}, AccountSection(u"집"_s, m_book.toString(), m_book.toString())));
     QProcess first;
-    QVERIFY(start(first));
+    Launch(first, {u"--sync"_s}, RadicaleServer::Password());
+    QVERIFY(first.waitForStarted());
     // Wait until part of the records has gone up, as the journal tells, or the whole book
     // has reached the server.
     const QString bookPut = u"PUT request for '"_s + m_book.path() + u"'"_s;
     const bool reached = [&] {
-        QDir d(bin);
+        QDir d(Bin());
         QElapsedTimer t;
         t.start();
         while (t.elapsed() < 60000) {
@@ -1058,7 +1084,8 @@ void TestSync::interrupted()
     }
 
     QProcess second;
-    QVERIFY(start(second));
+    Launch(second, {u"--sync"_s}, RadicaleServer::Password());
+    QVERIFY(second.waitForStarted());
     QVERIFY(second.waitForFinished(120000));
     const QString out = QString::fromLocal8Bit(second.readAllStandardOutput());
     QVERIFY2(second.exitCode() == 0, qPrintable(out + second.readAllStandardError()));
@@ -1117,8 +1144,7 @@ void TestSync::commandLine()
     QFETCH(bool, twoAccounts);
     START_RADICALE();
     MakeRecord(u"김철수.txt"_s, u"010-1111-2222"_s);
-    PutServerCard(m_book.path() + u"p.vcf"_s,
-                  PhoneCard(u"p"_s, u"이"_s, u"영희"_s, u"010-5555-6666"_s));
+    PutPhoneCard(u"p"_s, u"이"_s, u"영희"_s, u"010-5555-6666"_s);
     QString second;
     if (twoAccounts) {
         QString why;
@@ -1131,29 +1157,13 @@ void TestSync::commandLine()
                                      PhoneCard(u"w"_s, u"박"_s, u"영수"_s, u"010-7777-8888"_s),
                                      QString())
                     .error.Ok());
-        second = u"[SyncAccount:회사]\r\nServer="_s + work.toString() + u"\r\nUser="_s
-                 + RadicaleServer::User() + u"\r\nAddressBook="_s + work.toString()
-                 + u"\r\nFolder=거래처\r\n"_s;
+        second = AccountSection(u"회사"_s, work.toString(), work.toString(), u"거래처"_s);
     }
-    const QString bin = m_dir->filePath(u"bin"_s);
-    QVERIFY(QDir().mkpath(bin));
-    QVERIFY(QFile::copy(QStringLiteral(VANDREL_PROGRAM), bin + u"/vandrel"_s));
     // Only the server's address: the address book is found.
-    TestFiles::write(bin + u"/Vandrel.ini"_s,
-                     (u"[PROGRAM]\r\nDirData="_s + Data(0) + u"\r\n[Sync]\r\nAccounts="_s
-                      + (twoAccounts ? u"집|회사"_s : u"집"_s)
-                      + u"\r\n[SyncAccount:집]\r\nServer="_s + m_server->BaseUrl().toString()
-                      + u"\r\nUser="_s + RadicaleServer::User() + u"\r\n"_s + second)
-                         .toUtf8());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    if (!password.isEmpty())
-        env.insert(u"VANDREL_SYNC_PASSWORD"_s, password);
-    else
-        env.remove(u"VANDREL_SYNC_PASSWORD"_s);
-    env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, u"unix:path=/nonexistent"_s);
+    QVERIFY(InstallProgram(twoAccounts ? QStringList{u"집"_s, u"회사"_s} : QStringList{u"집"_s},
+                           AccountSection(u"집"_s, m_server->BaseUrl().toString()) + second));
     QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(bin + u"/vandrel"_s, args);
+    Launch(p, args, password);
     QVERIFY(p.waitForFinished(60000));
     const QString out =
         QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError());
